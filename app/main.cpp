@@ -1,0 +1,3 @@
+#include "app/my_app.h"
+
+wxIMPLEMENT_APP(MyApp);

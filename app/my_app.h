@@ -1,0 +1,41 @@
+#pragma once
+
+#include <boost/shared_ptr.hpp>
+#include <wx/app.h>
+#include <wx/cmdline.h>
+#include <wx/snglinst.h>
+
+class MainFrame;
+class stServer;
+class wxConfigBase;
+
+class MyApp : public wxApp
+{
+public:
+    MyApp() = default;
+    ~MyApp() override;
+
+    bool OnInit() override;
+    int OnExit() override;
+    void OnInitCmdLine(wxCmdLineParser& parser) override;
+    bool OnCmdLineParsed(wxCmdLineParser& parser) override;
+
+    // True when this is the only instance; otherwise the running one has
+    // been handed the message and start-up must stop.
+    bool CheckSingleInstance(const wxString& message);
+    wxConfigBase* InitConfig();
+    void OnQueryEndSession(wxCloseEvent& event);
+
+    // The frame, or null once it is gone or going.
+    MainFrame* GetLiveFrame() const;
+
+    MainFrame* m_frame = nullptr;
+    bool m_portable = false;
+    boost::shared_ptr<wxSingleInstanceChecker> m_checker;
+    boost::shared_ptr<stServer> m_server;
+
+private:
+    wxDECLARE_EVENT_TABLE();
+};
+
+wxDECLARE_APP(MyApp);

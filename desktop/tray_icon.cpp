@@ -1,0 +1,58 @@
+#include "desktop/tray_icon.h"
+
+#include <wx/config.h>
+#include <wx/log.h>
+#include <wx/menu.h>
+#include <wx/utils.h>
+
+#include "app/my_app.h"
+#include "frame/ids.h"
+#include "frame/main_frame.h"
+#include "settings/options.h"
+
+wxBEGIN_EVENT_TABLE(CTrayIcon, wxTaskBarIcon)
+    // One handler serves the click and the menu item, so it takes the base event.
+    wx__DECLARE_EVT0(wxEVT_TASKBAR_LEFT_DOWN, wxEventHandler(CTrayIcon::OnRestore))
+    EVT_MENU(ID_TRAY_EXIT, CTrayIcon::OnExit)
+    wx__DECLARE_EVT1(wxEVT_MENU, ID_TRAY_RESTORE, wxEventHandler(CTrayIcon::OnRestore))
+wxEND_EVENT_TABLE()
+
+CTrayIcon::~CTrayIcon() = default;
+
+wxMenu* CTrayIcon::CreatePopupMenu()
+{
+    wxMenu* menu = new wxMenu;
+    menu->Append(ID_TRAY_RESTORE, _("Restore"), wxString());
+    menu->AppendSeparator();
+    menu->Append(ID_TRAY_EXIT, _("Exit"), wxString());
+    return menu;
+}
+
+void CTrayIcon::OnRestore(wxEvent&)
+{
+    if (MainFrame* frame = wxGetApp().GetLiveFrame())
+        frame->ShowOrHide();
+}
+
+void CTrayIcon::OnExit(wxCommandEvent&)
+{
+    if (MainFrame* frame = wxGetApp().GetLiveFrame())
+        frame->Quit(false);
+}
+
+CTrayIcon* CreateTrayIcon(const wxIcon& icon, const wxString& tooltip, bool checkOption)
+{
+    if (checkOption && !ReadBoolOption(*wxConfigBase::Get(), L"/Options/ShowIconInSystray", true))
+        return nullptr;
+    CTrayIcon* trayIcon = new CTrayIcon;
+    for (int attempt = 0; attempt < 20; ++attempt)
+    {
+        const bool installed = trayIcon->SetIcon(icon, tooltip);
+        wxMilliSleep(30);
+        if (installed)
+            return trayIcon;
+    }
+    wxLogError(_("ShowIconInSystray: Could not set tray icon"));
+    delete trayIcon;
+    return nullptr;
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, run and test Corvalin.
+# Usage: scripts/install_deps.sh [build|test]
+set -euo pipefail
+what=${1:-test}
+build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev)
+test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm trayer imagemagick valgrind)
+pkgs=("${build_pkgs[@]}")
+[ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Need root (or sudo) to install: ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <wx/event.h>
+#include <wx/gdicmn.h>
+#include <wx/string.h>
+
+class wxTopLevelWindow;
+
+// Placement values as stored, bounded the way they are accepted back.
+struct Placement
+{
+    long x = -1;
+    long y = -1;
+    long width = 0;
+    long height = 0;
+};
+// Positions below -1 become -1; a width outside 200..2500 or a height outside
+// 200..2000 becomes the default one, each by itself.
+Placement BoundPlacement(Placement stored, const wxSize& defaultSize);
+
+// Follows a top-level window's size and move events, keeps its last normal
+// geometry, and stores it under "/Layout/<name>".
+class WindowManagerHelper
+{
+public:
+    WindowManagerHelper(wxTopLevelWindow* window, const wxString& name);
+
+    void Load(wxPoint& position, wxSize& size);
+    void Save();
+    void OnSize(wxSizeEvent& event);
+    void OnMove(wxMoveEvent& event);
+
+    bool IsMaximized() const { return m_maximized; }
+
+private:
+    wxTopLevelWindow* m_window;
+    wxString m_name;
+    int m_x = -1;
+    int m_y = -1;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_maximized = false;
+};

@@ -1,0 +1,8 @@
+# Monitor logic against a fake desktop; no display needed.
+add_executable(monitor_unit_tests
+  unit/test_activity_line.cpp
+  unit/test_foreground_change.cpp
+)
+target_include_directories(monitor_unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(monitor_unit_tests PRIVATE corvalin_logic GTest::gtest_main)
+add_test(NAME monitor_unit_tests COMMAND monitor_unit_tests)

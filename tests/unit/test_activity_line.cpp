@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "monitor/activity_line.h"
+
+namespace
+{
+wxDateTime LocalTime(int hour, int minute, int second, int millisecond)
+{
+    return wxDateTime(7, wxDateTime::Dec, 2026, hour, minute, second, millisecond);
+}
+}  // namespace
+
+TEST(ActivityLine, MatchesTheDocumentedExampleCharacterForCharacter)
+{
+    const wxString line = FormatActivityLine(7, FormatActivityTime(LocalTime(9, 17, 5, 83)),
+                                             L"notepad.exe", L"Untitled - Notepad", 918);
+    EXPECT_EQ(line, L"007.  17:05:083     notepad.exe - Untitled - Notepad (918) \n");
+}
+
+TEST(ActivityLine, NumbersArePaddedToThreeDigitsButNeverCut)
+{
+    EXPECT_TRUE(FormatActivityLine(1, L"t", L"m", L"x", 1).StartsWith(L"001.  "));
+    EXPECT_TRUE(FormatActivityLine(42, L"t", L"m", L"x", 1).StartsWith(L"042.  "));
+    EXPECT_TRUE(FormatActivityLine(1000, L"t", L"m", L"x", 1).StartsWith(L"1000.  "));
+    EXPECT_TRUE(FormatActivityLine(123456, L"t", L"m", L"x", 1).StartsWith(L"123456.  "));
+}
+
+TEST(ActivityLine, HandlePrintsAsSignedLow32Bits)
+{
+    EXPECT_TRUE(FormatActivityLine(1, L"t", L"m", L"x", 0x1c00007).EndsWith(L"(29360135) \n"));
+    EXPECT_TRUE(FormatActivityLine(1, L"t", L"m", L"x", 0xFFFFFFFEu).EndsWith(L"(-2) \n"));
+}
+
+TEST(ActivityLine, TimeStampShowsMinutesSecondsMillisecondsOnly)
+{
+    EXPECT_EQ(FormatActivityTime(LocalTime(0, 0, 0, 0)), L"00:00:000");
+    EXPECT_EQ(FormatActivityTime(LocalTime(23, 59, 59, 999)), L"59:59:999");
+    // One hour apart reads the same: the hour is not part of the stamp.
+    EXPECT_EQ(FormatActivityTime(LocalTime(10, 17, 5, 83)),
+              FormatActivityTime(LocalTime(11, 17, 5, 83)));
+}
+
+TEST(ActivityLine, TitlesWithSeparatorsAndPercentSignsStayAsTheyAre)
+{
+    const wxString line = FormatActivityLine(3, L"00:00:000", L"a - b", L"%s %i - 100% - x", 5);
+    EXPECT_EQ(line, L"003.  00:00:000     a - b - %s %i - 100% - x (5) \n");
+}
