@@ -4,7 +4,7 @@
 set -euo pipefail
 what=${1:-test}
 build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev)
-test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm trayer imagemagick valgrind)
+test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm xclip trayer imagemagick valgrind)
 pkgs=("${build_pkgs[@]}")
 [ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
 

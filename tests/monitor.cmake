@@ -6,3 +6,8 @@ add_executable(monitor_unit_tests
 target_include_directories(monitor_unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(monitor_unit_tests PRIVATE corvalin_logic GTest::gtest_main)
 add_test(NAME monitor_unit_tests COMMAND monitor_unit_tests)
+
+# End to end: real executable, real xterms, real window manager.  Run inside
+# tests/x_session.sh (test.sh does that); serial, since they share the focus.
+add_test(NAME e2e_monitor_focus COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/monitor_focus.sh)
+set_tests_properties(e2e_monitor_focus PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
