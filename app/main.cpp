@@ -1,3 +1,11 @@
 #include "app/my_app.h"
 
-wxIMPLEMENT_APP(MyApp);
+// wxGetApp() lives with MyApp so that the tests can link the application
+// object without this entry point.
+wxAppConsole* wxCreateApp()
+{
+    wxAppConsole::CheckBuildOptions(WX_BUILD_OPTIONS_SIGNATURE, "Corvalin");
+    return new MyApp;
+}
+wxAppInitializer wxTheAppInitializer(static_cast<wxAppInitializerFunction>(wxCreateApp));
+wxIMPLEMENT_WXWIN_MAIN

@@ -96,3 +96,8 @@ int MyApp::OnExit()
     delete wxConfigBase::Set(nullptr);
     return wxApp::OnExit();
 }
+
+MyApp& wxGetApp()
+{
+    return *static_cast<MyApp*>(wxApp::GetInstance());
+}

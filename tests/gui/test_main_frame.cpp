@@ -1,0 +1,293 @@
+// The main frame in-process: its controls, commands, questions and hiding.
+#include <gtest/gtest.h>
+#include <wx/aui/aui.h>
+#include <wx/dialog.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/stockitem.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+#include <wx/toolbar.h>
+
+#include "app/my_app.h"
+#include "frame/ids.h"
+#include "frame/main_frame.h"
+#include "gui_test_environment.h"
+
+namespace
+{
+// Expects a message box with this text and caption, and answers it.
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage>
+{
+public:
+    ExpectMessage(const wxString& text, const wxString& caption, int answer)
+        : m_text(text), m_caption(caption), m_answer(answer)
+    {
+    }
+
+protected:
+    int OnInvoked(wxMessageDialog* dialog) const override
+    {
+        EXPECT_EQ(dialog->GetMessage(), m_text);
+        EXPECT_EQ(dialog->GetTitle(), m_caption);
+        return m_answer;
+    }
+
+private:
+    wxString m_text;
+    wxString m_caption;
+    int m_answer;
+};
+
+void SendCommand(wxWindow* window, int id)
+{
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(window);
+    window->GetEventHandler()->ProcessEvent(event);
+}
+
+bool IsGone(wxWindow* frame)
+{
+    return !wxTopLevelWindows.Find(frame);
+}
+
+class MainFrameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        frame = CreateMainFrame();
+        ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+    }
+    void TearDown() override
+    {
+        if (!IsGone(frame))
+        {
+            frame->Quit(true);
+            PumpUntil([&] { return IsGone(frame); });
+        }
+    }
+
+    ScopedSettings settings;
+    MainFrame* frame = nullptr;
+};
+}  // namespace
+
+TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
+{
+    wxMenuBar* bar = frame->GetMenuBar();
+    ASSERT_EQ(bar->GetMenuCount(), 1u);
+    EXPECT_EQ(bar->GetMenuLabel(0), L"&File");
+    const wxMenuItemList& items = bar->GetMenu(0)->GetMenuItems();
+    const struct
+    {
+        int id;
+        const wchar_t* label;
+        wxItemKind kind;
+        bool bitmap;
+    } expected[] = {
+        {ID_MONITOR_WINDOWS, L"&Monitor Windows \tCtrl+M", wxITEM_CHECK, false},
+        {ID_CLEAR_LOG, L"Clear &Log\tCtrl+L", wxITEM_NORMAL, true},
+        {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
+        {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
+        {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
+        {wxID_ABOUT, L"&About", wxITEM_NORMAL, true},
+        {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
+        {ID_HIDE_TO_TRAY, L"&Hide to Tray", wxITEM_NORMAL, true},
+        {wxID_EXIT, L"E&xit\tAlt-X", wxITEM_NORMAL, true},
+    };
+    ASSERT_EQ(items.GetCount(), WXSIZEOF(expected));
+    size_t i = 0;
+    for (wxMenuItemList::compatibility_iterator node = items.GetFirst(); node;
+         node = node->GetNext(), ++i)
+    {
+        const wxMenuItem* item = node->GetData();
+        SCOPED_TRACE(expected[i].label);
+        EXPECT_EQ(item->GetKind(), expected[i].kind);
+        if (expected[i].kind == wxITEM_SEPARATOR)
+            continue;
+        EXPECT_EQ(item->GetId(), expected[i].id);
+        EXPECT_EQ(item->GetItemLabel(), expected[i].label);
+        if (!wxIsStockID(item->GetId()))
+        {
+            EXPECT_TRUE(item->GetHelp().empty());  // the toolkit fills in stock help texts
+        }
+        EXPECT_EQ(item->GetBitmap().IsOk(), expected[i].bitmap);
+    }
+    // Defaults: monitoring on, not on top.
+    EXPECT_TRUE(bar->IsChecked(ID_MONITOR_WINDOWS));
+    EXPECT_FALSE(bar->IsChecked(ID_ALWAYS_ON_TOP));
+    EXPECT_EQ(frame->GetStatusBar(), nullptr);
+}
+
+TEST_F(MainFrameTest, ToolbarAndLogLiveInTheirNamedPanes)
+{
+    EXPECT_EQ(frame->GetToolBar(), nullptr);  // a pane, not the frame's own toolbar
+    wxToolBar* toolbar = wxDynamicCast(frame->FindWindow(ID_TOOLBAR), wxToolBar);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(toolbar->GetName(), L"toolbar");
+    ASSERT_EQ(toolbar->GetToolsCount(), 7u);
+    const int ids[] = {ID_CLEAR_LOG, -1, wxID_ABOUT, -1, ID_HIDE_TO_TRAY, wxID_EXIT, -1};
+    const wchar_t* tips[] = {L"Clear Log", L"", L"About", L"", L"Hide window",
+                             L"Terminate Application", L""};
+    for (size_t i = 0; i < 7; ++i)
+    {
+        const wxToolBarToolBase* tool = toolbar->GetToolByPos(static_cast<int>(i));
+        if (ids[i] == -1)
+        {
+            EXPECT_TRUE(tool->IsSeparator()) << i;
+            continue;
+        }
+        EXPECT_EQ(tool->GetId(), ids[i]);
+        EXPECT_EQ(tool->GetShortHelp(), tips[i]);
+        EXPECT_TRUE(tool->GetLabel().empty());
+        EXPECT_TRUE(tool->GetLongHelp().empty());
+    }
+
+    wxAuiManager& mgr = frame->GetDockManager();
+    wxAuiPaneInfo& bar = mgr.GetPane(L"TpplBarPane");
+    ASSERT_TRUE(bar.IsOk());
+    EXPECT_EQ(bar.window, toolbar);
+    EXPECT_EQ(bar.state & ~wxAuiPaneInfo::actionPane, 0x2800u);
+    EXPECT_EQ(bar.dock_direction, wxAUI_DOCK_TOP);
+    EXPECT_EQ(bar.dock_layer, 10);
+    wxAuiPaneInfo& note = mgr.GetPane(L"ID_Note");
+    ASSERT_TRUE(note.IsOk());
+    EXPECT_EQ(note.window, frame->GetActivityLog());
+    EXPECT_EQ(note.state, 0x7BCu);
+    EXPECT_EQ(note.dock_direction, wxAUI_DOCK_CENTER);
+
+    wxTextCtrl* log = frame->GetActivityLog();
+    EXPECT_EQ(log->GetId(), ID_LOG);
+    EXPECT_TRUE(log->IsMultiLine());
+    EXPECT_TRUE(log->IsEditable());
+    EXPECT_TRUE(log->HasFlag(wxTE_RICH | wxTE_AUTO_URL | wxTE_NOHIDESEL));
+}
+
+TEST_F(MainFrameTest, TheFrameLogsItselfAndClearLogStartsAgainAt001)
+{
+    frame->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetActivityLog()->GetValue().Contains(L"001."); }));
+    const wxString first = frame->GetActivityLog()->GetValue();
+    EXPECT_TRUE(first.Contains(L" - Corvalin : Keep Watch! ")) << first;
+    PumpEventsFor(300);
+    EXPECT_EQ(frame->GetActivityLog()->GetValue(), first);  // no change, no line
+
+    SendCommand(frame, ID_CLEAR_LOG);
+    EXPECT_TRUE(frame->GetActivityLog()->GetValue().empty() ||
+                frame->GetActivityLog()->GetValue().StartsWith(L"001."));
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetActivityLog()->GetValue().StartsWith(L"001."); }));
+    EXPECT_FALSE(frame->GetActivityLog()->GetValue().Contains(L"002."));
+}
+
+TEST_F(MainFrameTest, MonitoringOffKeepsTheCounterAndTheHotKeySampleStillLogs)
+{
+    frame->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetActivityLog()->GetValue().Contains(L"001."); }));
+    SendCommand(frame, ID_MONITOR_WINDOWS);
+    EXPECT_FALSE(frame->IsMonitoring());
+    SendCommand(frame, ID_CLEAR_LOG);
+    PumpEventsFor(300);
+    EXPECT_TRUE(frame->GetActivityLog()->GetValue().empty());  // ticks log nothing
+
+    frame->LogForegroundChange();  // what the hot key does
+    EXPECT_TRUE(frame->GetActivityLog()->GetValue().StartsWith(L"001."));
+    SendCommand(frame, ID_MONITOR_WINDOWS);
+    EXPECT_TRUE(frame->IsMonitoring());
+}
+
+TEST_F(MainFrameTest, UserTextAndMonitorLinesShareTheLog)
+{
+    frame->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetActivityLog()->GetValue().Contains(L"001."); }));
+    frame->GetActivityLog()->SetInsertionPoint(0);
+    frame->GetActivityLog()->WriteText(L"note: ");
+    SendCommand(frame, ID_CLEAR_LOG);
+    frame->LogForegroundChange();
+    EXPECT_TRUE(frame->GetActivityLog()->GetValue().EndsWith(L") \n"));
+}
+
+TEST_F(MainFrameTest, AlwaysOnTopTwiceRestoresTheStyle)
+{
+    const long before = frame->GetWindowStyleFlag();
+    EXPECT_FALSE(before & wxSTAY_ON_TOP);
+    SendCommand(frame, ID_ALWAYS_ON_TOP);
+    EXPECT_TRUE(frame->GetWindowStyleFlag() & wxSTAY_ON_TOP);
+    SendCommand(frame, ID_ALWAYS_ON_TOP);
+    EXPECT_EQ(frame->GetWindowStyleFlag(), before);
+}
+
+TEST_F(MainFrameTest, QuitAnsweredNoChangesNothingAndYesSavesAndDestroys)
+{
+    wxTEST_DIALOG(SendCommand(frame, wxID_EXIT),
+                  ExpectMessage(L"Quit program?", L"Corvalin", wxID_NO));
+    PumpEventsFor(100);
+    EXPECT_FALSE(IsGone(frame));
+    EXPECT_TRUE(frame->IsShown());
+
+    wxTEST_DIALOG(SendCommand(frame, wxID_EXIT),
+                  ExpectMessage(L"Quit program?", L"Corvalin", wxID_YES));
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+    EXPECT_EQ(wxGetApp().GetLiveFrame(), nullptr);
+    // The destructor saved the options.
+    EXPECT_EQ(settings.Config().ReadLong(L"/Options/MonitorWindows", -1), 1);
+    EXPECT_EQ(settings.Config().ReadLong(L"/Options/AlwaysOnTop", -1), 0);
+}
+
+TEST_F(MainFrameTest, CloseBoxAsksAndAnUnvetoableCloseDoesNot)
+{
+    wxTEST_DIALOG(frame->Close(), ExpectMessage(L"Quit program?", L"Corvalin", wxID_NO));
+    PumpEventsFor(50);
+    EXPECT_FALSE(IsGone(frame));
+    frame->Close(true);  // forced: cannot be vetoed, so no question
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+}
+
+TEST_F(MainFrameTest, QuitNamesEveryOpenDialogBeforeLeaving)
+{
+    wxDialog* first = new wxDialog(nullptr, wxID_ANY, L"Find Window");
+    wxDialog* second = new wxDialog(nullptr, wxID_ANY, L"Properties");
+    first->Show();
+    second->Show();
+    wxTEST_DIALOG(frame->Quit(false),
+                  ExpectMessage(L"Quit program?", L"Corvalin", wxID_YES),
+                  ExpectMessage(L"Find Window", L"Message", wxID_OK),
+                  ExpectMessage(L"Properties", L"Message", wxID_OK));
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+    first->Destroy();
+    second->Destroy();
+    PumpEventsFor(50);
+}
+
+TEST_F(MainFrameTest, HideMinimiseAndShowOrHide)
+{
+    SendCommand(frame, ID_HIDE_TO_TRAY);
+    EXPECT_FALSE(frame->IsShown());
+    frame->ShowOrHide();
+    EXPECT_TRUE(frame->IsShown());
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsActive() && frame->IsShownOnScreen(); }));
+    frame->ShowOrHide();  // active and on screen: hides
+    EXPECT_FALSE(frame->IsShown());
+    frame->ShowOrHide();
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+
+    PumpEventsFor(500);
+    frame->Iconize(true);  // minimising hides the frame
+    const bool hidden = PumpUntil([&] { return !frame->IsShown(); });
+    ASSERT_TRUE(hidden) << "iconized=" << frame->IsIconized();
+    frame->ShowOrHide();
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen() && !frame->IsIconized(); }));
+}
+
+TEST_F(MainFrameTest, EndOfSessionSavesAndQuitsWithoutAskingEvenWhenHidden)
+{
+    SendCommand(frame, ID_MONITOR_WINDOWS);
+    SendCommand(frame, ID_HIDE_TO_TRAY);
+    wxCloseEvent event(wxEVT_QUERY_END_SESSION);
+    wxGetApp().OnQueryEndSession(event);  // a question here would fail the test
+    EXPECT_FALSE(event.GetVeto());
+    EXPECT_EQ(settings.Config().ReadLong(L"/Options/MonitorWindows", -1), 0);
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+    // Arriving again after the frame is gone touches nothing.
+    wxGetApp().OnQueryEndSession(event);
+}
