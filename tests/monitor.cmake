@@ -11,3 +11,5 @@ add_test(NAME monitor_unit_tests COMMAND monitor_unit_tests)
 # tests/x_session.sh (test.sh does that); serial, since they share the focus.
 add_test(NAME e2e_monitor_focus COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/monitor_focus.sh)
 set_tests_properties(e2e_monitor_focus PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
+add_test(NAME e2e_app_command_line COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/app_command_line.sh)
+set_tests_properties(e2e_app_command_line PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")

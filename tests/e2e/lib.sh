@@ -75,14 +75,17 @@ wait_no_window() {  # wait_no_window TITLE_REGEX [TIMEOUT_S]
   return 1
 }
 
-# Waits for a process to end; prints its exit status (124 on time-out).
+# Waits for a process to end and sets EXIT_STATUS (124 on time-out).  Call it
+# directly, never as $(wait_exit ...): a subshell cannot collect the status
+# of its parent's child.
 wait_exit() {  # wait_exit PID [TIMEOUT_S]
   local pid=$1 timeout=${2:-20}
   local end=$((SECONDS + timeout))
   while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
-  if kill -0 "$pid" 2>/dev/null; then echo 124; return 1; fi
+  if kill -0 "$pid" 2>/dev/null; then EXIT_STATUS=124; return 1; fi
   wait "$pid" 2>/dev/null
-  echo $?
+  EXIT_STATUS=$?
+  return 0
 }
 
 # Starts a small xterm with the given title; sets LAST_PID, prints its window id.

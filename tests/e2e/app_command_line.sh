@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Command-line switches of the real executable: exit status, usage text, and
+# which files appear beside it.
+source "$(dirname "$0")/lib.sh"
+
+run_switch() {  # run_switch DIR ARGS... ; sets STATUS, OUT
+  local dir=$1; shift
+  "$dir/Corvalin" "$@" >"$dir/switch.log" 2>&1 </dev/null &
+  local pid=$!
+  wait_exit "$pid" 15
+  STATUS=$EXIT_STATUS
+  OUT=$(cat "$dir/switch.log")
+}
+
+dir=$(install_copy)
+for sw in -h --help; do
+  run_switch "$dir" "$sw"
+  check "$sw exits with 255" [ "$STATUS" = 255 ]
+  check "$sw prints the usage with both switches" \
+    bash -c "grep -q -- '-h, --help' <<<\"\$1\" && grep -q -- '-p, --portable' <<<\"\$1\"" _ "$OUT"
+  check "$sw offers no verbose switch" bash -c "! grep -qi verbose <<<\"\$1\"" _ "$OUT"
+done
+run_switch "$dir" /p
+check "/p is not a switch: exit 255" [ "$STATUS" = 255 ]
+check "/p is reported as an unexpected parameter" grep -q "Unexpected parameter '/p'" <<<"$OUT"
+run_switch "$dir" -q
+check "unknown switch exits with 255" [ "$STATUS" = 255 ]
+check "unknown switch is named" grep -q "Unknown option 'q'" <<<"$OUT"
+check "no settings file after early exits" [ ! -e "$dir/Corvalin.cfg" ]
+check "no window was opened by early exits" bash -c "! xdotool search --name 'Corvalin : Keep Watch!' >/dev/null 2>&1"
+
+# Portable mode keeps its files in the program directory too.
+start_app "$dir" Corvalin -p
+pid=$LAST_PID
+frame=$(wait_window '^Corvalin : Keep Watch!$') || fail "-p: frame did not appear"
+activate "$frame"
+press alt+x
+wait_window '^Corvalin$' 10 >/dev/null || fail "-p: no quit question"
+answer_yes
+wait_exit "$pid" 15
+check "-p: quits with status 0 after Yes" [ "$EXIT_STATUS" = 0 ]
+check "-p: Corvalin.cfg written beside the executable" grep -q '^\[Options\]' "$dir/Corvalin.cfg"
+check "-p: perspective.layout written beside the executable" grep -q '^PerspectiveSelDlg2=layout2|' "$dir/perspective.layout"
+
+# Without a display the program says so and stops.
+DISPLAY= "$dir/Corvalin" >"$dir/nodisplay.log" 2>&1 </dev/null &
+wait_exit $! 15
+check "no display: exits non-zero" [ "$EXIT_STATUS" != 0 ] && [ "$EXIT_STATUS" != 124 ]
+check "no display: says why" grep -qi 'display' "$dir/nodisplay.log"
+finish
