@@ -104,16 +104,23 @@ activate() {  # activate WINDOW_ID
 active_window() { xdotool getactivewindow 2>/dev/null; }
 
 # The Activity log as the user sees it: select all, copy, read the clipboard.
-# This brings Corvalin's frame to the front (which the monitor logs).
+# This brings Corvalin's frame to the front (which the monitor logs).  Retries
+# while the copy has not arrived, as on a busy machine.
 read_log() {  # read_log FRAME_WINDOW_ID
-  local frame=$1
+  local frame=$1 text="" try
   activate "$frame"
-  # xclip -i stays in the background to serve the selection: keep it off
-  # the caller's pipe.
-  printf '' | xclip -selection clipboard -i >/dev/null 2>&1
-  xdotool key --clearmodifiers ctrl+a ctrl+c
-  sleep 0.3
-  xclip -selection clipboard -o 2>/dev/null
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    # xclip -i stays in the background to serve the selection: keep it off
+    # the caller's pipe.
+    printf '' | xclip -selection clipboard -i >/dev/null 2>&1
+    [ "$(active_window)" = "$frame" ] || activate "$frame"
+    xdotool key --clearmodifiers ctrl+a ctrl+c
+    sleep 0.2
+    text=$(xclip -selection clipboard -o 2>/dev/null)
+    [ -n "$text" ] && break
+    sleep 0.3
+  done
+  printf '%s\n' "$text"
 }
 
 # Sends a key combination to the focused window.

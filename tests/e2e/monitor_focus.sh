@@ -28,5 +28,39 @@ check "A, B, A gives three xterm lines in order" bash -c "
   grep -o 'xterm - [A-Za-z -]*' '$E2E_TMP/log.txt' | tr '\n' '|' | grep -q 'xterm - Alpha - one |xterm - Beta |xterm - Alpha - one |'"
 check "Corvalin's own frame is logged with its id" grep -Fq "Corvalin - Corvalin : Keep Watch! ($frame) " "$E2E_TMP/log.txt"
 
+# Clear Log through its accelerator: the next line is 001 and names the
+# frame, which has the focus, although it was the window logged last.
+activate "$frame"
+press ctrl+l
+sleep 0.3
+log=$(read_log "$frame")
+check "Ctrl+L empties the log; numbering starts again at 001" \
+  bash -c "[ \"\$(grep -c . <<<\"\$1\")\" = 1 ] && grep -Fq '001.' <<<\"\$1\" && grep -Fq 'Corvalin - Corvalin : Keep Watch! ($frame)' <<<\"\$1\"" _ "$log"
+
+# Monitoring off through Ctrl+M: focus changes leave no trace; on again, the
+# next change continues the numbering.
+press ctrl+m
+activate "$b"
+activate "$a"
+press_in_frame() { activate "$frame"; press "$@"; }
+press_in_frame ctrl+m   # back on; the frame is in front and was logged last
+activate "$b"
+log=$(read_log "$frame")
+printf '%s\n' "$log" > "$E2E_TMP/log2.txt"
+check "while off, nothing was logged; afterwards lines go on at 002" \
+  bash -c "grep -q '^002\.  .* xterm - Beta ($b) \$' '$E2E_TMP/log2.txt' && ! grep -q 'Alpha' '$E2E_TMP/log2.txt'"
+
+# Windows that appear and vanish within a tick or two must not upset the
+# monitor: every X request on them is trapped.
+for i in $(seq 25); do
+  xterm -T "blink $i" -geometry 20x2 -e true >/dev/null 2>&1 &
+done
+wait_no_window '^blink ' 20
+sleep 0.5
+check "Corvalin survives windows vanishing mid-query" kill -0 "$corvalin_pid"
+activate "$a"
+log=$(read_log "$frame")
+check "and goes on logging afterwards" grep -Fq "xterm - Alpha - one ($a) " <<<"$log"
+
 kill "$corvalin_pid"
 finish
