@@ -6,6 +6,7 @@
 #include <wx/utils.h>
 
 #include "app/my_app.h"
+#include "desktop/tray_availability.h"
 #include "frame/ids.h"
 #include "frame/main_frame.h"
 #include "settings/options.h"
@@ -47,7 +48,8 @@ CTrayIcon* CreateTrayIcon(const wxIcon& icon, const wxString& tooltip, bool chec
     CTrayIcon* trayIcon = new CTrayIcon;
     for (int attempt = 0; attempt < 20; ++attempt)
     {
-        const bool installed = trayIcon->SetIcon(icon, tooltip);
+        // Without a notification area the icon would only wait for one.
+        const bool installed = IsTrayAvailable() && trayIcon->SetIcon(icon, tooltip);
         wxMilliSleep(30);
         if (installed)
             return trayIcon;
