@@ -1,0 +1,195 @@
+// The X11 platform layer against the real X server of the test session:
+// windows made here with Xlib, properties set the way other clients set them.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+// GoogleTest and wx first: Xlib defines macros such as None and Bool.
+#include <gtest/gtest.h>
+#include <wx/init.h>
+
+#include "monitor/window_platform.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace
+{
+class X11PlatformTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr) << "needs an X display (tests/x_session.sh)";
+        platform = CreateWindowPlatform();
+    }
+    void TearDown() override
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+
+    Window MakeWindow(bool map = false)
+    {
+        Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 120, 80,
+                                            0, 0, 0);
+        if (map)
+            XMapWindow(display, window);
+        XSync(display, False);
+        return window;
+    }
+    void SetProperty(Window window, const char* name, const char* type, const std::string& bytes)
+    {
+        XChangeProperty(display, window, XInternAtom(display, name, False),
+                        XInternAtom(display, type, False), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(bytes.data()),
+                        static_cast<int>(bytes.size()));
+        XSync(display, False);
+    }
+    static std::string Repeat(const std::string& piece, int count)
+    {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += piece;
+        return text;
+    }
+
+    Display* display = nullptr;
+    std::unique_ptr<WindowPlatform> platform;
+};
+}  // namespace
+
+TEST_F(X11PlatformTest, TitlesComeFromNetWmNameThenWmNameInAnyEncoding)
+{
+    Window window = MakeWindow();
+    EXPECT_EQ(platform->WindowTitle(window), wxString());
+
+    SetProperty(window, "WM_NAME", "STRING", "caf\xe9 - Latin-1");
+    EXPECT_EQ(platform->WindowTitle(window), wxString(L"caf\u00e9 - Latin-1"));
+
+    XTextProperty compound;
+    char* list[] = {const_cast<char*>("\xe6\x97\xa5\xe6\x9c\xac compound")};
+    ASSERT_EQ(Xutf8TextListToTextProperty(display, list, 1, XCompoundTextStyle, &compound), Success);
+    XSetWMName(display, window, &compound);
+    XFree(compound.value);
+    XSync(display, False);
+    EXPECT_EQ(platform->WindowTitle(window), wxString(L"\u65e5\u672c compound"));
+
+    // EWMH's UTF-8 title wins over WM_NAME.
+    SetProperty(window, "_NET_WM_NAME", "UTF8_STRING", "Gr\xc3\xbc\xc3\x9f" "e \xe2\x80\x93 \xf0\x9f\x98\x80");
+    EXPECT_EQ(platform->WindowTitle(window), wxString(L"Gr\u00fc\u00dfe \u2013 \U0001F600"));
+    XDestroyWindow(display, window);
+}
+
+TEST_F(X11PlatformTest, LongTitlesAreCutTo255CharactersNeverInsideACharacter)
+{
+    Window window = MakeWindow();
+    const struct
+    {
+        const char* piece;
+        wchar_t character;
+    } cases[] = {
+        {"x", L'x'},
+        {"\xc3\xa9", L'\u00e9'},                // two bytes
+        {"\xe6\x97\xa5", L'\u65e5'},            // three: 1024 bytes end inside one
+        {"\xf0\x9f\x98\x80", L'\U0001F600'},    // four
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.piece);
+        SetProperty(window, "_NET_WM_NAME", "UTF8_STRING", Repeat(c.piece, 400));
+        const wxString title = platform->WindowTitle(window);
+        EXPECT_EQ(title.length(), 255u);
+        EXPECT_EQ(title, wxString(c.character, 255));
+    }
+    SetProperty(window, "_NET_WM_NAME", "UTF8_STRING", Repeat("ab", 100));
+    EXPECT_EQ(platform->WindowTitle(window).length(), 200u);
+    XDestroyWindow(display, window);
+}
+
+TEST_F(X11PlatformTest, BrokenUtf8TitlesStillGiveReadableText)
+{
+    Window window = MakeWindow();
+    SetProperty(window, "_NET_WM_NAME", "UTF8_STRING", std::string("bad \xff\xfe bytes\0nul", 17));
+    const wxString title = platform->WindowTitle(window);
+    EXPECT_TRUE(title.StartsWith(L"bad ")) << title;
+    EXPECT_LE(title.length(), 255u);
+    XDestroyWindow(display, window);
+}
+
+TEST_F(X11PlatformTest, ValidityFollowsTheWindowsLife)
+{
+    EXPECT_FALSE(platform->IsValidWindow(0));
+    Window window = MakeWindow();
+    EXPECT_TRUE(platform->IsValidWindow(window));
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    EXPECT_FALSE(platform->IsValidWindow(window));
+    // Queries on a vanished window fail softly instead of ending the process.
+    EXPECT_EQ(platform->WindowTitle(window), wxString());
+    EXPECT_FALSE(platform->IsValidWindow(0x7ffffff0));
+}
+
+TEST_F(X11PlatformTest, OwningProcessFromNetWmPidElseFromTheServer)
+{
+    Window window = MakeWindow();
+    // No _NET_WM_PID: the X server's record of the client (this process).
+    EXPECT_EQ(platform->WindowProcessId(window), static_cast<unsigned long>(getpid()));
+    unsigned long pid = 4242;
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
+    XSync(display, False);
+    EXPECT_EQ(platform->WindowProcessId(window), 4242u);
+    XDestroyWindow(display, window);
+}
+
+TEST_F(X11PlatformTest, ModuleNameIsTheExecutablesFileName)
+{
+    wxString name;
+    ASSERT_TRUE(platform->ProcessModuleName(getpid(), name));
+    EXPECT_EQ(name, L"x11_platform_tests");
+    EXPECT_FALSE(platform->ProcessModuleName(0x7ffffff, name));
+}
+
+TEST_F(X11PlatformTest, GivenForegroundIsReportedAsForeground)
+{
+    Window first = MakeWindow(true);
+    Window second = MakeWindow(true);
+    for (Window target : {first, second, first})
+    {
+        platform->GiveForeground(target);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (platform->ForegroundWindow() != target && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(platform->ForegroundWindow(), target);
+    }
+    XDestroyWindow(display, first);
+    XDestroyWindow(display, second);
+    XSync(display, False);
+    platform->GiveForeground(first);  // gone: the request fails quietly
+    EXPECT_FALSE(platform->IsValidWindow(first));
+}
+
+// Run on a display without a window manager (see tests/x11.cmake).
+TEST_F(X11PlatformTest, NoWindowManagerMeansNoForegroundWindow)
+{
+    if (!std::getenv("CORVALIN_EXPECT_NO_WM"))
+        GTEST_SKIP() << "needs a display without a window manager";
+    Window window = MakeWindow(true);
+    EXPECT_EQ(platform->ForegroundWindow(), 0u);
+    platform->GiveForeground(window);
+    EXPECT_EQ(platform->ForegroundWindow(), 0u);
+    XDestroyWindow(display, window);
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    wxInitializer init;
+    return RUN_ALL_TESTS();
+}
