@@ -13,3 +13,5 @@ add_test(NAME e2e_monitor_focus COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/mon
 set_tests_properties(e2e_monitor_focus PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
 add_test(NAME e2e_app_command_line COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/app_command_line.sh)
 set_tests_properties(e2e_app_command_line PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
+add_test(NAME e2e_monitor_identity COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/monitor_identity.sh)
+set_tests_properties(e2e_monitor_identity PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
