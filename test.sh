@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test under a private X
-# session (Xvfb, openbox, trayer) that tests/x_session.sh starts and stops.
+# session (Xvfb, openbox, trayer) that tests/x_session.sh starts and stops;
+# then cross-builds Corvalin.exe and runs its tests under Wine.
+# CORVALIN_SKIP_WINDOWS=1 leaves the Windows part out.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install_deps.sh test
 scripts/build.sh
-exec tests/x_session.sh ctest --test-dir build --output-on-failure --timeout 600
+status=0
+tests/x_session.sh ctest --test-dir build --output-on-failure --timeout 600 || status=1
+# The same sources built for Windows with MinGW and tested under Wine.
+if [ "${CORVALIN_SKIP_WINDOWS:-0}" != 1 ]; then
+  scripts/windows/test_windows.sh || status=1
+fi
+exit $status

@@ -1,7 +1,10 @@
 #include "app/my_app.h"
 
+#include <cstdio>
+
 #include <wx/config.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/stdpaths.h>
 
 #include "app/assert_handler.h"
@@ -70,7 +73,14 @@ wxConfigBase* MyApp::InitConfig()
     const wxString dataDirectory = programDirectory;
     if (!m_portable)
         wxFileName::Mkdir(dataDirectory, 0777, wxPATH_MKDIR_FULL);
-    return wxConfigBase::Set(OpenSettingsFile(dataDirectory + L"Corvalin.cfg"));
+    wxString problem;
+    wxConfigBase* previous =
+        wxConfigBase::Set(OpenSettingsStore(dataDirectory + L"Corvalin.cfg", problem));
+    // One message for a damaged file, instead of one per bad line; shown
+    // once the loop runs, so that it does not hold up the frame.
+    if (!problem.empty())
+        CallAfter([problem] { wxLogWarning(L"%s", problem); });
+    return previous;
 }
 
 MainFrame* MyApp::GetLiveFrame() const
@@ -84,6 +94,7 @@ MainFrame* MyApp::GetLiveFrame() const
 
 void MyApp::OnQueryEndSession(wxCloseEvent&)
 {
+    MarkSessionEnding();
     if (MainFrame* frame = GetLiveFrame())
     {
         frame->SaveAll();
@@ -93,7 +104,23 @@ void MyApp::OnQueryEndSession(wxCloseEvent&)
 
 int MyApp::OnExit()
 {
-    delete wxConfigBase::Set(nullptr);
+    CloseSettings(wxConfigBase::Set(nullptr));
+    // Every save of the run has been tried by now: a settings folder that
+    // cannot be written is reported once, not once per file and attempt.
+    const wxString failure = TakeSaveFailure();
+    if (!failure.empty())
+    {
+        const wxString text = wxString::Format(_("The settings could not be saved: %s"), failure);
+        if (IsSessionEnding())
+        {
+            std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(text.utf8_str()));
+        }
+        else
+        {
+            wxLogError(L"%s", text);
+            wxLog::FlushActive();
+        }
+    }
     return wxApp::OnExit();
 }
 

@@ -23,6 +23,8 @@ wxConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
         if (dialog && dialog->IsModal())
             return nullptr;
     }
+    if (m_modalDialogs.AnyOpen())
+        return nullptr;
     return new stConnection;
 }
 

@@ -1,6 +1,11 @@
 #pragma once
 
+// wx/ipc.h chooses DDE or TCP by __WINDOWS__, which only wx/defs.h defines:
+// without it first, Windows files would disagree on what wxServer is.
+#include <wx/defs.h>
 #include <wx/ipc.h>
+
+#include "desktop/modal_dialog_tracker.h"
 
 class stConnection : public wxConnection
 {
@@ -15,6 +20,10 @@ class stServer : public wxServer
 public:
     ~stServer() override = default;
     wxConnectionBase* OnAcceptConnection(const wxString& topic) override;
+
+private:
+    // Created with the server, before any dialog can open.
+    ModalDialogTracker m_modalDialogs;
 };
 
 class stClient : public wxClient

@@ -209,7 +209,9 @@ void MainFrame::ShowOrHide()
         if (dialog && dialog->IsModal())
             modal = dialog;
     }
-    if (IsIconized())
+    // A minimised frame that was then hidden no longer reports itself as
+    // iconized on GTK, yet the window manager still keeps it minimised.
+    if (IsIconized() || !IsShown())
         Iconize(false);
     Show(true);
     Raise();

@@ -11,6 +11,7 @@
 #include "frame/ids.h"
 #include "resources/images.h"
 #include "settings/options.h"
+#include "settings/settings_file.h"
 #include "settings/window_manager_helper.h"
 
 void MainFrame::LoadOptions()
@@ -44,12 +45,14 @@ void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)
                      "combination in the Options."));
 }
 
+// Makes no X call: it also runs after the connection to the display is lost.
 void MainFrame::SaveOptions()
 {
     wxConfigBase* config = wxConfigBase::Get();
     WriteBoolOption(*config, L"/Options/AlwaysOnTop", (GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0);
     WriteBoolOption(*config, L"/Options/MonitorWindows", m_monitorWindows);
-    config->Flush(true);
+    // A failure is kept and reported once at exit, not once per flush.
+    FlushSettings(*config);
 }
 
 void MainFrame::SaveAll()

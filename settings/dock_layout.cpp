@@ -2,17 +2,82 @@
 
 #include <memory>
 
-#include <wx/app.h>
+#include <wx/crt.h>
+#include <wx/filefn.h>
 #include <wx/fileconf.h>
-#include <wx/tokenzr.h>
+#include <wx/log.h>
 
 #include "settings/program_directory.h"
 #include "settings/settings_file.h"
 
+const wchar_t kToolbarPaneName[] = L"TpplBarPane";
+const wchar_t kLogPaneName[] = L"ID_Note";
+
 namespace
 {
 const wchar_t kPerspectiveKey[] = L"PerspectiveSelDlg2";
+
+// The docking library's pane state bits and dock directions.
+const unsigned kStateFloating = 1u << 0;
+const unsigned kStateHidden = 1u << 1;
+const unsigned kStateMaximized = 1u << 16;
+const int kDockTop = 1;
+const int kDockLeft = 4;
+const int kDockCentre = 5;
+// No pane or dock of this frame is ever larger than the largest frame.
+const int kMaxSize = 2500;
+
+struct PaneSeen
+{
+    bool found = false;
+    unsigned state = 0;
+    int direction = 0;
+    bool sizesSane = true;
+};
+
+bool InSizeRange(long value)
+{
+    return value >= -1 && value <= kMaxSize;
 }
+
+// Reads one pane the way wxAuiManager::LoadPaneInfo does.  False for a key
+// it would not know.
+bool ReadPane(wxString part, wxString& name, PaneSeen& pane)
+{
+    while (true)
+    {
+        const wxString field = part.BeforeFirst(L';');
+        part = part.AfterFirst(L';');
+        wxString key = field.BeforeFirst(L'=');
+        wxString value = field.AfterFirst(L'=');
+        key.MakeLower();
+        key.Trim(true).Trim(false);
+        value.Trim(true).Trim(false);
+        if (key.empty())
+            break;
+        const long number = wxAtoi(value);
+        if (key == L"name")
+            name = value;
+        else if (key == L"caption")
+            ;
+        else if (key == L"state")
+            pane.state = static_cast<unsigned>(number);
+        else if (key == L"dir")
+            pane.direction = static_cast<int>(number);
+        else if (key == L"layer" || key == L"row" || key == L"pos" || key == L"prop" ||
+                 key == L"floatx" || key == L"floaty" || key == L"floatw" || key == L"floath")
+            ;
+        else if (key == L"bestw" || key == L"besth" || key == L"minw" || key == L"minh" ||
+                 key == L"maxw" || key == L"maxh")
+            pane.sizesSane = pane.sizesSane && InSizeRange(number);
+        else
+            return false;
+    }
+    name.Replace(L"\a", L"|");
+    name.Replace(L"\b", L";");
+    return true;
+}
+}  // namespace
 
 wxString DockLayoutPath()
 {
@@ -21,46 +86,76 @@ wxString DockLayoutPath()
 
 wxString ReadDockLayout(const wxString& path)
 {
+    if (!CheckSettingsFile(path).empty())
+        return wxString();
     std::unique_ptr<wxFileConfig> file(OpenSettingsFile(path));
-    return file->Read(kPerspectiveKey, wxString());
+    const wxString perspective = file->Read(kPerspectiveKey, wxString());
+    wxLogNull quiet;
+    file.reset();
+    return perspective;
 }
 
 void WriteDockLayout(const wxString& path, const wxString& perspective)
 {
-    std::unique_ptr<wxFileConfig> file(OpenSettingsFile(path));
+    wxString damage = CheckSettingsFile(path);
+    std::unique_ptr<wxFileConfig> file;
+    if (damage.empty())
+        file.reset(OpenSettingsFile(path, &damage));
+    if (!damage.empty())
+    {
+        file.reset();
+        wxLogNull quiet;
+        wxRemoveFile(path);
+        file.reset(OpenSettingsFile(path));
+    }
     file->Write(kPerspectiveKey, perspective);
-    file->Flush();
+    CloseSettings(file.release());
 }
 
 bool IsUsableDockLayout(const wxString& perspective)
 {
-    bool toolbarFound = false;
-    bool logVisible = false;
-    wxStringTokenizer panes(perspective, L"|");
-    if (panes.GetNextToken() != L"layout2")
+    wxString input = perspective;
+    wxString header = input.BeforeFirst(L'|');
+    input = input.AfterFirst(L'|');
+    header.Trim(true).Trim(false);
+    if (header != L"layout2")
         return false;
-    while (panes.HasMoreTokens())
+    input.Replace(L"\\|", L"\a");
+    input.Replace(L"\\;", L"\b");
+
+    PaneSeen toolbar;
+    PaneSeen log;
+    while (true)
     {
-        const wxString pane = panes.GetNextToken();
-        wxString name;
-        long state = 0;
-        bool stateFound = false;
-        wxStringTokenizer fields(pane, L";");
-        while (fields.HasMoreTokens())
+        wxString part = input.BeforeFirst(L'|');
+        input = input.AfterFirst(L'|');
+        part.Trim(true);
+        // The docking manager stops at the first empty part.
+        if (part.empty())
+            break;
+        if (part.Left(9) == L"dock_size")
         {
-            const wxString field = fields.GetNextToken();
-            const wxString key = field.BeforeFirst(L'=');
-            const wxString value = field.AfterFirst(L'=');
-            if (key == L"name")
-                name = value;
-            else if (key == L"state")
-                stateFound = value.ToLong(&state);
+            if (!InSizeRange(wxAtoi(part.AfterFirst(L'='))))
+                return false;
+            continue;
         }
-        // 2 is the docking library's "hidden" bit.
-        if (name == L"TpplBarPane")
-            toolbarFound = true;
-        else if (name == L"ID_Note")
-            logVisible = stateFound && (state & 2) == 0;
+        part.Replace(L"\a", L"|");
+        part.Replace(L"\b", L";");
+        wxString name;
+        PaneSeen pane;
+        if (!ReadPane(part, name, pane))
+            return false;
+        pane.found = true;
+        // A later entry for the same pane replaces the earlier one, as there.
+        if (name == kToolbarPaneName)
+            toolbar = pane;
+        else if (name == kLogPaneName)
+            log = pane;
     }
-    return toolbarFound && logVisible;
+
+    const unsigned gone = kStateFloating | kStateHidden | kStateMaximized;
+    return toolbar.found && log.found && (toolbar.state & gone) == 0 &&
+           (log.state & gone) == 0 && toolbar.direction >= kDockTop &&
+           toolbar.direction <= kDockLeft && log.direction == kDockCentre &&
+           toolbar.sizesSane && log.sizesSane;
 }

@@ -4,9 +4,20 @@
 
 // "perspective.layout" in the program directory.
 wxString DockLayoutPath();
-// The saved perspective, or empty when the file or its key is missing.
+// The saved perspective, or empty when the file or its key is missing or the
+// file is unreadable.  Says nothing either way.
 wxString ReadDockLayout(const wxString& path);
+// Writes the perspective; a damaged file is replaced, since it holds nothing
+// but this one derived value.
 void WriteDockLayout(const wxString& path, const wxString& perspective);
-// True when applying the perspective keeps both of the frame's panes and
-// leaves the Activity log visible.
+
+// The frame's two panes.
+extern const wchar_t kToolbarPaneName[];
+extern const wchar_t kLogPaneName[];
+
+// True when the docking manager, reading the perspective the way it does,
+// would end up with both of the frame's panes docked and shown, the
+// Activity log in the centre, and no size beyond reason.  Anything else would
+// leave the user with panes gone for good, since neither pane can be closed,
+// moved or brought back from the program.
 bool IsUsableDockLayout(const wxString& perspective);

@@ -1,12 +1,291 @@
 #include "settings/settings_file.h"
 
-#include <wx/app.h>
-#include <wx/convauto.h>
+#include <memory>
+#include <utility>
+#include <vector>
 
-wxFileConfig* OpenSettingsFile(const wxString& path)
+#include <wx/app.h>
+#include <wx/file.h>
+#include <wx/filename.h>
+#include <wx/intl.h>
+#include <wx/log.h>
+#include <wx/mstream.h>
+
+namespace
+{
+// Groups nested deeper than this are not settings; the toolkit would also
+// recurse once per level while building and freeing them.
+const int kMaxGroupDepth = 32;
+
+wxString g_saveFailure;
+bool g_saveFailureTaken = false;
+
+// Collects the toolkit's messages while it lives instead of showing them.
+class LogCapture : public wxLog
+{
+public:
+    LogCapture() { m_previous = wxLog::SetActiveTarget(this); }
+    ~LogCapture() override { wxLog::SetActiveTarget(m_previous); }
+
+    bool Any() const { return m_count > 0; }
+    bool AnyError() const { return m_errors > 0; }
+    const wxString& First() const { return m_first; }
+
+protected:
+    void DoLogRecord(wxLogLevel level, const wxString& message,
+                     const wxLogRecordInfo&) override
+    {
+        if (level > wxLOG_Warning)
+            return;
+        if (m_count++ == 0)
+            m_first = message;
+        if (level <= wxLOG_Error)
+            ++m_errors;
+    }
+
+private:
+    wxLog* m_previous = nullptr;
+    int m_count = 0;
+    int m_errors = 0;
+    wxString m_first;
+};
+
+// Counts the toolkit's assertions while it lives: the file configuration
+// asserts, rather than logs, on some malformed files (an entry without a name,
+// a group header given twice).
+class AssertCapture
+{
+public:
+    AssertCapture() : m_previous(wxSetAssertHandler(&Count)) { s_count = 0; }
+    ~AssertCapture() { wxSetAssertHandler(m_previous); }
+    bool Any() const { return s_count > 0; }
+
+private:
+    static void Count(const wxString&, int, const wxString&, const wxString&, const wxString&)
+    {
+        ++s_count;
+    }
+    static int s_count;
+    wxAssertHandler_t m_previous;
+};
+
+int AssertCapture::s_count = 0;
+
+bool IsUnicodeScalar(unsigned long c)
+{
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+wxFileConfig* NewFileConfig(const wxString& path)
 {
     const wxString appName = wxTheApp ? wxTheApp->GetAppName() : wxString(L"Corvalin");
     const wxString vendorName = wxTheApp ? wxTheApp->GetVendorName() : wxString(L"Pellowen");
-    return new wxFileConfig(appName, vendorName, path, wxString(),
-                            wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE, wxConvAuto());
+    wxFileConfig* config =
+        new wxFileConfig(appName, vendorName, path, wxString(),
+                         wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE,
+                         ReadDetectedWriteUtf8());
+    // Values are numbers and the docking manager's own text; expanding "$(..."
+    // in them would only log errors at the user.
+    config->SetExpandEnvVars(false);
+    return config;
+}
+
+// Every entry below `group` as (absolute key, raw value).
+void CollectEntries(wxFileConfig& config, const wxString& group,
+                    std::vector<std::pair<wxString, wxString>>& entries)
+{
+    config.SetPath(group.empty() ? wxString(L"/") : group);
+    wxString name;
+    long index = 0;
+    for (bool more = config.GetFirstEntry(name, index); more;
+         more = config.GetNextEntry(name, index))
+    {
+        if (!name.empty())
+            entries.emplace_back(group + L"/" + name, config.Read(name, wxString()));
+    }
+    std::vector<wxString> groups;
+    for (bool more = config.GetFirstGroup(name, index); more;
+         more = config.GetNextGroup(name, index))
+        groups.push_back(group + L"/" + name);
+    for (const wxString& sub : groups)
+        CollectEntries(config, sub, entries);
+}
+}  // namespace
+
+size_t ReadDetectedWriteUtf8::ToWChar(wchar_t* dst, size_t dstLen, const char* src,
+                                      size_t srcLen) const
+{
+    return m_read.ToWChar(dst, dstLen, src, srcLen);
+}
+
+size_t ReadDetectedWriteUtf8::FromWChar(char* dst, size_t dstLen, const wchar_t* src,
+                                        size_t srcLen) const
+{
+    return wxConvUTF8.FromWChar(dst, dstLen, src, srcLen);
+}
+
+wxString CheckSettingsText(const wxString& text)
+{
+    const wchar_t* chars = text.wc_str();
+    const size_t length = text.length();
+    int depth = 0;
+    bool inHeader = false;
+    bool lineStart = true;
+    for (size_t i = 0; i < length; ++i)
+    {
+        unsigned long c = static_cast<unsigned long>(chars[i]);
+        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length &&
+            chars[i + 1] >= 0xDC00 && chars[i + 1] <= 0xDFFF)
+        {
+            ++i;
+            c = 0x10000;
+        }
+        if (c == 0)
+            return _("it contains NUL characters");
+        if (!IsUnicodeScalar(c))
+            return _("it contains characters that are not Unicode");
+        if (c == L'\n' || c == L'\r')
+        {
+            lineStart = true;
+            inHeader = false;
+            depth = 0;
+            continue;
+        }
+        if (lineStart && (c == L' ' || c == L'\t' || c == L'\v' || c == L'\f'))
+            continue;
+        if (lineStart && c == L'[')
+            inHeader = true;
+        else if (inHeader && c == L']')
+            inHeader = false;
+        else if (inHeader && c == L'/' && ++depth > kMaxGroupDepth)
+            return _("its groups are nested too deeply");
+        lineStart = false;
+    }
+    return wxString();
+}
+
+wxString CheckSettingsFile(const wxString& path)
+{
+    if (!wxFileName::FileExists(path))
+        return wxString();
+    wxLogNull quiet;
+    wxFile file;
+    if (!file.Open(path))
+        return _("it cannot be read");
+    const wxFileOffset size = file.Length();
+    if (size < 0)
+        return _("it cannot be read");
+    if (static_cast<unsigned long long>(size) > kMaxSettingsFileSize)
+        return _("it is larger than 1 MiB");
+    std::vector<char> bytes(static_cast<size_t>(size) + 1, '\0');
+    if (file.Read(bytes.data(), static_cast<size_t>(size)) != size)
+        return _("it cannot be read");
+    if (size == 0)
+        return wxString();
+    const ReadDetectedWriteUtf8 conv;
+    const size_t needed = conv.ToWChar(nullptr, 0, bytes.data(), static_cast<size_t>(size));
+    if (needed == wxCONV_FAILED)
+        return _("its encoding cannot be read");
+    return CheckSettingsText(wxString(bytes.data(), conv, static_cast<size_t>(size)));
+}
+
+wxFileConfig* OpenSettingsFile(const wxString& path, wxString* damage)
+{
+    LogCapture capture;
+    AssertCapture asserts;
+    wxFileConfig* config = NewFileConfig(path);
+    if (damage)
+    {
+        if (capture.Any())
+            *damage = capture.First();
+        else if (asserts.Any())
+            *damage = _("it has lines the settings reader does not accept");
+        else
+            damage->clear();
+    }
+    return config;
+}
+
+wxFileConfig* OpenSettingsStore(const wxString& path, wxString& problem)
+{
+    problem.clear();
+    wxString reason = CheckSettingsFile(path);
+    std::unique_ptr<wxFileConfig> loaded;
+    std::vector<std::pair<wxString, wxString>> salvaged;
+    if (reason.empty())
+    {
+        loaded.reset(OpenSettingsFile(path, &reason));
+        if (reason.empty())
+            return loaded.release();
+        // What parsed is kept; the toolkit would write the bad lines back
+        // and complain about them at every start.
+        CollectEntries(*loaded, wxString(), salvaged);
+        loaded->SetPath(L"/");
+    }
+
+    const wxString keptPath = path + L".damaged";
+    bool kept = false;
+    {
+        wxLogNull quiet;
+        kept = wxRenameFile(path, keptPath, true);
+    }
+    if (!kept)
+    {
+        if (loaded)
+        {
+            // The file stays as it is: the toolkit writes unreadable lines
+            // back unchanged.
+            problem = wxString::Format(
+                _("The settings file \"%s\" is damaged (%s). Settings that could not be read "
+                  "use their defaults."),
+                path, reason);
+            return loaded.release();
+        }
+        problem = wxString::Format(
+            _("The settings file \"%s\" is damaged (%s). Defaults are used, and since the file "
+              "could not be set aside, changes will not be saved."),
+            path, reason);
+        wxMemoryInputStream nothing("", 0);
+        return new wxFileConfig(nothing, ReadDetectedWriteUtf8());
+    }
+
+    loaded.reset();
+    wxFileConfig* fresh = OpenSettingsFile(path);
+    for (const auto& entry : salvaged)
+        fresh->Write(entry.first, entry.second);
+    if (!salvaged.empty())
+        FlushSettings(*fresh);
+    problem = wxString::Format(
+        _("The settings file \"%s\" is damaged (%s). Settings that could not be read use "
+          "their defaults. The file as it was has been kept as \"%s\"."),
+        path, reason, keptPath);
+    return fresh;
+}
+
+bool FlushSettings(wxConfigBase& config)
+{
+    LogCapture capture;
+    const bool flushed = config.Flush();
+    if (flushed && !capture.AnyError())
+        return true;
+    if (g_saveFailure.empty() && !g_saveFailureTaken)
+        g_saveFailure = capture.AnyError() ? capture.First() : wxString(_("unknown error"));
+    return false;
+}
+
+void CloseSettings(wxConfigBase* config)
+{
+    if (!config)
+        return;
+    FlushSettings(*config);
+    wxLogNull quiet;
+    delete config;
+}
+
+wxString TakeSaveFailure()
+{
+    if (g_saveFailureTaken)
+        return wxString();
+    g_saveFailureTaken = !g_saveFailure.empty();
+    return g_saveFailure;
 }

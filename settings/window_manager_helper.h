@@ -14,6 +14,8 @@ struct Placement
     long width = 0;
     long height = 0;
 };
+// Sizes Load accepts back: width 200..2500, height 200..2000.
+bool IsAcceptedSize(const wxSize& size);
 // Positions below -1 become -1; a width outside 200..2500 or a height outside
 // 200..2000 becomes the default one, each by itself.
 Placement BoundPlacement(Placement stored, const wxSize& defaultSize);
@@ -33,6 +35,8 @@ public:
     bool IsMaximized() const { return m_maximized; }
 
 private:
+    void ReapplyLoadedPositionOnce();
+
     wxTopLevelWindow* m_window;
     wxString m_name;
     int m_x = -1;
@@ -40,4 +44,8 @@ private:
     int m_width = 0;
     int m_height = 0;
     bool m_maximized = false;
+    // The stored position as loaded, and whether it has been asked for again
+    // once the window was on screen.
+    wxPoint m_loadedPosition = wxDefaultPosition;
+    bool m_positionReapplied = false;
 };

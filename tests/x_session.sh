@@ -63,6 +63,8 @@ if [ $want_tray = 1 ]; then
   done
 fi
 export CORVALIN_X_SESSION="$session_dir"
+# For tests that take the display away from a program on purpose.
+export CORVALIN_XVFB_PID=${pids[0]}
 "$@"
 status=$?
 exit $status

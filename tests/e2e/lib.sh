@@ -129,3 +129,126 @@ press() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
 # Answers the focused modal question: "Yes" with Return, "No" with Escape
 # would cancel; use the mnemonic instead.
 answer_yes() { sleep 0.5; xdotool key --clearmodifiers Return; }
+
+# --- Desktop integration helpers (tray icon, error boxes, second starts) ---
+
+# The geometry "W H X Y" (size, absolute position) of the icon named NAME
+# embedded in trayer's panel; fails while there is none.
+tray_icon_geometry() {  # tray_icon_geometry NAME
+  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\": (" '
+    function indent(s) { match(s, /^ */); return RLENGTH }
+    /"panel": \("panel" "trayer"\)/ { depth = indent($0); inside = 1; next }
+    inside && indent($0) <= depth { inside = 0 }
+    inside && index($0, name) {
+      split($0, parts, "\\) +"); split(parts[2], f, " ")
+      split(f[1], size, /[x+]/); split(f[2], abs, "+")
+      if (!found) print size[1], size[2], abs[2], abs[3]
+      found = 1
+    }
+    END { exit !found }'
+}
+
+# Waits until the icon is embedded; prints its centre "X Y".
+wait_tray_icon() {  # wait_tray_icon NAME [TIMEOUT_S]
+  local end=$((SECONDS + ${2:-10})) g
+  while [ $SECONDS -lt $end ]; do
+    if g=$(tray_icon_geometry "$1"); then
+      set -- $g
+      [ "$1" -gt 1 ] && { echo "$(($3 + $1 / 2)) $(($4 + $2 / 2))"; return 0; }
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# (mousemove --sync would wait long when the pointer is there already.)
+click_at() {  # click_at X Y BUTTON
+  xdotool mousemove "$1" "$2"
+  sleep 0.1
+  xdotool click "$3"
+  sleep 0.3
+}
+
+# Visible windows of a process, one id a line.
+windows_of() { xdotool search --onlyvisible --pid "$1" 2>/dev/null; }
+
+# Visible windows with exactly this title, counted.
+count_windows() {  # count_windows TITLE
+  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+}
+
+# Waits until COMMAND... prints N (a number) or more; bounded.
+wait_count() {  # wait_count N TIMEOUT_S COMMAND...
+  local n=$1 end=$((SECONDS + $2)); shift 2
+  while [ $SECONDS -lt $end ]; do
+    [ "$("$@")" -ge "$n" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Stops an instance and reaps it, so that its lock counts as stale at once.
+stop_app() {  # stop_app PID
+  kill "$1" 2>/dev/null
+  wait_exit "$1" 10 >/dev/null
+}
+
+# --- Settings and placement helpers ---
+
+# Waits for a started process to end, in this shell (so that its status is
+# known); sets EXIT_STATUS (124 on time-out).
+wait_gone() {  # wait_gone PID [TIMEOUT_S]
+  local pid=$1 timeout=${2:-20}
+  local end=$((SECONDS + timeout))
+  while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then EXIT_STATUS=124; return 1; fi
+  wait "$pid" 2>/dev/null
+  EXIT_STATUS=$?
+}
+
+# Exit through the menu's accelerator and answer "Quit program?" with Yes.
+quit_via_menu() {  # quit_via_menu FRAME_WINDOW_ID
+  activate "$1"
+  xdotool key --clearmodifiers alt+x
+  wait_dialog '^Corvalin$' 5 >/dev/null || return 1
+  answer_yes
+}
+
+# The value of KEY in [GROUP] of a settings file; empty when absent.
+cfg_value() {  # cfg_value FILE GROUP KEY
+  awk -v g="[$2]" -v k="$3" '
+    /^\[/ { in_group = ($0 == g); next }
+    in_group && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }' "$1"
+}
+
+# Client size "WxH" of a window as the X server reports it.
+window_size() {
+  xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
+
+# Client position "X,Y" on the screen.
+window_position() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 } END { print x "," y }'
+}
+
+# Number of visible windows whose title matches.
+count_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+
+# Visible dialog windows whose title matches (the tray icon, also titled
+# "Corvalin", is not one).
+dialog_windows() {  # dialog_windows TITLE_REGEX
+  local id
+  for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DIALOG && echo "$id"
+  done
+}
+# Waits for such a dialog; prints its id.
+wait_dialog() {  # wait_dialog TITLE_REGEX [TIMEOUT_S]
+  local end=$((SECONDS + ${2:-10})) id
+  while [ $SECONDS -lt $end ]; do
+    id=$(dialog_windows "$1" | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# One instance per user and executable name: a second start hands over and
+# ends with 255; a busy first instance makes it say so; other names run side
+# by side; a killed first instance does not block the next start; garbage on
+# the socket does not hurt.
+source "$(dirname "$0")/lib.sh"
+FRAME='^Corvalin : Keep Watch!$'
+SOCKET="$XDG_RUNTIME_DIR/Corvalin_$(id -un)_server"
+LOCK="$XDG_RUNTIME_DIR/Corvalin_$(id -un)"
+
+# Visible dialog windows, one id a line (the toolkit leaves the title of a
+# box captioned "Message" empty, so they are found by type).
+dialogs() {
+  local w
+  for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && echo "$w"
+  done
+}
+# Runs a second start in the background until it ends (20 s at most); sets
+# SECOND_STATUS and SECOND_WINDOWS (visible windows of that process seen).
+second_start() {  # second_start DIR [NAME]
+  "$1/${2:-Corvalin}" >"$1/second.log" 2>&1 &
+  local p=$! end=$((SECONDS + 20)) seen=""
+  E2E_PIDS+=("$p")
+  while kill -0 "$p" 2>/dev/null && [ $SECONDS -lt $end ]; do
+    seen+=$(windows_of "$p")
+    sleep 0.05
+  done
+  SECOND_WINDOWS=$seen
+  wait_exit "$p" 1
+  SECOND_STATUS=$EXIT_STATUS
+}
+# Starts a second instance that is expected to show the "too busy" box:
+# waits for a new dialog, answers it, and sets SECOND_STATUS.
+second_start_refused() {  # second_start_refused DIR [NAME]
+  local before box p
+  before=$(dialogs | sort)
+  "$1/${2:-Corvalin}" >"$1/second.log" 2>&1 &
+  p=$!; E2E_PIDS+=("$p")
+  local end=$((SECONDS + 20))
+  while [ $SECONDS -lt $end ]; do
+    box=$(comm -13 <(echo "$before") <(dialogs | sort) | head -n1)
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
+  BUSY_BOX=$box
+  BUSY_ALIVE=$(kill -0 "$p" 2>/dev/null && echo yes)
+  if [ -n "$box" ]; then
+    BUSY_SIZE=$(xwininfo -id "$box" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+    xdotool windowactivate --sync "$box" 2>/dev/null; xdotool key --clearmodifiers Return
+  fi
+  wait_exit "$p" 10
+  SECOND_STATUS=$EXIT_STATUS
+}
+
+dir=$(install_copy)
+printf '[Options]\nMonitorWindows=1\n' > "$dir/Corvalin.cfg"
+start_app "$dir"; first=$LAST_PID
+frame=$(wait_window "$FRAME") || { fail "frame did not appear"; finish; }
+check "the lock and the socket are in the private runtime folder" test -S "$SOCKET" -a -f "$LOCK"
+check "... and the socket is the user's alone" test "$(stat -c %a "$SOCKET")" = 700
+a=$(start_xterm "Alpha")
+activate "$a"
+
+cfg_before=$(stat -c '%s %y' "$dir/Corvalin.cfg")$(md5sum <"$dir/Corvalin.cfg")
+second_start "$dir"
+check "a second start ends with status 255 (got $SECOND_STATUS)" test "$SECOND_STATUS" = 255
+check "... without a window of its own" test -z "$SECOND_WINDOWS"
+check "... without touching Corvalin.cfg" \
+  test "$cfg_before" = "$(stat -c '%s %y' "$dir/Corvalin.cfg")$(md5sum <"$dir/Corvalin.cfg")"
+check "... and the first frame comes to the front" \
+  bash -c "for i in \$(seq 30); do [ \"\$(xdotool getactivewindow)\" = $frame ] && exit 0; sleep 0.1; done; exit 1"
+
+xdotool key --clearmodifiers alt+f; sleep 0.3; xdotool key h
+wait_no_window "$FRAME" 5 || fail "Hide to Tray did not hide"
+second_start "$dir"
+check "from the tray too: status $SECOND_STATUS" test "$SECOND_STATUS" = 255
+check "... the hidden frame is shown and active" \
+  bash -c "for i in \$(seq 30); do [ \"\$(xdotool getactivewindow)\" = $frame ] && exit 0; sleep 0.1; done; exit 1"
+
+# A modal question in the first instance: it refuses the hand-over.
+activate "$frame"
+xdotool key --clearmodifiers alt+x
+wait_window '^Corvalin$' 5 >/dev/null
+question=$(dialogs | head -n1)
+check "the first instance asks \"Quit program?\"" test -n "$question"
+second_start_refused "$dir"
+check "a second start during the question shows a box" test -n "$BUSY_BOX"
+check "... and waits for it to be answered" test "$BUSY_ALIVE" = yes
+check "... which has room for the two lines ($BUSY_SIZE)" \
+  bash -c "[ \"${BUSY_SIZE#*x}\" -ge 60 ] 2>/dev/null"
+check "... then it ends with status 255" test "$SECOND_STATUS" = 255
+xdotool windowactivate --sync "$question" 2>/dev/null; xdotool key --clearmodifiers alt+n
+wait_no_window '^Corvalin$' 5
+check "the first instance runs on after No" kill -0 "$first"
+activate "$a"
+second_start "$dir"
+check "with the question gone, hand-over works again" \
+  test "$SECOND_STATUS" = 255 -a -z "$SECOND_WINDOWS"
+
+# Another executable name: an instance of its own, side by side.
+other=$(install_copy Watcher)
+# Ctrl+Shift+P belongs to the first instance; the copy would say so.
+printf '[Options]\nHotKey=0\n' > "$other/Corvalin.cfg"
+start_app "$other" Watcher; watcher=$LAST_PID
+check "a copy named Watcher starts beside it" \
+  wait_count 2 20 bash -c "xdotool search --onlyvisible --name '$FRAME' | wc -l"
+check "... both run" bash -c "kill -0 $first && kill -0 $watcher"
+second_start_refused "$other" Watcher
+check "a second Watcher is refused (topic is not Corvalin): box shown" test -n "$BUSY_BOX"
+check "... and status 255" test "$SECOND_STATUS" = 255
+stop_app "$watcher"
+
+# Garbage on the socket.
+for payload in random truncated wrong-topic silent; do
+  perl -MIO::Socket::UNIX -e '
+    my ($path, $kind) = @ARGV;
+    my $s = IO::Socket::UNIX->new(Peer => $path) or die "connect: $!";
+    # Not starting with 10, the "connect" code: its length field is trusted.
+    if ($kind eq "random") { print $s chr(255) . join("", map { chr(int(rand(256))) } 1..4096); }
+    elsif ($kind eq "truncated") { print $s chr(10) . pack("V", 8) . "Cor"; }
+    elsif ($kind eq "silent") { sleep 1; }
+    else { print $s chr(10) . pack("V", 4) . "Evil"; sysread($s, my $reply, 1); print $s "\xff" x 64; }
+    close $s;' "$SOCKET" "$payload" 2>>"$E2E_TMP/perl.err"
+  sleep 0.5
+  check "garbage ($payload) on the socket leaves the first instance running" kill -0 "$first"
+done
+activate "$a"
+second_start "$dir"
+check "... and it still answers a proper second start" \
+  test "$SECOND_STATUS" = 255 -a -z "$SECOND_WINDOWS"
+
+# SIGKILL: the lock and the socket stay behind; the next start takes over.
+kill -9 "$first"; wait_exit "$first" 5
+check "after SIGKILL the lock file and socket are left" test -S "$SOCKET" -a -f "$LOCK"
+before=$(dialogs | sort)
+start_app "$dir"; first=$LAST_PID
+frame=$(wait_window "$FRAME" 20)
+check "the next start runs as the first instance" test -n "$frame"
+sleep 1
+check "... without any box" test -z "$(comm -13 <(echo "$before") <(dialogs | sort))"
+activate "$a"
+second_start "$dir"
+check "... and serves the next second start (status $SECOND_STATUS)" \
+  test "$SECOND_STATUS" = 255 -a -z "$SECOND_WINDOWS"
+stop_app "$first"
+finish

@@ -1,0 +1,210 @@
+// The settings file: encodings, damaged files, and save failures.
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "settings/settings_file.h"
+#include "settings_test_support.h"
+
+namespace
+{
+std::string Utf16Le(const std::string& ascii)
+{
+    std::string out;
+    for (char c : ascii)
+    {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+std::string Utf16Be(const std::string& ascii)
+{
+    std::string out;
+    for (char c : ascii)
+    {
+        out += '\0';
+        out += c;
+    }
+    return out;
+}
+
+class SettingsFileTest : public ::testing::Test
+{
+protected:
+    TempFolder m_folder;
+    wxString m_file = m_folder.Path("Corvalin.cfg");
+};
+
+// Each BOM is detected on reading; whatever was read is written back as
+// UTF-8, which the next start reads with every entry intact.
+TEST_F(SettingsFileTest, DetectedEncodingsAreWrittenBackAsUtf8)
+{
+    const std::string body = "[Options]\nAlwaysOnTop=1\n";
+    const std::string inputs[] = {
+        "\xFF\xFE" + Utf16Le(body),
+        "\xFE\xFF" + Utf16Be(body),
+        "\xEF\xBB\xBF" + body,
+        body,
+    };
+    for (const std::string& input : inputs)
+    {
+        WriteBytes(m_file, input);
+        {
+            std::unique_ptr<wxFileConfig> store(OpenSettingsFile(m_file));
+            EXPECT_EQ(1, store->ReadLong(L"/Options/AlwaysOnTop", 0));
+            store->Write(L"/Options/MonitorWindows", 0L);
+            ASSERT_TRUE(FlushSettings(*store));
+        }
+        EXPECT_EQ("[Options]\nAlwaysOnTop=1\nMonitorWindows=0\n", ReadBytes(m_file));
+        std::unique_ptr<wxFileConfig> again(OpenSettingsFile(m_file));
+        EXPECT_EQ(1, again->ReadLong(L"/Options/AlwaysOnTop", 0));
+        EXPECT_EQ(0, again->ReadLong(L"/Options/MonitorWindows", 1));
+    }
+}
+
+TEST_F(SettingsFileTest, Latin1TextSurvivesAsUtf8)
+{
+    WriteBytes(m_file, "Name=\xE9t\xE9\n");
+    {
+        std::unique_ptr<wxFileConfig> store(OpenSettingsFile(m_file));
+        EXPECT_EQ(wxString(L"\u00E9t\u00E9"), store->Read(L"/Name", wxString()));
+        store->Write(L"/Other", 1L);
+        ASSERT_TRUE(FlushSettings(*store));
+    }
+    EXPECT_EQ("Name=\xC3\xA9t\xC3\xA9\nOther=1\n", ReadBytes(m_file));
+}
+
+TEST_F(SettingsFileTest, TextCheckFindsWhatTheFileConfigurationCannotKeep)
+{
+    EXPECT_EQ(wxString(), CheckSettingsText(L"[Options]\n  [a/b/c]\nKey=/x/y/z\n"));
+    EXPECT_NE(wxString(), CheckSettingsText(wxString(L"A=1\nB=x", 7) + wxString(L"\0y", 2)));
+    wxString surrogate(L"A=");
+    surrogate += wxUniChar(0xD800);
+    EXPECT_NE(wxString(), CheckSettingsText(surrogate));
+    wxString beyond(L"A=");
+    beyond += wxUniChar(0x110000);
+    EXPECT_NE(wxString(), CheckSettingsText(beyond));
+    wxString deep32 = L"[";
+    wxString deep33 = L"[";
+    for (int i = 0; i < 32; ++i)
+        deep32 += L"g/";
+    deep33 = deep32 + L"g/";
+    EXPECT_EQ(wxString(), CheckSettingsText(deep32 + L"g]\n"));
+    EXPECT_NE(wxString(), CheckSettingsText(L"A=1\n " + deep33 + L"g]\n"));
+    // Slashes in values and in keys are not nesting.
+    EXPECT_EQ(wxString(), CheckSettingsText(L"A=" + deep33 + L"\n" + deep33.Mid(1) + L"=1\n"));
+}
+
+TEST_F(SettingsFileTest, FileCheckRefusesWhatCannotBeParsedSafely)
+{
+    EXPECT_EQ(wxString(), CheckSettingsFile(m_file));  // absent
+    WriteBytes(m_file, std::string(kMaxSettingsFileSize, '#'));
+    EXPECT_EQ(wxString(), CheckSettingsFile(m_file));
+    WriteBytes(m_file, std::string(kMaxSettingsFileSize + 1, '#'));
+    EXPECT_NE(wxString(), CheckSettingsFile(m_file));
+    // UTF-32 big-endian BOM, then a value no Unicode text can hold.
+    WriteBytes(m_file, std::string("\0\0\xFE\xFF\x7F\xFF\xFF\xFF", 8));
+    EXPECT_NE(wxString(), CheckSettingsFile(m_file));
+    // UTF-16 with a lone surrogate does not convert at all.
+    WriteBytes(m_file, "\xFF\xFE" + Utf16Le("A=") + std::string("\x00\xD8", 2));
+    EXPECT_NE(wxString(), CheckSettingsFile(m_file));
+}
+
+TEST_F(SettingsFileTest, CleanStoreIsOpenedAsItIs)
+{
+    WriteBytes(m_file, "; kept comment\n[Options]\nMonitorWindows=0\n");
+    wxString problem = L"x";
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+    EXPECT_EQ(wxString(), problem);
+    EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
+    EXPECT_FALSE(Exists(m_file + L".damaged"));
+}
+
+// Bad lines: what parsed is kept, the original goes aside byte for byte, the
+// file left behind reads cleanly, and nothing reached the log on the way.
+TEST_F(SettingsFileTest, DamagedStoreKeepsReadableEntriesAndTheOriginal)
+{
+    const std::string original =
+        "[Options]\nMonitorWindows=0\nthis is no setting\n[broken\nAlwaysOnTop=1\n"
+        "AlwaysOnTop=0\nPath=$HOME/x\n=nameless\n[Layout/SelDlg]\nPosX=12\n[Options]\n";
+    WriteBytes(m_file, original);
+    wxString problem;
+    LogRecorder log;
+    {
+        std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+        EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
+        EXPECT_EQ(12, store->ReadLong(L"/Layout/SelDlg/PosX", -1));
+        EXPECT_EQ(wxString(), store->GetPath());  // the root
+    }
+    EXPECT_EQ(0, log.Count()) << log.Text();
+    EXPECT_NE(wxNOT_FOUND, problem.Find(L"Corvalin.cfg.damaged")) << problem;
+    EXPECT_EQ(original, ReadBytes(m_file + L".damaged"));
+
+    wxString damage;
+    std::unique_ptr<wxFileConfig> again(OpenSettingsFile(m_file, &damage));
+    EXPECT_EQ(wxString(), damage);
+    EXPECT_EQ(0, again->ReadLong(L"/Options/MonitorWindows", 1));
+    EXPECT_EQ(0, again->ReadLong(L"/Options/AlwaysOnTop", 1));
+    // Copied as stored, not expanded.
+    EXPECT_EQ(L"$HOME/x", again->Read(L"/Options/Path", wxString()));
+}
+
+// Lines on which the toolkit asserts rather than complains count as damage.
+TEST_F(SettingsFileTest, ToolkitAssertionsCountAsDamage)
+{
+    const int before = AssertionCount();
+    for (const std::string text : {"[Options]\n=1\n", "[A]\nX=1\n[B]\n[A]\nY=2\n"})
+    {
+        WriteBytes(m_file, text);
+        wxString damage;
+        std::unique_ptr<wxFileConfig> store(OpenSettingsFile(m_file, &damage));
+        EXPECT_NE(wxString(), damage) << text;
+    }
+    EXPECT_EQ(before, AssertionCount());
+    wxString problem;
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+    EXPECT_NE(wxString(), problem);
+    EXPECT_EQ(2, store->ReadLong(L"/A/Y", 0));
+    EXPECT_EQ("[A]\nX=1\nY=2\n", ReadBytes(m_file));
+}
+
+TEST_F(SettingsFileTest, UnparsableStoreStartsEmptyAndKeepsTheOriginal)
+{
+    std::string original(2 * 1024 * 1024, 'A');
+    original.insert(0, "[Options]\nMonitorWindows=0\nBig=");
+    WriteBytes(m_file, original);
+    wxString problem;
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+    EXPECT_NE(wxString(), problem);
+    EXPECT_EQ(1, store->ReadLong(L"/Options/MonitorWindows", 1));
+    EXPECT_EQ(original, ReadBytes(m_file + L".damaged"));
+    store->Write(L"/Options/MonitorWindows", 1L);
+    ASSERT_TRUE(FlushSettings(*store));
+    EXPECT_EQ("[Options]\nMonitorWindows=1\n", ReadBytes(m_file));
+}
+
+// A folder that cannot be written: every flush fails quietly, and the
+// failure is handed out once.
+TEST_F(SettingsFileTest, SaveFailureIsReportedOnce)
+{
+    const wxString unwritable = m_folder.Path("missing/Corvalin.cfg");
+    LogRecorder log;
+    std::unique_ptr<wxFileConfig> store(OpenSettingsFile(unwritable));
+    store->Write(L"/Options/AlwaysOnTop", 1L);
+    EXPECT_FALSE(FlushSettings(*store));
+    EXPECT_FALSE(FlushSettings(*store));
+    CloseSettings(store.release());
+    EXPECT_EQ(0, log.Count()) << log.Text();
+    const wxString failure = TakeSaveFailure();
+    EXPECT_NE(wxString(), failure);
+    EXPECT_EQ(wxString(), TakeSaveFailure());
+
+    std::unique_ptr<wxFileConfig> later(OpenSettingsFile(unwritable));
+    later->Write(L"/Options/AlwaysOnTop", 0L);
+    EXPECT_FALSE(FlushSettings(*later));
+    EXPECT_EQ(wxString(), TakeSaveFailure());
+}
+}  // namespace

@@ -1,0 +1,344 @@
+// A small Win32 console tool that the Wine tests use to look at and drive
+// Corvalin from outside, the way another program on the desktop would:
+// window lookup, WM_GETTEXT, WM_COMMAND, message boxes, tray icons,
+// and windows of its own that it brings to the foreground.
+//
+// Handles are printed and taken as decimal numbers.  Exit status 0 means
+// the request succeeded, 1 that it failed or timed out, 2 a usage error.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace
+{
+void PrintUtf8(const std::wstring& text)
+{
+    if (text.empty())
+        return;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size,
+                        nullptr, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+HWND ParseHwnd(const wchar_t* text)
+{
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(std::wcstoll(text, nullptr, 10)));
+}
+
+long long HwndValue(HWND window)
+{
+    return static_cast<long long>(reinterpret_cast<INT_PTR>(window));
+}
+
+// Lets the process's own windows paint and answer while we wait.
+void PumpFor(DWORD milliseconds)
+{
+    const DWORD end = GetTickCount() + milliseconds;
+    for (;;)
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    }
+}
+
+std::wstring WindowText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return std::wstring();
+    std::vector<wchar_t> buffer(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return std::wstring(buffer.data(), copied);
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[256] = L"";
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+struct ChildSearch
+{
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindChildById(HWND child, LPARAM param)
+{
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    if (GetDlgCtrlID(child) == search->id)
+    {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// EnumChildWindows walks all descendants, so panes and sizers in between do
+// not matter.
+HWND ChildById(HWND parent, int id)
+{
+    ChildSearch search{id, nullptr};
+    EnumChildWindows(parent, FindChildById, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct TopSearch
+{
+    const wchar_t* className;
+    const wchar_t* title;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<TopSearch*>(param);
+    if (search->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    if (search->className && ClassOf(window) != search->className)
+        return TRUE;
+    // "*" stands for any title.
+    if (search->title && std::wcscmp(search->title, L"*") != 0 && WindowText(window) != search->title)
+        return TRUE;
+    search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevels(const wchar_t* className, const wchar_t* title, bool visibleOnly)
+{
+    TopSearch search{className, title, visibleOnly, {}};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitTopLevel(const wchar_t* className, const wchar_t* title, DWORD timeout)
+{
+    const DWORD end = GetTickCount() + timeout;
+    for (;;)
+    {
+        const std::vector<HWND> found = TopLevels(className, title, true);
+        if (!found.empty())
+            return found.front();
+        if (static_cast<LONG>(end - GetTickCount()) <= 0)
+            return nullptr;
+        Sleep(100);
+    }
+}
+
+struct ClassCount
+{
+    const wchar_t* className;
+    unsigned count;
+    HWND first;
+};
+
+BOOL CALLBACK CountVisibleOfClass(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<ClassCount*>(param);
+    if (IsWindowVisible(window) && ClassOf(window) == search->className)
+    {
+        if (search->count++ == 0)
+            search->first = window;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CountInTree(HWND top, LPARAM param)
+{
+    CountVisibleOfClass(top, param);
+    EnumChildWindows(top, CountVisibleOfClass, param);
+    return TRUE;
+}
+
+// Visible windows of a class anywhere on the desktop, children included:
+// Wine docks tray icons as child windows inside the X tray host.
+ClassCount FindEverywhere(const wchar_t* className)
+{
+    ClassCount search{className, 0, nullptr};
+    EnumWindows(CountInTree, reinterpret_cast<LPARAM>(&search));
+    return search;
+}
+
+LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY)
+    {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// show TITLE MS: a window of our own in the foreground for MS milliseconds.
+int Show(const wchar_t* title, DWORD milliseconds)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ProbeWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"CorvalinProbeWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW,
+                                  100, 100, 320, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!window)
+        return 1;
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+    std::printf("%lld\n", HwndValue(window));
+    std::fflush(stdout);
+    PumpFor(milliseconds);
+    DestroyWindow(window);
+    return 0;
+}
+
+// answer CAPTION BUTTON-ID MS: waits for a dialog box with that caption
+// ("*" for any), prints its caption and texts, and presses the button.
+int Answer(const wchar_t* caption, int buttonId, DWORD timeout)
+{
+    HWND dialog = WaitTopLevel(L"#32770", caption, timeout);
+    if (!dialog)
+    {
+        std::fprintf(stderr, "no dialog box\n");
+        return 1;
+    }
+    PrintUtf8(L"caption: " + WindowText(dialog) + L"\n");
+    HWND child = nullptr;
+    while ((child = FindWindowExW(dialog, child, nullptr, nullptr)) != nullptr)
+    {
+        if (ClassOf(child) == L"Static")
+        {
+            PrintUtf8(WindowText(child));
+            std::printf("\n");
+        }
+    }
+    std::fflush(stdout);
+    HWND button = GetDlgItem(dialog, buttonId);
+    if (button)
+        SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    else
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+    // The box must be gone, or the click did not land.
+    const DWORD end = GetTickCount() + 5000;
+    while (IsWindow(dialog) && IsWindowVisible(dialog))
+    {
+        if (static_cast<LONG>(end - GetTickCount()) <= 0)
+        {
+            std::fprintf(stderr, "dialog box still open\n");
+            return 1;
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: win_probe show TITLE MS | find TITLE [MS] | find-class CLASS [MS] |\n"
+                 "       count CLASS|* TITLE|* | count-all CLASS | center-of CLASS |\n"
+                 "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
+                 "       visible HWND | foreground | activate HWND |\n"
+                 "       answer CAPTION BUTTON-ID MS\n");
+    return 2;
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return Usage();
+    const std::wstring verb = argv[1];
+    auto number = [&](int index, long long fallback) {
+        return index < argc ? std::wcstoll(argv[index], nullptr, 10) : fallback;
+    };
+
+    if (verb == L"show" && argc >= 3)
+        return Show(argv[2], static_cast<DWORD>(number(3, 5000)));
+    if ((verb == L"find" || verb == L"find-class") && argc >= 3)
+    {
+        const bool byClass = verb == L"find-class";
+        HWND window = WaitTopLevel(byClass ? argv[2] : nullptr, byClass ? nullptr : argv[2],
+                                   static_cast<DWORD>(number(3, 0)));
+        if (!window)
+            return 1;
+        std::printf("%lld\n", HwndValue(window));
+        return 0;
+    }
+    if (verb == L"count" && argc >= 4)
+    {
+        const wchar_t* className = std::wcscmp(argv[2], L"*") == 0 ? nullptr : argv[2];
+        std::printf("%u\n", static_cast<unsigned>(TopLevels(className, argv[3], false).size()));
+        return 0;
+    }
+    if (verb == L"count-all" && argc >= 3)
+    {
+        std::printf("%u\n", FindEverywhere(argv[2]).count);
+        return 0;
+    }
+    if (verb == L"center-of" && argc >= 3)
+    {
+        // Screen position of the first visible window of a class, for a click.
+        const ClassCount found = FindEverywhere(argv[2]);
+        RECT rect;
+        if (!found.first || !GetWindowRect(found.first, &rect))
+            return 1;
+        std::printf("%ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        return 0;
+    }
+    if (verb == L"text" && argc >= 3)
+    {
+        HWND window = ParseHwnd(argv[2]);
+        if (argc >= 4)
+            window = ChildById(window, static_cast<int>(number(3, 0)));
+        if (!window || !IsWindow(window))
+            return 1;
+        PrintUtf8(WindowText(window));
+        return 0;
+    }
+    if (verb == L"command" && argc >= 4)
+        return PostMessageW(ParseHwnd(argv[2]), WM_COMMAND, MAKEWPARAM(number(3, 0), 0), 0) ? 0 : 1;
+    if (verb == L"close" && argc >= 3)
+        return PostMessageW(ParseHwnd(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
+    if (verb == L"visible" && argc >= 3)
+    {
+        HWND window = ParseHwnd(argv[2]);
+        if (!IsWindow(window))
+            return 1;
+        std::printf("%d\n", IsWindowVisible(window) ? 1 : 0);
+        return 0;
+    }
+    if (verb == L"foreground")
+    {
+        HWND window = GetForegroundWindow();
+        std::printf("%lld ", HwndValue(window));
+        PrintUtf8(window ? WindowText(window) : std::wstring());
+        std::printf("\n");
+        return window ? 0 : 1;
+    }
+    if (verb == L"activate" && argc >= 3)
+        return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
+    if (verb == L"answer" && argc >= 5)
+        return Answer(argv[2], static_cast<int>(number(3, IDOK)), static_cast<DWORD>(number(4, 10000)));
+    return Usage();
+}

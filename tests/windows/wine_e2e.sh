@@ -1,0 +1,276 @@
+#!/usr/bin/env bash
+# End-to-end tests of Corvalin.exe under Wine, inside tests/x_session.sh
+# (Xvfb, openbox, trayer).  Corvalin is watched and driven from outside by
+# win_probe.exe, a Win32 program of our own: it reads the Activity log with
+# WM_GETTEXT, sends menu commands, answers message boxes and brings windows
+# of its own to the foreground.
+# Usage: tests/windows/wine_e2e.sh CORVALIN_EXE WIN_PROBE_EXE
+set -uo pipefail
+[ $# -eq 2 ] || { echo "usage: $0 CORVALIN_EXE WIN_PROBE_EXE" >&2; exit 2; }
+[ -n "${DISPLAY:-}" ] || { echo "wine_e2e: run me inside tests/x_session.sh" >&2; exit 2; }
+
+TMP=$(mktemp -d /tmp/corvalin-wine.XXXXXX)
+export WINEPREFIX="$TMP/prefix" WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+PASSES=0
+FAILURES=0
+PIDS=()
+
+cleanup() {
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  # Ends every process of this private prefix, and only those.
+  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
+pass() { echo "ok: $*"; PASSES=$((PASSES + 1)); }
+check() {  # check "description" command...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+finish() {
+  echo "$PASSES passed, $FAILURES failed"
+  [ "$FAILURES" -eq 0 ]
+  exit $?
+}
+
+APP="$TMP/app"
+mkdir -p "$APP"
+cp "$1" "$APP/Corvalin.exe"
+cp "$2" "$TMP/win_probe.exe"
+
+probe() { wine "$TMP/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# Waits for a background process; sets EXIT_STATUS (124 on time-out).
+wait_exit() {  # wait_exit PID TIMEOUT_S
+  local pid=$1 end=$((SECONDS + $2))
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ $SECONDS -ge $end ]; then EXIT_STATUS=124; return 1; fi
+    sleep 0.2
+  done
+  wait "$pid"
+  EXIT_STATUS=$?
+}
+
+# The Activity log as the rich-edit control gives it out, with LF line ends.
+log_text() { probe text "$FRAME" 10007 | sed 's/\r$//'; }
+
+# Waits until the log has a line matching the extended regex; prints it.
+wait_log_line() {  # wait_log_line REGEX [TIMEOUT_S]
+  local regex=$1 end=$((SECONDS + ${2:-10})) line
+  while [ $SECONDS -lt $end ]; do
+    line=$(log_text | grep -E -- "$regex" | tail -n1)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.3
+  done
+  return 1
+}
+
+# Opens a probe window in the foreground for S seconds; sets SHOWN to its handle.
+show_window() {  # show_window TITLE SECONDS
+  local out="$TMP/show.$RANDOM"
+  wine "$TMP/win_probe.exe" show "$1" $(($2 * 1000)) >"$out" 2>/dev/null &
+  PIDS+=($!)
+  SHOWN=""
+  for _ in $(seq 100); do
+    SHOWN=$(tr -d '\r\n' <"$out" 2>/dev/null)
+    [ -n "$SHOWN" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+line_re() {  # line_re MODULE TITLE HANDLE -> regex of one Activity log line
+  printf '^[0-9]{3,}\\.  [0-9]{2}:[0-9]{2}:[0-9]{3}     %s - %s \\(%s\\) $' "$1" "$2" "$3"
+}
+
+started=$SECONDS
+wineboot -i >/dev/null 2>&1
+check "fresh Wine prefix set up" test -d "$WINEPREFIX/drive_c/windows"
+
+# --- -h: usage, exit status 255, nothing written --------------------------
+wine "$APP/Corvalin.exe" -h >"$TMP/help.out" 2>&1 &
+pid=$!; PIDS+=("$pid")
+# The usage goes to a message box when there is no console to write to.
+probe answer "*" 1 8000 >"$TMP/help.box" || true
+wait_exit "$pid" 20
+check "-h exits with 255" [ "$EXIT_STATUS" = 255 ]
+check "-h shows the usage with both switches" \
+  bash -c 'cat "$1" "$2" | tr -d "\r" | grep -q -- "-p, --portable" && cat "$1" "$2" | grep -q -- "-h, --help"' \
+  _ "$TMP/help.out" "$TMP/help.box"
+check "-h writes no settings file" test ! -e "$APP/Corvalin.cfg"
+sed 's/^/  -h said: /' "$TMP/help.box"
+
+# --- Start: frame, tray icon ----------------------------------------------
+tray_before=$(probe count-all __winex11_tray_icon)
+# Wine's "seh" warning channel echoes OutputDebugString to stderr when no
+# debugger is attached: that is how the "1" per line is counted below.
+WINEDEBUG=-all,warn+seh wine "$APP/Corvalin.exe" >"$TMP/app.out" 2>&1 &
+APP_PID=$!; PIDS+=("$APP_PID")
+FRAME=$(probe find "Corvalin : Keep Watch!" 30000)
+check "the main frame opens" [ -n "$FRAME" ]
+[ -n "$FRAME" ] || finish
+check "the frame is visible" [ "$(probe visible "$FRAME")" = 1 ]
+has_log() { probe text "$FRAME" 10007 >/dev/null; }
+check "the frame has the Activity log (id 10007)" has_log
+tray_after=$tray_before
+for _ in $(seq 50); do
+  tray_after=$(probe count-all __winex11_tray_icon)
+  [ "$tray_after" -gt "$tray_before" ] && break
+  sleep 0.2
+done
+check "the tray icon is docked in the X tray host" [ "$tray_after" -gt "$tray_before" ]
+# Start-up failures (icon resource, tray icon, hot key) would show a message box.
+no_dialog() { ! probe find-class '#32770' 1000 >/dev/null; }
+check "no message box at start" no_dialog
+
+# --- Monitor: real foreground changes between Wine windows ----------------
+show_window "Corvalin Probe A" 300
+a=$SHOWN
+line_a=$(wait_log_line "$(line_re win_probe.exe 'Corvalin Probe A' "$a")" 15)
+check "a foreground change is logged with the module name from Module32FirstW" [ -n "$line_a" ]
+show_window "Corvalin Probe B" 300
+b=$SHOWN
+line_b=$(wait_log_line "$(line_re win_probe.exe 'Corvalin Probe B' "$b")" 15)
+next_number=0
+[ -n "$line_a" ] && [ -n "$line_b" ] && [ "$((10#${line_b%%.*}))" = "$((10#${line_a%%.*} + 1))" ] && next_number=1
+check "the next foreground window gets the next line" [ $next_number = 1 ]
+probe activate "$a"
+check "switching back to A logs A again" \
+  bash -c '[ "$(grep -cE -- "$2" <<<"$1")" = 2 ]' _ "$(sleep 1; log_text)" "$(line_re win_probe.exe 'Corvalin Probe A' "$a")"
+sleep 1
+lines_before=$(log_text | grep -c .)
+sleep 1
+check "a window that stays in the foreground is logged once" [ "$(log_text | grep -c .)" = "$lines_before" ]
+debug_ones=$(grep -c 'OutputDebugStringA "1"$' "$TMP/app.out")
+check "the debugger output gets \"1\" per line ($debug_ones for $lines_before)" [ "$debug_ones" = "$lines_before" ]
+
+# --- Clear Log ------------------------------------------------------------
+probe command "$FRAME" 10004
+sleep 1
+after_clear=$(log_text)
+check "Clear Log empties the log and numbering restarts at 001" \
+  bash -c '[ "$(grep -c . <<<"$1")" -le 1 ] && ! grep -q "Probe B" <<<"$1" && { [ -z "$1" ] || grep -q "^001\.  " <<<"$1"; }' _ "$after_clear"
+show_window "Corvalin Probe C" 300
+c=$SHOWN
+line_c=$(wait_log_line "$(line_re win_probe.exe 'Corvalin Probe C' "$c")" 15)
+# Line 001 is the window that was in front at the clear (Probe A).
+check "after Clear Log the numbers continue from 001" [ "${line_c%%.*}" = 002 ]
+
+# --- Monitor Windows off and on -------------------------------------------
+probe command "$FRAME" 10003
+show_window "Corvalin Probe D" 300
+d=$SHOWN
+sleep 2
+check "with monitoring off a foreground change is not logged" \
+  bash -c '! grep -q "Corvalin Probe D" <<<"$1"' _ "$(log_text)"
+
+# The hot key works while a Wine window has the keyboard focus.
+xwin=$(xdotool search --name '^Corvalin Probe D$' | head -n1)
+if [ -n "$xwin" ]; then
+  xdotool windowactivate --sync "$xwin" 2>/dev/null
+  sleep 0.5
+  xdotool key --clearmodifiers ctrl+shift+p
+fi
+line_hot=$(wait_log_line "$(line_re win_probe.exe 'Corvalin Probe D' "$d")" 5)
+check "the hot key Ctrl+Shift+P logs one sample while monitoring is off" [ -n "$line_hot" ]
+
+probe command "$FRAME" 10003
+show_window "Corvalin Probe E" 300
+e=$SHOWN
+check "with monitoring back on the next change is logged" \
+  test -n "$(wait_log_line "$(line_re win_probe.exe 'Corvalin Probe E' "$e")" 15)"
+
+# --- Hide, then a second start brings the frame back over DDE -------------
+probe command "$FRAME" 10002
+sleep 1
+check "Hide hides the frame" [ "$(probe visible "$FRAME")" = 0 ]
+wine "$APP/Corvalin.exe" >"$TMP/second.out" 2>&1 &
+pid=$!; PIDS+=("$pid")
+wait_exit "$pid" 30
+check "a second start exits with 255" [ "$EXIT_STATUS" = 255 ]
+shown=0
+for _ in $(seq 30); do
+  [ "$(probe visible "$FRAME")" = 1 ] && { shown=1; break; }
+  sleep 0.2
+done
+check "the second start shows the first instance's frame" [ "$shown" = 1 ]
+check "still exactly one main frame" [ "$(probe count '*' 'Corvalin : Keep Watch!')" = 1 ]
+
+# --- Accelerators, typed into the frame ----------------------------------
+xframe=$(xdotool search --name '^Corvalin : Keep Watch!$' | head -n1)
+xdotool windowactivate --sync "$xframe" 2>/dev/null
+sleep 0.5
+xdotool key --clearmodifiers ctrl+l
+own_re=$(line_re Corvalin.exe 'Corvalin : Keep Watch!' "$FRAME")
+sleep 1
+check "Ctrl+L clears, and line 001 names the program's own frame" \
+  bash -c 'text=$1; [ "$(grep -c . <<<"$text")" = 1 ] && grep -qE -- "$2" <<<"$text" && grep -q "^001\.  " <<<"$text"' \
+  _ "$(log_text)" "$own_re"
+xdotool key --clearmodifiers ctrl+m
+sleep 0.5
+show_window "Corvalin Probe F" 300
+f=$SHOWN
+sleep 2
+check "Ctrl+M switches monitoring off (F is in the foreground, not logged)" \
+  bash -c '[ "${2%% *}" = "$3" ] && ! grep -q "Corvalin Probe F" <<<"$1"' _ "$(log_text)" "$(probe foreground)" "$f"
+
+# --- Quit: the question, then the files beside the executable -------------
+probe close "$FRAME"
+probe answer Corvalin 6 10000 >"$TMP/quit.box"
+check "closing asks \"Quit program?\"" grep -q "Quit program?" "$TMP/quit.box"
+wait_exit "$APP_PID" 30
+check "Yes quits with status 0" [ "$EXIT_STATUS" = 0 ]
+check "Corvalin.cfg is written beside the executable" grep -q '^\[Options\]' "$APP/Corvalin.cfg"
+check "Corvalin.cfg keeps monitoring switched off" bash -c 'tr -d "\r" <"$1" | grep -qx MonitorWindows=0' _ "$APP/Corvalin.cfg"
+check "perspective.layout is written beside the executable" grep -q '^PerspectiveSelDlg2=layout2|' "$APP/perspective.layout"
+# --- MinimizeOnRun, then a click on the tray icon -------------------------
+APP3="$TMP/app3"
+mkdir -p "$APP3"
+cp "$APP/Corvalin.exe" "$APP3/Corvalin.exe"
+printf '[Options]\r\nMinimizeOnRun=1\r\n' >"$APP3/Corvalin.cfg"
+show_window "Corvalin Probe G" 300
+g=$SHOWN
+wine "$APP3/Corvalin.exe" >"$TMP/app3.out" 2>&1 &
+pid=$!; PIDS+=("$pid")
+hidden=""
+for _ in $(seq 150); do
+  [ "$(probe count '*' 'Corvalin : Keep Watch!')" = 1 ] && { hidden=1; break; }
+  sleep 0.2
+done
+sleep 2
+shown_at_start=$(probe find "Corvalin : Keep Watch!" 0)
+started_hidden=0
+[ "$hidden" = 1 ] && [ -z "$shown_at_start" ] && started_hidden=1
+check "MinimizeOnRun: the frame is created but not shown" [ $started_hidden = 1 ]
+check "MinimizeOnRun: the window in front before the start keeps the foreground" \
+  bash -c '[ "${1%% *}" = "$2" ]' _ "$(probe foreground)" "$g"
+center=$(probe center-of __winex11_tray_icon)
+if [ -n "$center" ]; then
+  xdotool mousemove $center click 1
+fi
+frame3=$(probe find "Corvalin : Keep Watch!" 10000)
+check "a left click on the tray icon shows the frame" [ -n "$frame3" ]
+[ -n "$frame3" ] && probe close "$frame3" && probe answer Corvalin 6 10000 >/dev/null
+wait_exit "$pid" 20
+
+# --- End of the session: everything saved, no question -------------------
+APP2="$TMP/app2"
+mkdir -p "$APP2"
+cp "$APP/Corvalin.exe" "$APP2/Corvalin.exe"
+wine "$APP2/Corvalin.exe" >"$TMP/app2.out" 2>&1 &
+pid=$!; PIDS+=("$pid")
+check "a new start after quitting opens the frame" test -n "$(probe find "Corvalin : Keep Watch!" 30000)"
+# Sends WM_QUERYENDSESSION and WM_ENDSESSION to every window, as a log-off does.
+wineboot --end-session >/dev/null 2>&1
+wait_exit "$pid" 20
+check "ending the session quits without asking, status 0" [ "$EXIT_STATUS" = 0 ]
+check "ending the session writes Corvalin.cfg" grep -q '^\[Options\]' "$APP2/Corvalin.cfg"
+check "ending the session writes perspective.layout" grep -q '^PerspectiveSelDlg2=layout2|' "$APP2/perspective.layout"
+
+echo "wine tests took $((SECONDS - started)) s"
+finish
