@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <set>
 
 #include <unistd.h>
 
@@ -13,9 +12,9 @@
 #include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 #include <wx/config.h>
-#include <wx/modalhook.h>
 
 #include "app/my_app.h"
+#include "desktop/modal_dialog_tracker.h"
 #include "frame/main_frame.h"
 #include "settings/settings_file.h"
 
@@ -24,39 +23,10 @@ namespace
 bool g_sessionEnding = false;
 bool g_quitPending = false;
 
-void EndSession();
-
 // Destroying the frame under an open modal dialog would pull the frame from
 // under the code that opened it (the quit question, the About box); such a
 // quit waits until the last one is closed.
-class ModalDialogWatch : public wxModalDialogHook
-{
-public:
-    bool AnyOpen() const { return !m_open.empty(); }
-
-protected:
-    int Enter(wxDialog* dialog) override
-    {
-        m_open.insert(dialog);
-        return wxID_NONE;
-    }
-    void Exit(wxDialog* dialog) override
-    {
-        m_open.erase(dialog);
-        if (m_open.empty() && g_quitPending)
-        {
-            g_quitPending = false;
-            wxTheApp->CallAfter([] { EndSession(); });
-        }
-    }
-
-private:
-    // A set rather than a count: a later hook may keep Enter from being
-    // called while Exit still is.
-    std::set<wxDialog*> m_open;
-};
-
-ModalDialogWatch* g_dialogs = nullptr;
+ModalDialogTracker* g_dialogs = nullptr;
 
 void EndSession()
 {
@@ -115,8 +85,14 @@ void InstallEndSessionHandlers()
     if (!g_dialogs)
     {
         // Lives as long as the process: the toolkit keeps a pointer to it.
-        g_dialogs = new ModalDialogWatch;
-        g_dialogs->Register();
+        g_dialogs = new ModalDialogTracker;
+        g_dialogs->OnAllClosed([] {
+            if (g_quitPending)
+            {
+                g_quitPending = false;
+                EndSession();
+            }
+        });
     }
     for (int signal : {SIGTERM, SIGHUP, SIGINT})
         wxTheApp->SetSignalHandler(signal, &OnTerminationSignal);

@@ -45,7 +45,7 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 for tool in $host-g++ $host-windres dpkg-source; do
-  command -v $tool >/dev/null || { echo "build_wxmsw: $tool is missing (scripts/windows/install_deps.sh)" >&2; exit 1; }
+  command -v $tool >/dev/null || { echo "build_wxmsw: $tool is missing (scripts/install_deps.sh windows)" >&2; exit 1; }
 done
 [ -f /usr/$host/lib/libz.a ] || { echo "build_wxmsw: libz-mingw-w64-dev is missing" >&2; exit 1; }
 

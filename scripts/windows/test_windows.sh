@@ -17,7 +17,7 @@ fi
 started=$SECONDS
 build_failed() { echo "test_windows: $*" >&2; echo "0 passed, 1 failed"; exit 1; }
 
-scripts/windows/install_deps.sh || build_failed "could not install the Windows tool chain"
+scripts/install_deps.sh windows || build_failed "could not install the Windows tool chain"
 exe=$(scripts/windows/build_windows.sh | tail -n1) || build_failed "the Windows build failed"
 [ -f "$exe" ] || build_failed "no Corvalin.exe"
 echo "test_windows: built $exe in $((SECONDS - started)) s"
