@@ -15,3 +15,5 @@ add_test(NAME e2e_app_command_line COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/
 set_tests_properties(e2e_app_command_line PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
 add_test(NAME e2e_monitor_identity COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/monitor_identity.sh)
 set_tests_properties(e2e_monitor_identity PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
+add_test(NAME e2e_monitor_debug_output COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/monitor_debug_output.sh)
+set_tests_properties(e2e_monitor_debug_output PROPERTIES ENVIRONMENT "CORVALIN_BIN=$<TARGET_FILE:Corvalin>")
