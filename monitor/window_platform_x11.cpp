@@ -227,13 +227,13 @@ private:
     unsigned long ClientPid(Window window)
     {
         XErrorTrap trap(m_display);
-        XResClientIdSpec spec;
-        spec.client = window;
-        spec.mask = XRES_CLIENT_ID_PID_MASK;
+        XResClientIdSpec query;
+        query.client = window;
+        query.mask = XRES_CLIENT_ID_PID_MASK;
         long count = 0;
         XResClientIdValue* values = nullptr;
         unsigned long pid = 0;
-        if (XResQueryClientIds(m_display, 1, &spec, &count, &values) == Success && !trap.Failed(false))
+        if (XResQueryClientIds(m_display, 1, &query, &count, &values) == Success && !trap.Failed(false))
         {
             for (long i = 0; i < count && pid == 0; ++i)
             {

@@ -14,6 +14,8 @@ E2E_TMP=$(mktemp -d /tmp/corvalin-e2e.XXXXXX)
 E2E_MAIN=$BASHPID
 e2e_cleanup() {
   [ "$BASHPID" = "$E2E_MAIN" ] || return 0  # not in $(...) subshells
+  # A test may define e2e_before_cleanup to stop what it started itself.
+  if declare -F e2e_before_cleanup >/dev/null; then e2e_before_cleanup; fi
   for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
   rm -rf "$E2E_TMP"

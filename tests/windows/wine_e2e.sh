@@ -9,33 +9,19 @@ set -uo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 CORVALIN_EXE WIN_PROBE_EXE" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || { echo "wine_e2e: run me inside tests/x_session.sh" >&2; exit 2; }
 
-TMP=$(mktemp -d /tmp/corvalin-wine.XXXXXX)
+source "$(dirname "$0")/../e2e/lib.sh"
+TMP=$E2E_TMP
+PIDS=()
 export WINEPREFIX="$TMP/prefix" WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-PASSES=0
-FAILURES=0
-PIDS=()
 
-cleanup() {
+# Ends every process of this private prefix, and only those, before the
+# shared clean-up removes the folder.
+e2e_before_cleanup() {
   for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  # Ends every process of this private prefix, and only those.
   [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
   for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
-pass() { echo "ok: $*"; PASSES=$((PASSES + 1)); }
-check() {  # check "description" command...
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-finish() {
-  echo "$PASSES passed, $FAILURES failed"
-  [ "$FAILURES" -eq 0 ]
-  exit $?
 }
 
 APP="$TMP/app"
@@ -44,17 +30,6 @@ cp "$1" "$APP/Corvalin.exe"
 cp "$2" "$TMP/win_probe.exe"
 
 probe() { wine "$TMP/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-
-# Waits for a background process; sets EXIT_STATUS (124 on time-out).
-wait_exit() {  # wait_exit PID TIMEOUT_S
-  local pid=$1 end=$((SECONDS + $2))
-  while kill -0 "$pid" 2>/dev/null; do
-    if [ $SECONDS -ge $end ]; then EXIT_STATUS=124; return 1; fi
-    sleep 0.2
-  done
-  wait "$pid"
-  EXIT_STATUS=$?
-}
 
 # The Activity log as the rich-edit control gives it out, with LF line ends.
 log_text() { probe text "$FRAME" 10007 | sed 's/\r$//'; }
