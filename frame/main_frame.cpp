@@ -13,6 +13,7 @@
 #include "desktop/hot_key.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
+#include "frame/menu_item_bitmaps.h"
 #include "resources/images.h"
 #include "settings/options.h"
 #include "settings/window_manager_helper.h"
@@ -76,13 +77,7 @@ wxMenuItem* MainFrame::AppendBitmapItem(wxMenu* menu, int id, const wxString& te
                                         wxMenu* subMenu)
 {
     wxMenuItem* item = new wxMenuItem(menu, id, text, help, kind, subMenu);
-#if defined(__WXMSW__)
-    item->SetBitmaps(checked, unchecked);
-#else
-    // Only the Windows port has separate checked and unchecked images.
-    (void)unchecked;
-    item->SetBitmap(checked);
-#endif
+    SetMenuItemBitmaps(item, checked, unchecked);
     return menu->Append(item);
 }
 
