@@ -23,6 +23,9 @@ done
 run_switch "$dir" /p
 check "/p is not a switch: exit 255" [ "$STATUS" = 255 ]
 check "/p is reported as an unexpected parameter" grep -q "Unexpected parameter '/p'" <<<"$OUT"
+run_switch "$dir" notes.txt
+check "a plain word is no parameter: exit 255" [ "$STATUS" = 255 ]
+check "the word is reported" grep -q "Unexpected parameter 'notes.txt'" <<<"$OUT"
 run_switch "$dir" -q
 check "unknown switch exits with 255" [ "$STATUS" = 255 ]
 check "unknown switch is named" grep -q "Unknown option 'q'" <<<"$OUT"
