@@ -38,7 +38,7 @@ pid=$LAST_PID
 frame=$(wait_window '^Corvalin : Keep Watch!$') || fail "-p: frame did not appear"
 activate "$frame"
 press alt+x
-wait_window '^Corvalin$' 10 >/dev/null || fail "-p: no quit question"
+wait_dialog '^Corvalin$' 10 >/dev/null || fail "-p: no quit question"
 answer_yes
 wait_exit "$pid" 15
 check "-p: quits with status 0 after Yes" [ "$EXIT_STATUS" = 0 ]

@@ -81,8 +81,7 @@ check "... the hidden frame is shown and active" \
 # A modal question in the first instance: it refuses the hand-over.
 activate "$frame"
 xdotool key --clearmodifiers alt+x
-wait_window '^Corvalin$' 5 >/dev/null
-question=$(dialogs | head -n1)
+question=$(wait_dialog '^Corvalin$' 5)
 check "the first instance asks \"Quit program?\"" test -n "$question"
 second_start_refused "$dir"
 check "a second start during the question shows a box" test -n "$BUSY_BOX"
@@ -91,7 +90,7 @@ check "... which has room for the two lines ($BUSY_SIZE)" \
   bash -c "[ \"${BUSY_SIZE#*x}\" -ge 60 ] 2>/dev/null"
 check "... then it ends with status 255" test "$SECOND_STATUS" = 255
 xdotool windowactivate --sync "$question" 2>/dev/null; xdotool key --clearmodifiers alt+n
-wait_no_window '^Corvalin$' 5
+wait_no_dialog '^Corvalin$' 5 || fail "the question did not close"
 check "the first instance runs on after No" kill -0 "$first"
 activate "$a"
 second_start "$dir"

@@ -61,16 +61,14 @@ check "menu item Restore shows the frame" quiet wait_window "$FRAME" 5
 
 # Menu: Exit asks first; No keeps everything.
 tray_menu "$x" "$y" 2
-check "menu item Exit asks \"Quit program?\"" quiet wait_window '^Corvalin$' 5
-question=$(xdotool search --onlyvisible --name '^Corvalin$' | while read -r w; do
-  xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DIALOG && echo "$w"; done | head -n1)
-check "the question is a dialog of the program" test -n "$question"
+# The tray icon's own window is titled "Corvalin" too: wait for the dialog.
+question=$(wait_dialog '^Corvalin$' 5)
+check "menu item Exit asks \"Quit program?\" in a dialog of the program" test -n "$question"
 xdotool windowactivate --sync "$question" 2>/dev/null; xdotool key --clearmodifiers alt+n; sleep 0.5
 check "answering No keeps the program" kill -0 "$pid"
 check "... and the icon" quiet tray_icon_geometry Corvalin
 tray_menu "$x" "$y" 2
-question=$(xdotool search --onlyvisible --name '^Corvalin$' | while read -r w; do
-  xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DIALOG && echo "$w"; done | head -n1)
+question=$(wait_dialog '^Corvalin$' 5)
 [ -n "$question" ] && { xdotool windowactivate --sync "$question" 2>/dev/null; xdotool key --clearmodifiers alt+y; }
 wait_exit "$pid" 10
 check "answering Yes ends the program (status $EXIT_STATUS)" test "$EXIT_STATUS" = 0

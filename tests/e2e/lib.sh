@@ -244,6 +244,15 @@ dialog_windows() {  # dialog_windows TITLE_REGEX
     xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DIALOG && echo "$id"
   done
 }
+# Waits until no such dialog is left.
+wait_no_dialog() {  # wait_no_dialog TITLE_REGEX [TIMEOUT_S]
+  local end=$((SECONDS + ${2:-10}))
+  while [ $SECONDS -lt $end ]; do
+    [ -z "$(dialog_windows "$1")" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
 # Waits for such a dialog; prints its id.
 wait_dialog() {  # wait_dialog TITLE_REGEX [TIMEOUT_S]
   local end=$((SECONDS + ${2:-10})) id
