@@ -31,17 +31,17 @@ second_start() {  # second_start DIR [NAME]
   SECOND_STATUS=$EXIT_STATUS
 }
 # Starts a second instance that is expected to show the "too busy" box:
-# waits for a new dialog, answers it, and sets SECOND_STATUS.
+# waits for a dialog of that process, answers it, and sets SECOND_STATUS.
 second_start_refused() {  # second_start_refused DIR [NAME]
-  local before box p
-  before=$(dialogs | sort)
+  local box="" p w
   "$1/${2:-Corvalin}" >"$1/second.log" 2>&1 &
   p=$!; E2E_PIDS+=("$p")
   local end=$((SECONDS + 20))
-  while [ $SECONDS -lt $end ]; do
-    box=$(comm -13 <(echo "$before") <(dialogs | sort) | head -n1)
-    [ -n "$box" ] && break
-    sleep 0.1
+  while [ -z "$box" ] && [ $SECONDS -lt $end ] && kill -0 "$p" 2>/dev/null; do
+    for w in $(windows_of "$p"); do
+      xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && { box=$w; break; }
+    done
+    [ -n "$box" ] || sleep 0.1
   done
   BUSY_BOX=$box
   BUSY_ALIVE=$(kill -0 "$p" 2>/dev/null && echo yes)

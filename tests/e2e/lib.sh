@@ -90,12 +90,19 @@ wait_exit() {  # wait_exit PID [TIMEOUT_S]
   return 0
 }
 
-# Starts a small xterm with the given title; sets LAST_PID, prints its window id.
+# Starts a small xterm with the given title; prints its window id.  A start
+# that shows no window in time is retried once, as on a busy machine.
 start_xterm() {  # start_xterm TITLE
-  xterm -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>&1 &
-  LAST_PID=$!
-  E2E_PIDS+=("$LAST_PID")
-  wait_window "^$1\$"
+  local try pid id
+  for try in 1 2; do
+    xterm -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>&1 &
+    pid=$!
+    E2E_PIDS+=("$pid")
+    id=$(wait_window "^$1\$" 15) && { echo "$id"; return 0; }
+    echo "start_xterm: no window for '$1' after 15 s (try $try)" >&2
+    kill "$pid" 2>/dev/null
+  done
+  return 1
 }
 
 activate() {  # activate WINDOW_ID
