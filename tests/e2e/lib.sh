@@ -204,17 +204,6 @@ stop_app() {  # stop_app PID
 
 # --- Settings and placement helpers ---
 
-# Waits for a started process to end, in this shell (so that its status is
-# known); sets EXIT_STATUS (124 on time-out).
-wait_gone() {  # wait_gone PID [TIMEOUT_S]
-  local pid=$1 timeout=${2:-20}
-  local end=$((SECONDS + timeout))
-  while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
-  if kill -0 "$pid" 2>/dev/null; then EXIT_STATUS=124; return 1; fi
-  wait "$pid" 2>/dev/null
-  EXIT_STATUS=$?
-}
-
 # Exit through the menu's accelerator and answer "Quit program?" with Yes.
 quit_via_menu() {  # quit_via_menu FRAME_WINDOW_ID
   activate "$1"

@@ -57,7 +57,7 @@ for name in binary nul latin1 huge many deep utf16 empty_layout hidden_log unkno
   sleep 0.3
   log=$(read_log "$frame")
   check "$name: the Activity log is there and logging" grep -q 'Corvalin - Corvalin : Keep Watch!' <<<"$log"
-  quit_via_menu "$frame"; wait_gone "$pid" 20
+  quit_via_menu "$frame"; wait_exit "$pid" 20
   check "$name: ends normally" [ "$EXIT_STATUS" = 0 ]
   [ "$name" = utf16 ] && check "utf16: rewritten as UTF-8, value kept" \
     [ "$(cfg_value "$dir/Corvalin.cfg" Options HotKey)" = 80 ]
@@ -69,7 +69,7 @@ for name in binary nul latin1 huge many deep utf16 empty_layout hidden_log unkno
   frame=$(wait_window "$title" 30) || { fail "$name: no frame on the next start"; continue; }
   sleep 1
   check "$name: the next start is clean" [ -z "$(dialog_windows '^Corvalin (Warning|Error)$')" ]
-  kill "$pid"; wait_gone "$pid"
+  kill "$pid"; wait_exit "$pid"
 done
 echo "$runs damaged inputs run against the program"
 
@@ -89,7 +89,7 @@ if frame=$(wait_window "$title" 30); then
   [ -n "$first" ] && wmctrl -i -c "$first"
   sleep 1.5
   check "unwritable folder: no second message" [ -z "$(dialog_windows '^Corvalin (Warning|Error)$')" ]
-  wait_gone "$pid" 10
+  wait_exit "$pid" 10
   check "unwritable folder: ends normally" [ "$EXIT_STATUS" = 0 ]
 else
   fail "unwritable folder: no frame"

@@ -10,7 +10,7 @@ for signal in TERM HUP INT; do
   frame=$(wait_window "$title") || { fail "frame did not appear"; finish; }
   xdotool windowmove --sync "$frame" 150 160; sleep 0.3
   kill -s "$signal" "$pid"
-  wait_gone "$pid" 10
+  wait_exit "$pid" 10
   check "SIG$signal ends the program normally" [ "$EXIT_STATUS" = 0 ]
   check "SIG$signal saved the position" \
     [ "$(cfg_value "$dir/Corvalin.cfg" Layout/SelDlg PosX),$(cfg_value "$dir/Corvalin.cfg" Layout/SelDlg PosY)" = 150,160 ]
@@ -31,7 +31,7 @@ check "saved at once under the question" [ "$(cfg_value "$dir/Corvalin.cfg" Layo
 check "still running while the question is open" kill -0 "$pid"
 check "the question is still open" [ -n "$(dialog_windows '^Corvalin$')" ]
 xdotool windowactivate --sync "$question" key --clearmodifiers alt+n
-wait_gone "$pid" 10
+wait_exit "$pid" 10
 check "answering No still ends the session" [ "$EXIT_STATUS" = 0 ]
 
 # A private X server, killed under the running program.
@@ -43,7 +43,7 @@ export SETTINGS_DIR=$dir E2E_ROOT CORVALIN_BIN
   frame=$(wait_window "^Corvalin : Keep Watch!\$") || exit 3
   xdotool windowmove --sync "$frame" 170 180; sleep 0.3
   kill -KILL "$CORVALIN_XVFB_PID"
-  wait_gone "$pid" 10
+  wait_exit "$pid" 10
   echo "$EXIT_STATUS" > "$SETTINGS_DIR/status"' 2>/dev/null
 check "the program ended when its X server died" [ "$(cat "$dir/status" 2>/dev/null)" = 1 ]
 check "it saved the position first" \

@@ -22,7 +22,7 @@ for _ in $(seq 50); do
 done
 check "MinimizeOnRun: the earlier window is still active" [ "$active_now" = "$here" ] || echo "  active: $active_now $(xdotool getwindowname "$active_now" 2>/dev/null), expected $here"
 check "MinimizeOnRun: the program is running" kill -0 "$pid"
-kill -TERM "$pid"; wait_gone "$pid"
+kill -TERM "$pid"; wait_exit "$pid"
 check "MinimizeOnRun is kept, not rewritten" [ "$(cfg_value "$dir/Corvalin.cfg" Options MinimizeOnRun)" = 1 ]
 
 dir=$(install_copy)
@@ -34,7 +34,7 @@ check "MinimizeOnClose: the close box hides the frame" wait_no_window "$title" 5
 sleep 0.5
 check "MinimizeOnClose: no quit question" [ -z "$(dialog_windows '^Corvalin$')" ]
 check "MinimizeOnClose: the program keeps running" kill -0 "$pid"
-kill -TERM "$pid"; wait_gone "$pid"
+kill -TERM "$pid"; wait_exit "$pid"
 check "a hidden frame ends normally on SIGTERM" [ "$EXIT_STATUS" = 0 ]
 
 dir=$(install_copy)
@@ -45,6 +45,6 @@ asked=$(wait_dialog '^Corvalin$' 5)
 check "without MinimizeOnClose the close box asks" [ -n "$asked" ]
 check "the frame stays while it asks" [ "$(count_windows "$title")" = 1 ]
 answer_yes
-wait_gone "$pid"
+wait_exit "$pid"
 check "and Yes quits" [ "$EXIT_STATUS" = 0 ]
 finish

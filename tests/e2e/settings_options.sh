@@ -9,7 +9,7 @@ cfg=$dir/Corvalin.cfg
 start_app "$dir"; pid=$LAST_PID
 frame=$(wait_window "$title") || { fail "frame did not appear"; finish; }
 check "not on top by default" bash -c "! xprop -id $frame _NET_WM_STATE | grep -q ABOVE"
-quit_via_menu "$frame"; wait_gone "$pid"
+quit_via_menu "$frame"; wait_exit "$pid"
 check "a first exit writes exactly the two options" \
   [ "$(awk '/^\[Options\]/{o=1;next} /^\[/{o=0} o' "$cfg" | sort | tr '\n' ' ')" = "AlwaysOnTop=0 MonitorWindows=1 " ]
 
@@ -21,7 +21,7 @@ sleep 0.5
 check "AlwaysOnTop=5 starts the frame on top" bash -c "xprop -id $frame _NET_WM_STATE | grep -q ABOVE"
 activate "$frame"
 press ctrl+m
-quit_via_menu "$frame"; wait_gone "$pid"
+quit_via_menu "$frame"; wait_exit "$pid"
 check "AlwaysOnTop written back as 1" [ "$(cfg_value "$cfg" Options AlwaysOnTop)" = 1 ]
 check "Ctrl+M switched monitoring off, saved as 0" [ "$(cfg_value "$cfg" Options MonitorWindows)" = 0 ]
 check "read-only options are left as they were" \
@@ -37,6 +37,6 @@ activate "$a"; activate "$b"
 log=$(read_log "$frame")
 check "monitoring stays off after the restart" bash -c "! grep -q 'Settings' <<<'$log'"
 check "still on top after the restart" bash -c "xprop -id $frame _NET_WM_STATE | grep -q ABOVE"
-quit_via_menu "$frame"; wait_gone "$pid"
+quit_via_menu "$frame"; wait_exit "$pid"
 check "monitoring still saved as off" [ "$(cfg_value "$cfg" Options MonitorWindows)" = 0 ]
 finish

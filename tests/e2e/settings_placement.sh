@@ -13,7 +13,7 @@ sleep 0.5
 check "the frame took the new size" [ "$(window_size "$frame")" = 700x500 ]
 where=$(window_position "$frame")
 quit_via_menu "$frame"
-wait_gone "$pid"
+wait_exit "$pid"
 check "exit through the menu ends the program normally" [ "$EXIT_STATUS" = 0 ]
 check "saved position is the frame's outer corner" \
   [ "$(cfg_value "$cfg" Layout/SelDlg PosX),$(cfg_value "$cfg" Layout/SelDlg PosY)" = 100,120 ]
@@ -31,7 +31,7 @@ check "the position came back ($where)" [ "$(window_position "$frame")" = "$wher
 wmctrl -i -r "$frame" -b add,maximized_vert,maximized_horz
 sleep 0.7
 quit_via_menu "$frame"
-wait_gone "$pid"
+wait_exit "$pid"
 check "maximised is saved" [ "$(cfg_value "$cfg" Layout/SelDlg IsMaximized)" = 1 ]
 check "the normal size is kept while maximised" \
   [ "$(cfg_value "$cfg" Layout/SelDlg SizeW)x$(cfg_value "$cfg" Layout/SelDlg SizeH)" = "${w}x${h}" ]
@@ -45,7 +45,7 @@ check "the frame starts maximised" \
 wmctrl -i -r "$frame" -b remove,maximized_vert,maximized_horz
 sleep 0.7
 check "un-maximising returns to the normal size" [ "$(window_size "$frame")" = 700x500 ]
-kill "$pid"; wait_gone "$pid"
+kill "$pid"; wait_exit "$pid"
 check "the normal size survives a maximised run" \
   [ "$(cfg_value "$cfg" Layout/SelDlg SizeW)x$(cfg_value "$cfg" Layout/SelDlg SizeH)" = "${w}x${h}" ]
 finish
