@@ -5,15 +5,16 @@
 #include <wx/config.h>
 #include <wx/filename.h>
 #include <wx/log.h>
-#include <wx/stdpaths.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
 
-#include "app/assert_handler.h"
 #include "app/end_session.h"
 #include "desktop/single_instance.h"
 #include "frame/ids.h"
 #include "frame/main_frame.h"
-#include "settings/program_directory.h"
+#include "platform/platform.h"
 #include "settings/settings_file.h"
+#include "settings/stored_names.h"
 
 wxBEGIN_EVENT_TABLE(MyApp, wxApp)
     EVT_QUERY_END_SESSION(MyApp::OnQueryEndSession)
@@ -30,6 +31,18 @@ const wxCmdLineEntryDesc kCommandLine[] = {
      wxCMD_LINE_VAL_STRING, 0},
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };
+
+// Failed toolkit assertions go to the error stream instead of a modal dialog
+// that would stop the monitor until someone answers it.
+void LogAssertFailure(const wxString& file, int line, const wxString& func,
+                      const wxString& cond, const wxString& msg)
+{
+    std::fprintf(stderr, "Corvalin: assertion \"%s\" failed in %s (%s:%d): %s\n",
+                 static_cast<const char*>(cond.utf8_str()),
+                 static_cast<const char*>(func.utf8_str()),
+                 static_cast<const char*>(file.utf8_str()), line,
+                 static_cast<const char*>(msg.utf8_str()));
+}
 }  // namespace
 
 MyApp::~MyApp()
@@ -40,7 +53,7 @@ MyApp::~MyApp()
 
 bool MyApp::OnInit()
 {
-    InstallAssertHandler();
+    wxSetAssertHandler(&LogAssertFailure);
     if (!wxApp::OnInit())
         return false;
     if (!CheckSingleInstance(wxString(wxEmptyString)))
@@ -49,7 +62,7 @@ bool MyApp::OnInit()
     m_frame = new MainFrame(nullptr, ID_MAIN_FRAME, L"Corvalin : Keep Watch!", wxDefaultPosition,
                             wxSize(600, 450), wxDEFAULT_FRAME_STYLE | wxWANTS_CHARS);
     SetTopWindow(m_frame);
-    InstallEndSessionHandlers();
+    InstallEndSession();
     return true;
 }
 
@@ -65,6 +78,48 @@ bool MyApp::OnCmdLineParsed(wxCmdLineParser& parser)
     return true;
 }
 
+bool MyApp::CheckSingleInstance(const wxString& message)
+{
+    const wxString instanceName = wxString::Format(L"%s_%s", GetAppName(), wxGetUserId());
+    const wxString serviceName = instanceName + L"_server";
+    const IpcEndpoint endpoint = MapIpcEndpoint(instanceName, serviceName);
+
+    m_checker.reset(new wxSingleInstanceChecker);
+    m_checker->Create(endpoint.lockName, endpoint.lockDirectory);
+
+    if (m_checker->IsAnotherRunning())
+    {
+        wxLogNull noLog;
+        AllowOtherInstanceForeground();
+        stClient* client = new stClient;
+        wxConnectionBase* connection =
+            endpoint.service.empty()
+                ? nullptr
+                : client->MakeConnection(L"localhost", endpoint.service, GetAppName());
+        if (connection)
+        {
+            connection->Execute(message);
+            connection->Disconnect();
+        }
+        else
+        {
+            wxMessageBox(L"Sorry, the existing instance may be too busy too respond.\n"
+                         L"Please close any open dialogs and retry.",
+                         L"Message", wxOK | wxCENTRE);
+        }
+        delete connection;
+        delete client;
+        return false;
+    }
+
+    // Only now: creating the server replaces any socket at that path, which
+    // would cut off a running first instance.
+    m_server.reset(new stServer);
+    if (!endpoint.service.empty())
+        m_server->Create(endpoint.service);
+    return true;
+}
+
 wxConfigBase* MyApp::InitConfig()
 {
     SetAppName(L"Corvalin");
@@ -73,9 +128,10 @@ wxConfigBase* MyApp::InitConfig()
     const wxString dataDirectory = programDirectory;
     if (!m_portable)
         wxFileName::Mkdir(dataDirectory, 0777, wxPATH_MKDIR_FULL);
+    SetSettingsDirectory(dataDirectory);
     wxString problem;
     wxConfigBase* previous =
-        wxConfigBase::Set(OpenSettingsStore(dataDirectory + L"Corvalin.cfg", problem));
+        wxConfigBase::Set(OpenSettingsStore(dataDirectory + kSettingsFileName, &problem));
     // One message for a damaged file, instead of one per bad line; shown
     // once the loop runs, so that it does not hold up the frame.
     if (!problem.empty())

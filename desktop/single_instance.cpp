@@ -1,14 +1,13 @@
 #include "desktop/single_instance.h"
 
 #include <wx/app.h>
-#include <wx/dialog.h>
 
-#include "frame/main_frame.h"
+#include "desktop/frame_requests.h"
 
 bool stConnection::OnExecute(const wxString&, const void*, size_t, wxIPCFormat)
 {
-    if (MainFrame* frame = wxDynamicCast(wxTheApp->GetTopWindow(), MainFrame))
-        frame->ShowOrHide();
+    // Only the main frame answers this: nothing happens before it exists.
+    SendToTopWindow(EVT_SHOW_OR_HIDE_REQUEST);
     return true;
 }
 
@@ -16,14 +15,7 @@ wxConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
 {
     if (topic != wxTheApp->GetAppName())
         return nullptr;
-    for (wxWindowList::compatibility_iterator node = wxTopLevelWindows.GetFirst(); node;
-         node = node->GetNext())
-    {
-        wxDialog* dialog = wxDynamicCast(node->GetData(), wxDialog);
-        if (dialog && dialog->IsModal())
-            return nullptr;
-    }
-    if (m_modalDialogs.AnyOpen())
+    if (LastModalDialog() || m_modalDialogs.AnyOpen())
         return nullptr;
     return new stConnection;
 }

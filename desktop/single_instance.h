@@ -5,7 +5,7 @@
 #include <wx/defs.h>
 #include <wx/ipc.h>
 
-#include "desktop/modal_dialog_tracker.h"
+#include "desktop/modal_dialogs.h"
 
 class stConnection : public wxConnection
 {

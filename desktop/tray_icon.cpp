@@ -5,11 +5,10 @@
 #include <wx/menu.h>
 #include <wx/utils.h>
 
-#include "app/my_app.h"
-#include "desktop/tray_availability.h"
-#include "frame/ids.h"
-#include "frame/main_frame.h"
+#include "desktop/frame_requests.h"
+#include "platform/platform.h"
 #include "settings/options.h"
+#include "settings/stored_names.h"
 
 wxBEGIN_EVENT_TABLE(CTrayIcon, wxTaskBarIcon)
     // One handler serves the click and the menu item, so it takes the base event.
@@ -31,19 +30,17 @@ wxMenu* CTrayIcon::CreatePopupMenu()
 
 void CTrayIcon::OnRestore(wxEvent&)
 {
-    if (MainFrame* frame = wxGetApp().GetLiveFrame())
-        frame->ShowOrHide();
+    SendToTopWindow(EVT_SHOW_OR_HIDE_REQUEST);
 }
 
 void CTrayIcon::OnExit(wxCommandEvent&)
 {
-    if (MainFrame* frame = wxGetApp().GetLiveFrame())
-        frame->Quit(false);
+    SendToTopWindow(EVT_QUIT_REQUEST);
 }
 
 CTrayIcon* CreateTrayIcon(const wxIcon& icon, const wxString& tooltip, bool checkOption)
 {
-    if (checkOption && !ReadBoolOption(*wxConfigBase::Get(), L"/Options/ShowIconInSystray", true))
+    if (checkOption && !ReadBoolOption(*wxConfigBase::Get(), kOptionShowIconInSystray, true))
         return nullptr;
     CTrayIcon* trayIcon = new CTrayIcon;
     for (int attempt = 0; attempt < 20; ++attempt)

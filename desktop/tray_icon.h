@@ -3,6 +3,13 @@
 #include <wx/icon.h>
 #include <wx/taskbar.h>
 
+// The popup menu's items.
+enum
+{
+    ID_TRAY_RESTORE = 1,
+    ID_TRAY_EXIT = 2,
+};
+
 class CTrayIcon : public wxTaskBarIcon
 {
 public:

@@ -14,9 +14,3 @@ enum
     ID_LOG = 10007,
 };
 
-// The tray icon's popup menu.
-enum
-{
-    ID_TRAY_RESTORE = 1,
-    ID_TRAY_EXIT = 2,
-};

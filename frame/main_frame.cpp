@@ -10,12 +10,17 @@
 #include <wx/toolbar.h>
 #include <wx/valtext.h>
 
-#include "desktop/hot_key.h"
+#include <wx/log.h>
+
+#include "desktop/frame_requests.h"
+#include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
-#include "frame/menu_item_bitmaps.h"
 #include "resources/images.h"
+#include "settings/dock_layout.h"
 #include "settings/options.h"
+#include "settings/settings_file.h"
+#include "settings/stored_names.h"
 #include "settings/window_manager_helper.h"
 
 wxIMPLEMENT_CLASS(MainFrame, wxFrame);
@@ -34,11 +39,23 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(wxID_EXIT, MainFrame::OnExitCommand)
     EVT_MENU(ID_HIDE_TO_TRAY, MainFrame::OnHideToTray)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
+    wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
+    wx__DECLARE_EVT0(EVT_QUIT_REQUEST, wxCommandEventHandler(MainFrame::OnQuitRequest))
 wxEND_EVENT_TABLE()
+
+namespace
+{
+wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text, const wxBitmap& image)
+{
+    wxMenuItem* item = new wxMenuItem(menu, id, text, wxString(), wxITEM_NORMAL);
+    SetMenuItemBitmaps(item, image, wxNullBitmap);
+    return menu->Append(item);
+}
+}  // namespace
 
 MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                      const wxPoint& pos, const wxSize& size, long style)
-    : m_platform(CreateWindowPlatform())
+    : m_platform(CreateWindowPlatform()), m_monitor(*m_platform)
 {
     Create(parent, id, title, pos, size, style);
 }
@@ -46,12 +63,12 @@ MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
 bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
                        wxPoint pos, wxSize size, long style)
 {
-    m_placement.reset(new WindowManagerHelper(this, L"SelDlg"));
+    m_placement.reset(new WindowManagerHelper(this, kMainFramePlacementName));
     m_placement->Load(pos, size);
 
     bool minimizeOnRun = false;
     if (wxConfigBase* config = wxConfigBase::Get())
-        minimizeOnRun = ReadBoolOption(*config, L"/Options/MinimizeOnRun", false);
+        minimizeOnRun = ReadBoolOption(*config, kOptionMinimizeOnRun, false);
     const WindowHandle previousForeground = m_platform->ForegroundWindow();
 
     if (m_placement->IsMaximized())
@@ -71,16 +88,6 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     return true;
 }
 
-wxMenuItem* MainFrame::AppendBitmapItem(wxMenu* menu, int id, const wxString& text,
-                                        const wxString& help, const wxBitmap& checked,
-                                        const wxBitmap& unchecked, wxItemKind kind,
-                                        wxMenu* subMenu)
-{
-    wxMenuItem* item = new wxMenuItem(menu, id, text, help, kind, subMenu);
-    SetMenuItemBitmaps(item, checked, unchecked);
-    return menu->Append(item);
-}
-
 void MainFrame::CreateControls()
 {
     m_mgr.SetManagedWindow(this);
@@ -88,18 +95,14 @@ void MainFrame::CreateControls()
     wxMenuBar* menuBar = new wxMenuBar;
     wxMenu* menu = new wxMenu;
     menu->Append(ID_MONITOR_WINDOWS, _("&Monitor Windows \tCtrl+M"), wxString(), wxITEM_CHECK);
-    AppendBitmapItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), wxString(), ClearLogImage(),
-                     wxNullBitmap, wxITEM_NORMAL, nullptr);
+    AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
-    AppendBitmapItem(menu, wxID_ABOUT, _("&About"), wxString(), AboutImage(), wxNullBitmap,
-                     wxITEM_NORMAL, nullptr);
+    AppendImageItem(menu, wxID_ABOUT, _("&About"), AboutImage());
     menu->AppendSeparator();
-    AppendBitmapItem(menu, ID_HIDE_TO_TRAY, _("&Hide to Tray"), wxString(), HideImage(),
-                     wxNullBitmap, wxITEM_NORMAL, nullptr);
-    AppendBitmapItem(menu, wxID_EXIT, _("E&xit\tAlt-X"), wxString(), ExitImage(), wxNullBitmap,
-                     wxITEM_NORMAL, nullptr);
+    AppendImageItem(menu, ID_HIDE_TO_TRAY, _("&Hide to Tray"), HideImage());
+    AppendImageItem(menu, wxID_EXIT, _("E&xit\tAlt-X"), ExitImage());
     menuBar->Append(menu, _("&File"));
     SetMenuBar(menuBar);
 
@@ -120,7 +123,7 @@ void MainFrame::CreateControls()
     m_toolbar->Realize();
 
     m_mgr.AddPane(m_toolbar, wxAuiPaneInfo()
-                                 .Name(L"TpplBarPane")
+                                 .Name(kToolbarPaneName)
                                  .ToolbarPane()
                                  .Top()
                                  .Layer(10)
@@ -138,7 +141,7 @@ void MainFrame::CreateControls()
     m_log = new wxTextCtrl(this, ID_LOG, wxString(), wxDefaultPosition, wxDefaultSize,
                            wxTE_MULTILINE | wxTE_RICH | wxTE_AUTO_URL | wxTE_NOHIDESEL);
     m_mgr.AddPane(m_log, wxAuiPaneInfo()
-                             .Name(L"ID_Note")
+                             .Name(kLogPaneName)
                              .Centre()
                              .Layer(0)
                              .Row(0)
@@ -196,14 +199,7 @@ void MainFrame::ShowOrHide()
         Show(false);
         return;
     }
-    wxDialog* modal = nullptr;
-    for (wxWindowList::compatibility_iterator node = wxTopLevelWindows.GetFirst(); node;
-         node = node->GetNext())
-    {
-        wxDialog* dialog = wxDynamicCast(node->GetData(), wxDialog);
-        if (dialog && dialog->IsModal())
-            modal = dialog;
-    }
+    wxDialog* modal = LastModalDialog();
     // A minimised frame that was then hidden no longer reports itself as
     // iconized on GTK, yet the window manager still keeps it minimised.
     if (IsIconized() || !IsShown())
@@ -216,7 +212,7 @@ void MainFrame::ShowOrHide()
 
 void MainFrame::OnHotKey(wxKeyEvent&)
 {
-    LogForegroundChange();
+    Log(Seen::HotKey);
 }
 
 void MainFrame::OnClose(wxCloseEvent& event)
@@ -268,4 +264,139 @@ void MainFrame::OnExitCommand(wxCommandEvent&)
 void MainFrame::OnHideToTray(wxCommandEvent&)
 {
     Show(false);
+}
+
+void MainFrame::OnShowOrHideRequest(wxCommandEvent&)
+{
+    ShowOrHide();
+}
+
+void MainFrame::OnQuitRequest(wxCommandEvent&)
+{
+    Quit(false);
+}
+
+// The monitor: timer, commands and the Activity log.
+void MainFrame::OnMonitorTimer(wxTimerEvent&)
+{
+    if (m_monitorWindows)
+        Log(Seen::Tick);
+}
+
+void MainFrame::OnMonitorWindows(wxCommandEvent&)
+{
+    m_monitorWindows = !m_monitorWindows;
+}
+
+void MainFrame::OnClearLog(wxCommandEvent&)
+{
+    m_log->SetValue(wxString());
+    m_monitor.Clear();
+}
+
+void MainFrame::LogForegroundChange()
+{
+    Log(Seen::Tick);
+}
+
+void MainFrame::Log(Seen seen)
+{
+    ActivityEntry entry;
+    if (m_monitor.NextChange(seen, entry))
+        m_log->AppendText(entry.line);
+}
+
+wxString MainFrame::FormatForegroundChange()
+{
+    return m_monitor.NextLine(Seen::Tick);
+}
+
+void MainFrame::GetWindowIdentity(WindowHandle window, wxString& module, wxString& title)
+{
+    m_monitor.GetWindowIdentity(window, module, title);
+}
+
+// Options: read once at start, written at exit.
+void MainFrame::LoadOptions()
+{
+    wxConfigBase* config = wxConfigBase::Get();
+    m_minimizeOnClose = ReadBoolOption(*config, kOptionMinimizeOnClose, false);
+
+    const bool alwaysOnTop = ReadBoolOption(*config, kOptionAlwaysOnTop, false);
+    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_ALWAYS_ON_TOP))
+        item->Check(alwaysOnTop);
+    if (alwaysOnTop)
+        ToggleStayOnTop();
+
+    m_monitorWindows = ReadBoolOption(*config, kOptionMonitorWindows, true);
+    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_MONITOR_WINDOWS))
+        item->Check(m_monitorWindows);
+
+    const int keyCode = ReadLow16Option(*config, kOptionHotKey, 80);
+    const int modifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);
+    RegisterMainHotKey(modifiers, keyCode);
+
+    m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
+}
+
+void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)
+{
+    if (keyCode == 0 || modifiers == 0)
+        return;
+    if (!RegisterGlobalHotKey(this, ID_MAIN_HOTKEY, modifiers, keyCode))
+        wxLogError(_("Error while registering Main Hot Key combination. Please, select another "
+                     "combination in the Options."));
+}
+
+// Makes no X call: it also runs after the connection to the display is lost.
+void MainFrame::SaveOptions()
+{
+    wxConfigBase* config = wxConfigBase::Get();
+    WriteBoolOption(*config, kOptionAlwaysOnTop, (GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0);
+    WriteBoolOption(*config, kOptionMonitorWindows, m_monitorWindows);
+    // A failure is kept and reported once at exit, not once per flush.
+    FlushSettings(*config);
+}
+
+void MainFrame::SaveAll()
+{
+    if (!wxConfigBase::Get(true))
+        return;
+    m_placement->Save();
+    SaveDockLayout();
+    SaveOptions();
+}
+
+// Window placement and dock layout.
+void MainFrame::OnSize(wxSizeEvent& event)
+{
+    if (m_placement)
+        m_placement->OnSize(event);
+    event.Skip();
+}
+
+void MainFrame::OnMove(wxMoveEvent& event)
+{
+    if (m_placement)
+        m_placement->OnMove(event);
+    event.Skip();
+}
+
+void MainFrame::SaveDockLayout()
+{
+    WriteDockLayout(DockLayoutPath(), m_mgr.SavePerspective());
+}
+
+void MainFrame::LoadDockLayout()
+{
+    const wxString perspective = ReadDockLayout(DockLayoutPath());
+    if (perspective.empty() || !IsUsableDockLayout(perspective))
+        return;
+    const wxString built = m_mgr.SavePerspective();
+    m_mgr.LoadPerspective(perspective, true);
+    // Sizes the check above lets through can still squeeze the log away in a
+    // small frame; the layout of the constructor is better than none.
+    const wxSize logSize = m_log->GetSize();
+    if (!m_mgr.GetPane(m_log).IsShown() || logSize.x <= 0 || logSize.y <= 0)
+        m_mgr.LoadPerspective(built, true);
 }

@@ -7,8 +7,8 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
-#include "monitor/foreground_change.h"
-#include "monitor/window_platform.h"
+#include "monitor/foreground_monitor.h"
+#include "platform/platform.h"
 
 class wxTextCtrl;
 class wxToolBar;
@@ -22,9 +22,10 @@ public:
               const wxPoint& pos, const wxSize& size, long style);
     ~MainFrame() override;
 
+    // Builds the whole frame; always true.
     bool Create(wxWindow* parent, wxWindowID id, const wxString& title,
                 wxPoint pos, wxSize size, long style);
-    void CreateControls();
+    // The second half of the set-up: icon, options, hot key, tray icon, timer.
     void InitDialog() override;
 
     // Asks "Quit program?" unless forced, names open dialogs, then destroys
@@ -32,18 +33,11 @@ public:
     void Quit(bool forced);
     // Hides an active, visible frame; otherwise restores, shows and raises it.
     void ShowOrHide();
-
-    // Options, placement and layout (main_frame_options.cpp, main_frame_layout.cpp).
-    void LoadOptions();
-    void SaveOptions();
+    // Placement, dock layout and options, at the end of the session.
     void SaveAll();
-    void SaveDockLayout();
-    void LoadDockLayout();
 
-    // One sample of the foreground window (main_frame_monitor.cpp).
+    // One sample of the foreground window; appends its line on a change.
     void LogForegroundChange();
-    wxString FormatForegroundChange();
-    void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
 
     wxTextCtrl* GetActivityLog() const { return m_log; }
     bool IsMonitoring() const { return m_monitorWindows; }
@@ -51,12 +45,19 @@ public:
     const boost::shared_ptr<CTrayIcon>& GetTrayIcon() const { return m_trayIcon; }
     wxAuiManager& GetDockManager() { return m_mgr; }
 
-    wxMenuItem* AppendBitmapItem(wxMenu* menu, int id, const wxString& text,
-                                 const wxString& help, const wxBitmap& checked,
-                                 const wxBitmap& unchecked, wxItemKind kind,
-                                 wxMenu* subMenu);
-
 private:
+    void CreateControls();
+    void LoadOptions();
+    void SaveOptions();
+    void SaveDockLayout();
+    void LoadDockLayout();
+    void RegisterMainHotKey(int modifiers, int keyCode);
+    void ToggleStayOnTop();
+
+    void Log(Seen seen);
+    wxString FormatForegroundChange();
+    void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
+
     void OnHotKey(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIconize(wxIconizeEvent& event);
@@ -70,9 +71,8 @@ private:
     void OnExitCommand(wxCommandEvent& event);
     void OnHideToTray(wxCommandEvent& event);
     void OnMonitorTimer(wxTimerEvent& event);
-
-    void ToggleStayOnTop();
-    void RegisterMainHotKey(int modifiers, int keyCode);
+    void OnShowOrHideRequest(wxCommandEvent& event);
+    void OnQuitRequest(wxCommandEvent& event);
 
     wxAuiManager m_mgr;
     wxToolBar* m_toolbar = nullptr;
@@ -83,10 +83,10 @@ private:
     bool m_initialised = false;
     bool m_monitorWindows = true;
     boost::shared_ptr<wxTimer> m_timer;
-    int m_lineCount = 0;
-    WindowHandle m_lastWindow = 0;
     bool m_minimizeOnClose = false;
+    // The platform outlives the monitor that samples it.
     std::unique_ptr<WindowPlatform> m_platform;
+    ForegroundMonitor m_monitor;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

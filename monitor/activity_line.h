@@ -3,7 +3,7 @@
 #include <wx/datetime.h>
 #include <wx/string.h>
 
-#include "monitor/window_platform.h"
+#include "platform/platform.h"
 
 // Text used for module and title when a window cannot be identified.
 extern const wchar_t* const kNotAValidWindow;

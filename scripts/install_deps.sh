@@ -7,7 +7,7 @@ what=${1:-test}
 build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm xclip trayer imagemagick valgrind gdb)
 windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils
-              wine64 xvfb openbox trayer xdotool x11-utils)
+              wine wine64 xvfb openbox trayer xdotool x11-utils)
 case "$what" in
   build) pkgs=("${build_pkgs[@]}") ;;
   test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;

@@ -7,16 +7,11 @@
 #include <wx/fileconf.h>
 #include <wx/log.h>
 
-#include "settings/program_directory.h"
 #include "settings/settings_file.h"
-
-const wchar_t kToolbarPaneName[] = L"TpplBarPane";
-const wchar_t kLogPaneName[] = L"ID_Note";
+#include "settings/stored_names.h"
 
 namespace
 {
-const wchar_t kPerspectiveKey[] = L"PerspectiveSelDlg2";
-
 // The docking library's pane state bits and dock directions.
 const unsigned kStateFloating = 1u << 0;
 const unsigned kStateHidden = 1u << 1;
@@ -81,12 +76,12 @@ bool ReadPane(wxString part, wxString& name, PaneSeen& pane)
 
 wxString DockLayoutPath()
 {
-    return ProgramDirectory() + L"perspective.layout";
+    return SettingsDirectory() + kDockLayoutFileName;
 }
 
 wxString ReadDockLayout(const wxString& path)
 {
-    if (!CheckSettingsFile(path).empty())
+    if (!CheckSettingsFile(path))
         return wxString();
     std::unique_ptr<wxFileConfig> file(OpenSettingsFile(path));
     const wxString perspective = file->Read(kPerspectiveKey, wxString());
@@ -97,9 +92,9 @@ wxString ReadDockLayout(const wxString& path)
 
 void WriteDockLayout(const wxString& path, const wxString& perspective)
 {
-    wxString damage = CheckSettingsFile(path);
+    wxString damage;
     std::unique_ptr<wxFileConfig> file;
-    if (damage.empty())
+    if (CheckSettingsFile(path, &damage))
         file.reset(OpenSettingsFile(path, &damage));
     if (!damage.empty())
     {

@@ -2,7 +2,7 @@
 
 #include <wx/string.h>
 
-// "perspective.layout" in the program directory.
+// "perspective.layout" in the settings folder.
 wxString DockLayoutPath();
 // The saved perspective, or empty when the file or its key is missing or the
 // file is unreadable.  Says nothing either way.
@@ -10,10 +10,6 @@ wxString ReadDockLayout(const wxString& path);
 // Writes the perspective; a damaged file is replaced, since it holds nothing
 // but this one derived value.
 void WriteDockLayout(const wxString& path, const wxString& perspective);
-
-// The frame's two panes.
-extern const wchar_t kToolbarPaneName[];
-extern const wchar_t kLogPaneName[];
 
 // True when the docking manager, reading the perspective the way it does,
 // would end up with both of the frame's panes docked and shown, the

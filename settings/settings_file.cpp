@@ -10,6 +10,19 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
+#include <wx/stdpaths.h>
+
+size_t ReadDetectedWriteUtf8::ToWChar(wchar_t* dst, size_t dstLen, const char* src,
+                                      size_t srcLen) const
+{
+    return m_read.ToWChar(dst, dstLen, src, srcLen);
+}
+
+size_t ReadDetectedWriteUtf8::FromWChar(char* dst, size_t dstLen, const wchar_t* src,
+                                        size_t srcLen) const
+{
+    return wxConvUTF8.FromWChar(dst, dstLen, src, srcLen);
+}
 
 namespace
 {
@@ -17,6 +30,7 @@ namespace
 // recurse once per level while building and freeing them.
 const int kMaxGroupDepth = 32;
 
+wxString g_settingsDirectory;
 wxString g_saveFailure;
 bool g_saveFailureTaken = false;
 
@@ -110,21 +124,16 @@ void CollectEntries(wxFileConfig& config, const wxString& group,
     for (const wxString& sub : groups)
         CollectEntries(config, sub, entries);
 }
-}  // namespace
 
-size_t ReadDetectedWriteUtf8::ToWChar(wchar_t* dst, size_t dstLen, const char* src,
-                                      size_t srcLen) const
+// Sets the problem if one is wanted; true when there is none.
+bool Report(wxString* problem, const wxString& text)
 {
-    return m_read.ToWChar(dst, dstLen, src, srcLen);
+    if (problem)
+        *problem = text;
+    return text.empty();
 }
 
-size_t ReadDetectedWriteUtf8::FromWChar(char* dst, size_t dstLen, const wchar_t* src,
-                                        size_t srcLen) const
-{
-    return wxConvUTF8.FromWChar(dst, dstLen, src, srcLen);
-}
-
-wxString CheckSettingsText(const wxString& text)
+wxString SettingsTextProblem(const wxString& text)
 {
     const wchar_t* chars = text.wc_str();
     const size_t length = text.length();
@@ -164,7 +173,7 @@ wxString CheckSettingsText(const wxString& text)
     return wxString();
 }
 
-wxString CheckSettingsFile(const wxString& path)
+wxString SettingsFileProblem(const wxString& path)
 {
     if (!wxFileName::FileExists(path))
         return wxString();
@@ -186,30 +195,55 @@ wxString CheckSettingsFile(const wxString& path)
     const size_t needed = conv.ToWChar(nullptr, 0, bytes.data(), static_cast<size_t>(size));
     if (needed == wxCONV_FAILED)
         return _("its encoding cannot be read");
-    return CheckSettingsText(wxString(bytes.data(), conv, static_cast<size_t>(size)));
+    return SettingsTextProblem(wxString(bytes.data(), conv, static_cast<size_t>(size)));
+}
+}  // namespace
+
+wxString ProgramDirectory()
+{
+    return wxPathOnly(wxStandardPaths::Get().GetExecutablePath()) + wxFileName::GetPathSeparator();
 }
 
-wxFileConfig* OpenSettingsFile(const wxString& path, wxString* damage)
+const wxString& SettingsDirectory()
+{
+    if (g_settingsDirectory.empty())
+        g_settingsDirectory = ProgramDirectory();
+    return g_settingsDirectory;
+}
+
+void SetSettingsDirectory(const wxString& directory)
+{
+    g_settingsDirectory = directory;
+}
+
+bool CheckSettingsText(const wxString& text, wxString* problem)
+{
+    return Report(problem, SettingsTextProblem(text));
+}
+
+bool CheckSettingsFile(const wxString& path, wxString* problem)
+{
+    return Report(problem, SettingsFileProblem(path));
+}
+
+wxFileConfig* OpenSettingsFile(const wxString& path, wxString* problem)
 {
     LogCapture capture;
     AssertCapture asserts;
     wxFileConfig* config = NewFileConfig(path);
-    if (damage)
-    {
-        if (capture.Any())
-            *damage = capture.First();
-        else if (asserts.Any())
-            *damage = _("it has lines the settings reader does not accept");
-        else
-            damage->clear();
-    }
+    if (capture.Any())
+        Report(problem, capture.First());
+    else if (asserts.Any())
+        Report(problem, _("it has lines the settings reader does not accept"));
+    else
+        Report(problem, wxString());
     return config;
 }
 
-wxFileConfig* OpenSettingsStore(const wxString& path, wxString& problem)
+wxFileConfig* OpenSettingsStore(const wxString& path, wxString* problem)
 {
-    problem.clear();
-    wxString reason = CheckSettingsFile(path);
+    Report(problem, wxString());
+    wxString reason = SettingsFileProblem(path);
     std::unique_ptr<wxFileConfig> loaded;
     std::vector<std::pair<wxString, wxString>> salvaged;
     if (reason.empty())
@@ -235,16 +269,16 @@ wxFileConfig* OpenSettingsStore(const wxString& path, wxString& problem)
         {
             // The file stays as it is: the toolkit writes unreadable lines
             // back unchanged.
-            problem = wxString::Format(
+            Report(problem, wxString::Format(
                 _("The settings file \"%s\" is damaged (%s). Settings that could not be read "
                   "use their defaults."),
-                path, reason);
+                path, reason));
             return loaded.release();
         }
-        problem = wxString::Format(
+        Report(problem, wxString::Format(
             _("The settings file \"%s\" is damaged (%s). Defaults are used, and since the file "
               "could not be set aside, changes will not be saved."),
-            path, reason);
+            path, reason));
         wxMemoryInputStream nothing("", 0);
         return new wxFileConfig(nothing, ReadDetectedWriteUtf8());
     }
@@ -255,21 +289,23 @@ wxFileConfig* OpenSettingsStore(const wxString& path, wxString& problem)
         fresh->Write(entry.first, entry.second);
     if (!salvaged.empty())
         FlushSettings(*fresh);
-    problem = wxString::Format(
+    Report(problem, wxString::Format(
         _("The settings file \"%s\" is damaged (%s). Settings that could not be read use "
           "their defaults. The file as it was has been kept as \"%s\"."),
-        path, reason, keptPath);
+        path, reason, keptPath));
     return fresh;
 }
 
-bool FlushSettings(wxConfigBase& config)
+bool FlushSettings(wxConfigBase& config, wxString* problem)
 {
     LogCapture capture;
     const bool flushed = config.Flush();
     if (flushed && !capture.AnyError())
-        return true;
+        return Report(problem, wxString());
+    const wxString why = capture.AnyError() ? capture.First() : wxString(_("unknown error"));
     if (g_saveFailure.empty() && !g_saveFailureTaken)
-        g_saveFailure = capture.AnyError() ? capture.First() : wxString(_("unknown error"));
+        g_saveFailure = why;
+    Report(problem, why);
     return false;
 }
 

@@ -7,6 +7,7 @@
 
 #include "settings/options.h"
 #include "settings/settings_file.h"
+#include "settings/stored_names.h"
 
 bool IsAcceptedSize(const wxSize& size)
 {
@@ -41,18 +42,18 @@ void WindowManagerHelper::Load(wxPoint& position, wxSize& size)
 {
     wxConfigBase* config = wxConfigBase::Get();
     const wxString oldPath = config->GetPath();
-    config->SetPath(L"/Layout/" + m_name);
+    config->SetPath(kPlacementGroup + m_name);
     Placement stored;
-    stored.x = config->ReadLong(L"PosX", -1);
-    stored.y = config->ReadLong(L"PosY", -1);
-    stored.width = config->ReadLong(L"SizeW", size.GetWidth());
-    stored.height = config->ReadLong(L"SizeH", size.GetHeight());
+    stored.x = config->ReadLong(kPlacementX, -1);
+    stored.y = config->ReadLong(kPlacementY, -1);
+    stored.width = config->ReadLong(kPlacementWidth, size.GetWidth());
+    stored.height = config->ReadLong(kPlacementHeight, size.GetHeight());
     const Placement bounded = BoundPlacement(stored, size);
     m_x = static_cast<int>(bounded.x);
     m_y = static_cast<int>(bounded.y);
     m_width = static_cast<int>(bounded.width);
     m_height = static_cast<int>(bounded.height);
-    m_maximized = ReadBoolOption(*config, L"IsMaximized", false);
+    m_maximized = ReadBoolOption(*config, kPlacementMaximized, false);
     config->SetPath(oldPath);
     position = wxPoint(m_x, m_y);
     size = wxSize(m_width, m_height);
@@ -65,12 +66,12 @@ void WindowManagerHelper::Save()
 {
     wxConfigBase* config = wxConfigBase::Get();
     const wxString oldPath = config->GetPath();
-    config->SetPath(L"/Layout/" + m_name);
-    config->Write(L"PosX", static_cast<long>(m_x));
-    config->Write(L"PosY", static_cast<long>(m_y));
-    config->Write(L"SizeW", static_cast<long>(m_width));
-    config->Write(L"SizeH", static_cast<long>(m_height));
-    WriteBoolOption(*config, L"IsMaximized", m_maximized);
+    config->SetPath(kPlacementGroup + m_name);
+    config->Write(kPlacementX, static_cast<long>(m_x));
+    config->Write(kPlacementY, static_cast<long>(m_y));
+    config->Write(kPlacementWidth, static_cast<long>(m_width));
+    config->Write(kPlacementHeight, static_cast<long>(m_height));
+    WriteBoolOption(*config, kPlacementMaximized, m_maximized);
     config->SetPath(oldPath);
     FlushSettings(*config);
 }

@@ -182,10 +182,6 @@ click_at() {  # click_at X Y BUTTON
 windows_of() { xdotool search --onlyvisible --pid "$1" 2>/dev/null; }
 
 # Visible windows with exactly this title, counted.
-count_windows() {  # count_windows TITLE
-  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
-}
-
 # Waits until COMMAND... prints N (a number) or more; bounded.
 wait_count() {  # wait_count N TIMEOUT_S COMMAND...
   local n=$1 end=$((SECONDS + $2)); shift 2

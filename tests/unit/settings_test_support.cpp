@@ -43,24 +43,6 @@ int AssertionCount()
     return g_assertions;
 }
 
-TempFolder::TempFolder()
-{
-    char name[] = "/tmp/corvalin-unit.XXXXXX";
-    if (!mkdtemp(name))
-        std::abort();
-    m_path = name;
-}
-
-TempFolder::~TempFolder()
-{
-    std::system(("rm -rf '" + m_path + "'").c_str());
-}
-
-wxString TempFolder::Path(const char* name) const
-{
-    return wxString::FromUTF8((m_path + "/" + name).c_str());
-}
-
 void WriteBytes(const wxString& path, const std::string& bytes)
 {
     std::ofstream out(path.utf8_str().data(), std::ios::binary | std::ios::trunc);

@@ -6,17 +6,8 @@
 #include <wx/log.h>
 #include <wx/string.h>
 
-// A fresh folder under /tmp for one test, removed afterwards.
-class TempFolder
-{
-public:
-    TempFolder();
-    ~TempFolder();
-    wxString Path(const char* name) const;
+#include "support/temp_folder.h"
 
-private:
-    std::string m_path;
-};
 
 void WriteBytes(const wxString& path, const std::string& bytes);
 std::string ReadBytes(const wxString& path);

@@ -7,31 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "desktop/ipc_endpoint.h"
-#include "desktop/private_directory.h"
-#include "desktop/short_name.h"
+#include "platform/platform.h"
+#include "platform/x11/private_directory.h"
+#include "support/temp_folder.h"
 
 namespace
 {
-// A fresh folder under /tmp, removed with everything in it.
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/corvalin-unit.XXXXXX";
-        m_path = mkdtemp(pattern);
-    }
-    ~TempFolder() { std::system(("rm -rf '" + m_path + "'").c_str()); }
-    std::string Path(const std::string& name = std::string()) const
-    {
-        return name.empty() ? m_path : m_path + "/" + name;
-    }
-
-private:
-    std::string m_path;
-};
-
 mode_t ModeOf(const std::string& path)
 {
     struct stat status;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "desktop/lock_modifiers.h"
+#include "platform/x11/key_grab.h"
 
 namespace
 {

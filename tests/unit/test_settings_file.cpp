@@ -79,45 +79,45 @@ TEST_F(SettingsFileTest, Latin1TextSurvivesAsUtf8)
 
 TEST_F(SettingsFileTest, TextCheckFindsWhatTheFileConfigurationCannotKeep)
 {
-    EXPECT_EQ(wxString(), CheckSettingsText(L"[Options]\n  [a/b/c]\nKey=/x/y/z\n"));
-    EXPECT_NE(wxString(), CheckSettingsText(wxString(L"A=1\nB=x", 7) + wxString(L"\0y", 2)));
+    EXPECT_TRUE(CheckSettingsText(L"[Options]\n  [a/b/c]\nKey=/x/y/z\n"));
+    EXPECT_FALSE(CheckSettingsText(wxString(L"A=1\nB=x", 7) + wxString(L"\0y", 2)));
     wxString surrogate(L"A=");
     surrogate += wxUniChar(0xD800);
-    EXPECT_NE(wxString(), CheckSettingsText(surrogate));
+    EXPECT_FALSE(CheckSettingsText(surrogate));
     wxString beyond(L"A=");
     beyond += wxUniChar(0x110000);
-    EXPECT_NE(wxString(), CheckSettingsText(beyond));
+    EXPECT_FALSE(CheckSettingsText(beyond));
     wxString deep32 = L"[";
     wxString deep33 = L"[";
     for (int i = 0; i < 32; ++i)
         deep32 += L"g/";
     deep33 = deep32 + L"g/";
-    EXPECT_EQ(wxString(), CheckSettingsText(deep32 + L"g]\n"));
-    EXPECT_NE(wxString(), CheckSettingsText(L"A=1\n " + deep33 + L"g]\n"));
+    EXPECT_TRUE(CheckSettingsText(deep32 + L"g]\n"));
+    EXPECT_FALSE(CheckSettingsText(L"A=1\n " + deep33 + L"g]\n"));
     // Slashes in values and in keys are not nesting.
-    EXPECT_EQ(wxString(), CheckSettingsText(L"A=" + deep33 + L"\n" + deep33.Mid(1) + L"=1\n"));
+    EXPECT_TRUE(CheckSettingsText(L"A=" + deep33 + L"\n" + deep33.Mid(1) + L"=1\n"));
 }
 
 TEST_F(SettingsFileTest, FileCheckRefusesWhatCannotBeParsedSafely)
 {
-    EXPECT_EQ(wxString(), CheckSettingsFile(m_file));  // absent
+    EXPECT_TRUE(CheckSettingsFile(m_file));  // absent
     WriteBytes(m_file, std::string(kMaxSettingsFileSize, '#'));
-    EXPECT_EQ(wxString(), CheckSettingsFile(m_file));
+    EXPECT_TRUE(CheckSettingsFile(m_file));
     WriteBytes(m_file, std::string(kMaxSettingsFileSize + 1, '#'));
-    EXPECT_NE(wxString(), CheckSettingsFile(m_file));
+    EXPECT_FALSE(CheckSettingsFile(m_file));
     // UTF-32 big-endian BOM, then a value no Unicode text can hold.
     WriteBytes(m_file, std::string("\0\0\xFE\xFF\x7F\xFF\xFF\xFF", 8));
-    EXPECT_NE(wxString(), CheckSettingsFile(m_file));
+    EXPECT_FALSE(CheckSettingsFile(m_file));
     // UTF-16 with a lone surrogate does not convert at all.
     WriteBytes(m_file, "\xFF\xFE" + Utf16Le("A=") + std::string("\x00\xD8", 2));
-    EXPECT_NE(wxString(), CheckSettingsFile(m_file));
+    EXPECT_FALSE(CheckSettingsFile(m_file));
 }
 
 TEST_F(SettingsFileTest, CleanStoreIsOpenedAsItIs)
 {
     WriteBytes(m_file, "; kept comment\n[Options]\nMonitorWindows=0\n");
     wxString problem = L"x";
-    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
     EXPECT_EQ(wxString(), problem);
     EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
     EXPECT_FALSE(Exists(m_file + L".damaged"));
@@ -134,7 +134,7 @@ TEST_F(SettingsFileTest, DamagedStoreKeepsReadableEntriesAndTheOriginal)
     wxString problem;
     LogRecorder log;
     {
-        std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+        std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
         EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
         EXPECT_EQ(12, store->ReadLong(L"/Layout/SelDlg/PosX", -1));
         EXPECT_EQ(wxString(), store->GetPath());  // the root
@@ -165,7 +165,7 @@ TEST_F(SettingsFileTest, ToolkitAssertionsCountAsDamage)
     }
     EXPECT_EQ(before, AssertionCount());
     wxString problem;
-    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
     EXPECT_NE(wxString(), problem);
     EXPECT_EQ(2, store->ReadLong(L"/A/Y", 0));
     EXPECT_EQ("[A]\nX=1\nY=2\n", ReadBytes(m_file));
@@ -177,7 +177,7 @@ TEST_F(SettingsFileTest, UnparsableStoreStartsEmptyAndKeepsTheOriginal)
     original.insert(0, "[Options]\nMonitorWindows=0\nBig=");
     WriteBytes(m_file, original);
     wxString problem;
-    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, problem));
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
     EXPECT_NE(wxString(), problem);
     EXPECT_EQ(1, store->ReadLong(L"/Options/MonitorWindows", 1));
     EXPECT_EQ(original, ReadBytes(m_file + L".damaged"));

@@ -173,7 +173,7 @@ TEST(SettingsFuzz, DamagedSettingsFilesAreSurvivedAndRepaired)
         wxString problem;
         {
             LogRecorder log;
-            delete wxConfigBase::Set(OpenSettingsStore(file, problem));
+            delete wxConfigBase::Set(OpenSettingsStore(file, &problem));
             wxConfigBase* store = wxConfigBase::Get(false);
             ASSERT_NE(nullptr, store);
             ReadBoolOption(*store, L"/Options/MonitorWindows", true);
@@ -199,7 +199,7 @@ TEST(SettingsFuzz, DamagedSettingsFilesAreSurvivedAndRepaired)
         }
         // What this run left behind is clean for the next one.
         wxString again;
-        delete OpenSettingsStore(file, again);
+        delete OpenSettingsStore(file, &again);
         ASSERT_EQ(wxString(), again) << "input " << i;
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);

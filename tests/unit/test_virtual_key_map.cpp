@@ -2,7 +2,7 @@
 
 #include <X11/keysym.h>
 
-#include "desktop/virtual_key_map.h"
+#include "platform/x11/key_grab.h"
 
 TEST(VirtualKeyMap, LettersAndDigitsAreTheUnshiftedKeys)
 {

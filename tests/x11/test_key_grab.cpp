@@ -5,7 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-#include "desktop/key_grab.h"
+#include "platform/x11/key_grab.h"
 
 namespace
 {

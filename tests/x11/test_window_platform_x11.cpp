@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <wx/init.h>
 
-#include "monitor/window_platform.h"
+#include "platform/platform.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

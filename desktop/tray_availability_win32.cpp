@@ -1,7 +1,0 @@
-#include "desktop/tray_availability.h"
-
-// Shell_NotifyIcon fails by itself when there is no taskbar.
-bool IsTrayAvailable()
-{
-    return true;
-}

@@ -1,0 +1,59 @@
+#include "monitor/foreground_monitor.h"
+
+#include "monitor/activity_line.h"
+
+ForegroundMonitor::ForegroundMonitor(WindowPlatform& platform, WallClock now)
+    : m_platform(platform), m_now(now)
+{
+}
+
+void ForegroundMonitor::GetWindowIdentity(WindowHandle window, wxString& module, wxString& title)
+{
+    title = kNotAValidWindow;
+    module = kNotAValidWindow;
+    if (!m_platform.IsValidWindow(window))
+        return;
+    title = m_platform.WindowTitle(window).Left(255);
+    const unsigned long pid = m_platform.WindowProcessId(window);
+    wxString name;
+    if (pid != 0 && m_platform.ProcessModuleName(pid, name))
+        module = name;
+}
+
+bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)
+{
+    const WindowHandle foreground = m_platform.ForegroundWindow();
+    if (foreground == 0)
+        return false;
+    // A destroyed window's handle may be reused by a new window; forgetting it
+    // makes sure the newcomer is logged.
+    if (!m_platform.IsValidWindow(m_lastWindow))
+        m_lastWindow = 0;
+    if (foreground == m_lastWindow)
+        return false;
+    m_lastWindow = foreground;
+    m_platform.WatchWindow(foreground);
+
+    entry.window = foreground;
+    entry.seen = seen;
+    GetWindowIdentity(foreground, entry.module, entry.title);
+    entry.when = m_now();
+    m_platform.DebugOutput(L"1");
+    entry.number = ++m_lineCount;
+    entry.line = FormatActivityLine(entry.number, FormatActivityTime(entry.when), entry.module,
+                                    entry.title, foreground);
+    return true;
+}
+
+wxString ForegroundMonitor::NextLine(Seen seen)
+{
+    ActivityEntry entry;
+    return NextChange(seen, entry) ? entry.line : wxString();
+}
+
+void ForegroundMonitor::Clear()
+{
+    m_lineCount = 0;
+    m_lastWindow = 0;
+    m_platform.WatchWindow(0);
+}

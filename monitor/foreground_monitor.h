@@ -1,0 +1,60 @@
+#pragma once
+
+#include <wx/datetime.h>
+#include <wx/string.h>
+
+#include "platform/platform.h"
+
+using WallClock = wxDateTime (*)();
+
+// How a change came to be seen.
+enum class Seen
+{
+    Tick,
+    Event,
+    HotKey,
+};
+
+// Everything known about one logged change.
+struct ActivityEntry
+{
+    int number = 0;
+    wxDateTime when;
+    WindowHandle window = 0;
+    wxString module;
+    wxString title;
+    Seen seen = Seen::Tick;
+    // The line for the Activity log, ending in " \n".
+    wxString line;
+};
+
+// Follows the foreground window and numbers its changes.  It owns the last
+// window logged and the line count; the frame feeds it ticks, events and the
+// hot key and shows what it answers.
+class ForegroundMonitor
+{
+public:
+    explicit ForegroundMonitor(WindowPlatform& platform, WallClock now = &wxDateTime::UNow);
+
+    // One sample: true, with the entry filled, when the foreground window
+    // changed since the last line; false otherwise.  An idle sample costs one
+    // foreground query and one validity check.
+    bool NextChange(Seen seen, ActivityEntry& entry);
+    // The same, as the line alone, or an empty text.
+    wxString NextLine(Seen seen);
+    // After the log was emptied: the next change is line 1 and names the
+    // foreground window even if it was the last one logged.
+    void Clear();
+
+    // Module and title of a window; "Not a valid window" for what cannot be found.
+    void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
+
+    int LineCount() const { return m_lineCount; }
+    WindowHandle LastWindow() const { return m_lastWindow; }
+
+private:
+    WindowPlatform& m_platform;
+    WallClock m_now;
+    WindowHandle m_lastWindow = 0;
+    int m_lineCount = 0;
+};

@@ -1,0 +1,68 @@
+// Windows side of the desktop: the toolkit wraps the hot key, DDE, the tray
+// and the end of the session; this file only hands them on.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <wx/icon.h>
+#include <wx/menuitem.h>
+#include <wx/window.h>
+
+bool RegisterGlobalHotKey(wxWindow* window, int id, int modifiers, int keyCode)
+{
+    return window->RegisterHotKey(id, modifiers, keyCode);
+}
+
+void UnregisterGlobalHotKey(wxWindow* window, int id)
+{
+    window->UnregisterHotKey(id);
+}
+
+// DDE takes the service name as it is; the lock is a named mutex.
+IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& serviceName)
+{
+    IpcEndpoint endpoint;
+    endpoint.lockName = instanceName;
+    endpoint.service = serviceName;
+    return endpoint;
+}
+
+// Windows lets a background process take the foreground only when the
+// foreground process allows it; the second start, which the user just
+// launched, is that process.
+void AllowOtherInstanceForeground()
+{
+    ::AllowSetForegroundWindow(ASFW_ANY);
+}
+
+// Shell_NotifyIcon fails by itself when there is no taskbar.
+bool IsTrayAvailable()
+{
+    return true;
+}
+
+// The toolkit's Windows port raises the query-end-session event itself when
+// the user logs off or the system shuts down.
+void InstallEndSessionHooks(std::function<void()>, std::function<void()>)
+{
+}
+
+// The icon lives in the executable as resource "main" (resources/corvalin.rc),
+// which Explorer also shows for the .exe.
+wxIconBundle MainIcons()
+{
+    wxIconBundle icons;
+    icons.AddIcon(wxIcon("main", wxBITMAP_TYPE_ICO_RESOURCE, 16, 16));
+    icons.AddIcon(wxIcon("main", wxBITMAP_TYPE_ICO_RESOURCE, 32, 32));
+    return icons;
+}
+
+wxIcon MainIcon()
+{
+    return wxIcon("main", wxBITMAP_TYPE_ICO_RESOURCE, 16, 16);
+}
+
+void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmap& checked, const wxBitmap& unchecked)
+{
+    item->SetBitmaps(checked, unchecked);
+}

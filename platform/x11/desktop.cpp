@@ -1,0 +1,95 @@
+// X11 side of the desktop: how a session ends here, the notification area,
+// and the images that Windows keeps as resources.
+#include "platform/platform.h"
+
+#include <csignal>
+
+#include <unistd.h>
+
+#include <gdk/gdk.h>
+#include <gdk/gdkx.h>
+#include <X11/Xlib.h>
+#include <wx/app.h>
+#include <wx/icon.h>
+#include <wx/menuitem.h>
+#include <wx/taskbar.h>
+
+// X11 has no resource section, so the icon is compiled in from the XPMs that
+// resources/make_images.py draws alongside main.ico.
+#include "resources/main_16.xpm"
+#include "resources/main_32.xpm"
+
+namespace
+{
+std::function<void()> g_onEnd;
+std::function<void()> g_onDisplayLost;
+
+// Called from the event loop, not in signal context.
+void OnTerminationSignal(int)
+{
+    if (g_onEnd)
+        g_onEnd();
+}
+
+// Xlib calls this when the display connection is gone, from inside whatever
+// X call noticed it; Xlib exits if it returns.
+int OnDisplayLost(Display*)
+{
+    static bool inside = false;
+    if (!inside)
+    {
+        inside = true;
+        if (g_onDisplayLost)
+            g_onDisplayLost();
+    }
+    // Nothing of the toolkit can be shut down without the display.
+    _exit(1);
+}
+}  // namespace
+
+// The toolkit raises no query-end-session event on GTK: termination signals
+// and the loss of the X connection take its place.
+void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> onDisplayLost)
+{
+    g_onEnd = std::move(onEnd);
+    g_onDisplayLost = std::move(onDisplayLost);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        wxTheApp->SetSignalHandler(signal, &OnTerminationSignal);
+    // Xlib's handler is process-wide; GDK installed its own (which exits at
+    // once) when it opened the display, so this one must come after.
+    GdkDisplay* display = gdk_display_get_default();
+    if (display && GDK_IS_X11_DISPLAY(display))
+        XSetIOErrorHandler(&OnDisplayLost);
+}
+
+// Nothing to allow: X lets a client ask the window manager for activation.
+void AllowOtherInstanceForeground()
+{
+}
+
+// GTK's status icon reports success even with no notification area and
+// would wait for one silently; on X11 the area exists while some client owns
+// the selection _NET_SYSTEM_TRAY_S<screen>, which is what the toolkit asks.
+bool IsTrayAvailable()
+{
+    return wxTaskBarIcon::IsAvailable();
+}
+
+wxIconBundle MainIcons()
+{
+    wxIconBundle icons;
+    icons.AddIcon(wxIcon(main_16_xpm));
+    icons.AddIcon(wxIcon(main_32_xpm));
+    return icons;
+}
+
+wxIcon MainIcon()
+{
+    return wxIcon(main_16_xpm);
+}
+
+// GTK menu items have one image.
+void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmap& checked, const wxBitmap&)
+{
+    item->SetBitmap(checked);
+}

@@ -1,0 +1,98 @@
+#include "platform/x11/private_directory.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include <wx/filename.h>
+
+#include "platform/platform.h"
+
+namespace
+{
+// sun_path holds 108 bytes with the terminating zero; stay below 107, as the
+// toolkit silently binds a longer path as some other, abstract, name.
+const size_t kMaxSocketPath = 106;
+// The usual limit of one file name.
+const size_t kMaxFileName = 255;
+}  // namespace
+
+bool IsPrivateDirectory(const wxString& path)
+{
+    struct stat status;
+    // lstat: a symlink planted by someone else must not redirect us.
+    if (path.empty() || lstat(path.fn_str(), &status) != 0)
+        return false;
+    return S_ISDIR(status.st_mode) && status.st_uid == geteuid() &&
+           (status.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+wxString ChoosePrivateDirectory(const wxString& runtimeDir, const wxString& tempDir)
+{
+    if (IsPrivateDirectory(runtimeDir))
+        return runtimeDir;
+    if (tempDir.empty())
+        return wxString();
+    wxString ownDir = tempDir;
+    if (!ownDir.EndsWith(L"/"))
+        ownDir += L"/";
+    ownDir += wxString::Format(L"corvalin-%lu", static_cast<unsigned long>(geteuid()));
+    // An existing one is fine only if the check below accepts it: in a shared
+    // temporary folder anybody could have made it first.
+    mkdir(ownDir.fn_str(), 0700);
+    return IsPrivateDirectory(ownDir) ? ownDir : wxString();
+}
+
+namespace
+{
+// FNV-1a, 64 bits: stable across runs and builds, which std::hash is not.
+std::uint64_t Fnv1a(const char* bytes, size_t length)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < length; ++i)
+    {
+        hash ^= static_cast<unsigned char>(bytes[i]);
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+}  // namespace
+
+wxString ShortName(const wxString& name, size_t maxBytes)
+{
+    const wxScopedCharBuffer utf8 = name.utf8_str();
+    if (utf8.length() <= maxBytes)
+        return name;
+    const wxString hashed =
+        wxString::Format(L"h%016llx", static_cast<unsigned long long>(Fnv1a(utf8.data(), utf8.length())));
+    return hashed.length() <= maxBytes ? hashed : wxString();
+}
+
+// The toolkit's IPC takes a service containing a slash as the path of a
+// Unix-domain socket; anything else would be a TCP port on every interface.
+IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& serviceName)
+{
+    IpcEndpoint endpoint;
+    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+    const wxString directory =
+        ChoosePrivateDirectory(runtimeDir ? wxString::FromUTF8(runtimeDir) : wxString(),
+                               wxFileName::GetTempDir());
+    if (directory.empty())
+    {
+        // No safe place: lock at the checker's default place, offer no service.
+        endpoint.lockName = ShortName(instanceName, kMaxFileName);
+        return endpoint;
+    }
+    endpoint.lockDirectory = directory;
+    endpoint.lockName = ShortName(instanceName, kMaxFileName);
+    const size_t used = directory.utf8_str().length() + 1;
+    if (used < kMaxSocketPath)
+    {
+        const wxString socketName = ShortName(serviceName, kMaxSocketPath - used);
+        if (!socketName.empty())
+            endpoint.service = directory + L"/" + socketName;
+    }
+    return endpoint;
+}

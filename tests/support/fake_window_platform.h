@@ -1,0 +1,106 @@
+#pragma once
+
+#include <map>
+#include <functional>
+#include <vector>
+
+#include "platform/platform.h"
+
+// A desktop in memory: windows with titles and owning processes, processes
+// with executables, and one foreground window.  Counts the calls so that
+// tests can see what an idle sample costs.
+class FakeWindowPlatform : public WindowPlatform
+{
+public:
+    struct Window
+    {
+        wxString title;
+        unsigned long pid = 0;
+    };
+
+    void AddWindow(WindowHandle handle, const wxString& title, unsigned long pid)
+    {
+        windows[handle] = Window{title, pid};
+    }
+    void DestroyWindow(WindowHandle handle)
+    {
+        windows.erase(handle);
+        if (foreground == handle)
+            foreground = 0;
+    }
+
+    WindowHandle ForegroundWindow() override
+    {
+        ++foregroundQueries;
+        return foreground;
+    }
+    bool IsValidWindow(WindowHandle window) override
+    {
+        ++validityChecks;
+        return window != 0 && windows.count(window) != 0;
+    }
+    wxString WindowTitle(WindowHandle window) override
+    {
+        ++otherCalls;
+        auto it = windows.find(window);
+        return it == windows.end() ? wxString() : it->second.title;
+    }
+    unsigned long WindowProcessId(WindowHandle window) override
+    {
+        ++otherCalls;
+        auto it = windows.find(window);
+        return it == windows.end() ? 0 : it->second.pid;
+    }
+    bool ProcessModuleName(unsigned long pid, wxString& name) override
+    {
+        ++otherCalls;
+        auto it = modules.find(pid);
+        if (it == modules.end())
+            return false;
+        name = it->second;
+        return true;
+    }
+    void DebugOutput(const wxString& text) override { debugOutput.push_back(text); }
+    void GiveForeground(WindowHandle window) override
+    {
+        if (IsValidWindow(window))
+            foreground = window;
+    }
+    bool ProcessExecutablePath(unsigned long pid, wxString& path) override
+    {
+        wxString name;
+        if (!ProcessModuleName(pid, name))
+            return false;
+        path = L"/usr/bin/" + name;
+        return true;
+    }
+    wxString WindowClass(WindowHandle window) override
+    {
+        ++otherCalls;
+        return windows.count(window) ? wxString(L"FakeClass") : wxString();
+    }
+    bool StartEvents(std::function<void()> onChange) override
+    {
+        onForegroundChange = std::move(onChange);
+        return true;
+    }
+    void WatchWindow(WindowHandle window) override { watched = window; }
+
+    // What a platform with events does when the foreground changes.
+    void Activate(WindowHandle window)
+    {
+        foreground = window;
+        if (onForegroundChange)
+            onForegroundChange();
+    }
+
+    std::map<WindowHandle, Window> windows;
+    std::map<unsigned long, wxString> modules;
+    WindowHandle foreground = 0;
+    WindowHandle watched = 0;
+    std::function<void()> onForegroundChange;
+    std::vector<wxString> debugOutput;
+    int foregroundQueries = 0;
+    int validityChecks = 0;
+    int otherCalls = 0;
+};

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "support/fake_window_platform.h"
+#include "monitor/activity_line.h"
+#include "monitor/foreground_monitor.h"
+
+namespace
+{
+wxDateTime g_now(7, wxDateTime::Dec, 2026, 10, 17, 5, 83);
+wxDateTime FixedClock()
+{
+    return g_now;
+}
+
+class ForegroundMonitorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        desktop.AddWindow(100, L"Untitled - Notepad", 11);
+        desktop.AddWindow(200, L"Inbox", 22);
+        desktop.modules[11] = L"notepad.exe";
+        desktop.modules[22] = L"mail";
+    }
+
+    wxString Sample() { return monitor.NextLine(Seen::Tick); }
+    // Logs n lines, switching between the two windows.
+    void LogLines(int n)
+    {
+        for (int i = 0; i < n; ++i)
+        {
+            desktop.foreground = desktop.foreground == 100 ? 200 : 100;
+            ASSERT_FALSE(Sample().empty());
+        }
+    }
+
+    FakeWindowPlatform desktop;
+    ForegroundMonitor monitor{desktop, &FixedClock};
+};
+}  // namespace
+
+TEST_F(ForegroundMonitorTest, OneWindowInFrontGivesExactlyOneLine)
+{
+    desktop.foreground = 100;
+    EXPECT_EQ(Sample(), L"001.  17:05:083     notepad.exe - Untitled - Notepad (100) \n");
+    for (int tick = 0; tick < 50; ++tick)
+        EXPECT_TRUE(Sample().empty());
+    EXPECT_EQ(monitor.LineCount(), 1);
+    EXPECT_EQ(desktop.debugOutput.size(), 1u);
+    EXPECT_EQ(desktop.debugOutput[0], L"1");
+}
+
+TEST_F(ForegroundMonitorTest, IdleTickCostsOneQueryAndOneValidityCheck)
+{
+    desktop.foreground = 100;
+    Sample();
+    desktop.foregroundQueries = desktop.validityChecks = desktop.otherCalls = 0;
+    Sample();
+    EXPECT_EQ(desktop.foregroundQueries, 1);
+    EXPECT_EQ(desktop.validityChecks, 1);
+    EXPECT_EQ(desktop.otherCalls, 0);
+}
+
+TEST_F(ForegroundMonitorTest, SwitchingAToBToAGivesThreeLines)
+{
+    desktop.foreground = 100;
+    EXPECT_TRUE(Sample().StartsWith(L"001."));
+    desktop.foreground = 200;
+    EXPECT_TRUE(Sample().StartsWith(L"002.  17:05:083     mail - Inbox (200)"));
+    desktop.foreground = 100;
+    EXPECT_TRUE(Sample().StartsWith(L"003."));
+}
+
+TEST_F(ForegroundMonitorTest, NoForegroundWindowLeavesTheStateAlone)
+{
+    desktop.foreground = 100;
+    Sample();
+    desktop.foreground = 0;
+    EXPECT_TRUE(Sample().empty());
+    EXPECT_EQ(monitor.LastWindow(), 100u);
+    desktop.foreground = 100;
+    EXPECT_TRUE(Sample().empty());  // no second line for the same A
+    EXPECT_EQ(monitor.LineCount(), 1);
+}
+
+TEST_F(ForegroundMonitorTest, ADestroyedWindowIsForgottenSoItsHandleCanBeLoggedAgain)
+{
+    desktop.foreground = 100;
+    Sample();
+    // The window manager still names the destroyed window for one tick.
+    desktop.DestroyWindow(100);
+    desktop.foreground = 100;
+    EXPECT_TRUE(Sample().Contains(L"Not a valid window - Not a valid window (100)"));
+    desktop.foreground = 200;
+    EXPECT_TRUE(Sample().StartsWith(L"003."));
+    desktop.AddWindow(100, L"Calculator", 11);
+    desktop.foreground = 100;
+    EXPECT_TRUE(Sample().Contains(L"004.  17:05:083     notepad.exe - Calculator (100)"));
+}
+
+TEST_F(ForegroundMonitorTest, WindowVanishingBeforeItIsExaminedStillGivesALine)
+{
+    // The foreground query names a window that is gone by the validity check.
+    desktop.foreground = 300;
+    EXPECT_EQ(Sample(), L"001.  17:05:083     Not a valid window - Not a valid window (300) \n");
+}
+
+TEST_F(ForegroundMonitorTest, UninspectableProcessKeepsTheRealTitle)
+{
+    desktop.AddWindow(400, L"root shell", 99);  // no module known for pid 99
+    desktop.foreground = 400;
+    EXPECT_TRUE(Sample().Contains(L"Not a valid window - root shell (400)"));
+    desktop.AddWindow(500, L"no pid", 0);
+    desktop.foreground = 500;
+    EXPECT_TRUE(Sample().Contains(L"Not a valid window - no pid (500)"));
+}
+
+TEST_F(ForegroundMonitorTest, LongTitlesAreCutTo255Characters)
+{
+    desktop.AddWindow(600, wxString(L'\u00e9', 300), 11);
+    wxString module, title;
+    monitor.GetWindowIdentity(600, module, title);
+    EXPECT_EQ(title.length(), 255u);
+    EXPECT_EQ(module, L"notepad.exe");
+    desktop.AddWindow(601, wxString(L'x', 255), 11);
+    monitor.GetWindowIdentity(601, module, title);
+    EXPECT_EQ(title.length(), 255u);
+}
+
+TEST_F(ForegroundMonitorTest, ClearingTheStateLogsTheSameWindowAgainAs001)
+{
+    desktop.foreground = 100;
+    Sample();
+    desktop.foreground = 200;
+    Sample();
+    monitor.Clear();  // what Clear Log does
+    EXPECT_TRUE(Sample().StartsWith(L"001.  17:05:083     mail - Inbox"));
+}
+
+TEST_F(ForegroundMonitorTest, NumberingGrowsPastThreeDigits)
+{
+    LogLines(41);
+    desktop.foreground = desktop.foreground == 100 ? 200 : 100;
+    EXPECT_TRUE(Sample().StartsWith(L"042."));
+    LogLines(957);
+    desktop.foreground = desktop.foreground == 100 ? 200 : 100;
+    EXPECT_TRUE(Sample().StartsWith(L"1000.  "));
+}
