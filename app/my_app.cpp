@@ -54,6 +54,10 @@ MyApp::~MyApp()
 bool MyApp::OnInit()
 {
     wxSetAssertHandler(&LogAssertFailure);
+    // No window here handles idle or update-UI events: sending them to every
+    // window 20 times a second, after each tick, would be work for nothing.
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
     if (!wxApp::OnInit())
         return false;
     if (!CheckSingleInstance(wxString(wxEmptyString)))

@@ -162,6 +162,13 @@ void MainFrame::InitDialog()
     LoadOptions();
     m_timer.reset(new wxTimer(this, ID_MONITOR_TIMER));
     m_timer->Start(50, wxTIMER_CONTINUOUS);
+    // Where the platform reports foreground changes, each one is logged at
+    // once: a window that holds the focus for less than a tick is still seen.
+    // The timer stays, and then costs nothing while nothing changes.
+    m_platform->StartEvents([this] {
+        if (m_monitorWindows)
+            Log(Seen::Event);
+    });
 }
 
 MainFrame::~MainFrame()
@@ -334,9 +341,12 @@ void MainFrame::LoadOptions()
 
     const int keyCode = ReadLow16Option(*config, kOptionHotKey, 80);
     const int modifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);
-    RegisterMainHotKey(modifiers, keyCode);
-
-    m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
+    // The hot key and the tray icon, in this order, once the frame is on
+    // screen: the tray's mandatory pause would otherwise delay the window.
+    CallAfter([this, modifiers, keyCode] {
+        RegisterMainHotKey(modifiers, keyCode);
+        m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
+    });
 }
 
 void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)

@@ -4,6 +4,20 @@
 
 const wchar_t* const kNotAValidWindow = L"Not a valid window";
 
+wxString CleanTitle(const wxString& title)
+{
+    wxString clean = title.Left(255);
+    for (wxString::iterator it = clean.begin(); it != clean.end(); ++it)
+    {
+        const wxUniChar c = *it;
+        const wxUint32 code = c.GetValue();
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F) || code == 0x2028 ||
+            code == 0x2029)
+            *it = L' ';
+    }
+    return clean;
+}
+
 wxString FormatActivityTime(const wxDateTime& when)
 {
     return when.Format(L"%M:%S:%l", wxDateTime::Local);

@@ -8,6 +8,11 @@
 // Text used for module and title when a window cannot be identified.
 extern const wchar_t* const kNotAValidWindow;
 
+// A title as the log shows it: control characters (line breaks, tabs,
+// escapes) become spaces, so that a title can neither split its line nor
+// reach the log view raw; then cut to 255 characters.
+wxString CleanTitle(const wxString& title);
+
 // "%M:%S:%l" of the given moment in local time, e.g. "17:05:083".
 wxString FormatActivityTime(const wxDateTime& when);
 

@@ -13,7 +13,7 @@ void ForegroundMonitor::GetWindowIdentity(WindowHandle window, wxString& module,
     module = kNotAValidWindow;
     if (!m_platform.IsValidWindow(window))
         return;
-    title = m_platform.WindowTitle(window).Left(255);
+    title = CleanTitle(m_platform.WindowTitle(window));
     const unsigned long pid = m_platform.WindowProcessId(window);
     wxString name;
     if (pid != 0 && m_platform.ProcessModuleName(pid, name))
@@ -31,12 +31,17 @@ bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)
         m_lastWindow = 0;
     if (foreground == m_lastWindow)
         return false;
+    // A window manager may go on naming a window that no longer exists; it
+    // has had its "Not a valid window" line, and one is enough.
+    if (foreground == m_vanished && !m_platform.IsValidWindow(foreground))
+        return false;
     m_lastWindow = foreground;
     m_platform.WatchWindow(foreground);
 
     entry.window = foreground;
     entry.seen = seen;
     GetWindowIdentity(foreground, entry.module, entry.title);
+    m_vanished = entry.module == kNotAValidWindow && entry.title == kNotAValidWindow ? foreground : 0;
     entry.when = m_now();
     m_platform.DebugOutput(L"1");
     entry.number = ++m_lineCount;
@@ -55,5 +60,6 @@ void ForegroundMonitor::Clear()
 {
     m_lineCount = 0;
     m_lastWindow = 0;
+    m_vanished = 0;
     m_platform.WatchWindow(0);
 }

@@ -57,4 +57,6 @@ private:
     WallClock m_now;
     WindowHandle m_lastWindow = 0;
     int m_lineCount = 0;
+    // The last window logged as "Not a valid window", while it stays gone.
+    WindowHandle m_vanished = 0;
 };

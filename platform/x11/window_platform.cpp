@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,41 +14,102 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
 
+#include <wx/evtloop.h>
+#include <wx/evtloopsrc.h>
+#include <wx/timer.h>
+
 #include "platform/x11/x_error_trap.h"
 
 namespace
 {
 // 255 characters of up to four UTF-8 bytes each, plus one to see a longer title.
 constexpr long kTitleLongs = 256;
+constexpr size_t kTitleBytes = kTitleLongs * 4;
 
-// Decodes UTF-8 leniently: a trailing sequence cut by the length limit is
-// dropped, and text that is not UTF-8 at all is read as Latin-1.
-wxString DecodeUtf8(const char* data, size_t length)
+// Decodes UTF-8 strictly: every byte sequence that is not a Unicode scalar
+// value in shortest form (stray bytes, encoded surrogates, values beyond
+// U+10FFFF) becomes U+FFFD, so that nothing invalid reaches the toolkit,
+// which would drop the whole line.  A sequence cut by the read limit at the
+// very end is dropped instead.
+wxString DecodeUtf8(const char* data, size_t length, bool mayBeCut)
 {
-    size_t end = length;
-    size_t back = 0;
-    while (end > 0 && back < 4 && (static_cast<unsigned char>(data[end - 1]) & 0xC0) == 0x80)
+    std::wstring out;
+    out.reserve(length);
+    size_t i = 0;
+    while (i < length)
     {
-        --end;
-        ++back;
-    }
-    if (end > 0)
-    {
-        const unsigned char lead = static_cast<unsigned char>(data[end - 1]);
+        const unsigned char lead = static_cast<unsigned char>(data[i]);
+        if (lead < 0x80)
+        {
+            out += static_cast<wchar_t>(lead);
+            ++i;
+            continue;
+        }
         size_t need = 0;
-        if (lead >= 0xF0) need = 4;
-        else if (lead >= 0xE0) need = 3;
-        else if (lead >= 0xC0) need = 2;
-        if (need == 0 || need == back + 1)
-            end = length;  // complete, or plain ASCII at the end
+        std::uint32_t code = 0, least = 0;
+        if (lead >= 0xC2 && lead <= 0xDF)
+            need = 1, code = lead & 0x1F, least = 0x80;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            need = 2, code = lead & 0x0F, least = 0x800;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            need = 3, code = lead & 0x07, least = 0x10000;
         else
-            --end;  // an incomplete sequence: drop its lead byte and the rest
+        {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
+        size_t got = 0;
+        while (got < need && i + 1 + got < length &&
+               (static_cast<unsigned char>(data[i + 1 + got]) & 0xC0) == 0x80)
+        {
+            code = (code << 6) | (static_cast<unsigned char>(data[i + 1 + got]) & 0x3F);
+            ++got;
+        }
+        if (got < need)
+        {
+            if (mayBeCut && i + 1 + got == length)
+                break;
+            out += L'\uFFFD';
+            i += 1 + got;
+            continue;
+        }
+        i += 1 + need;
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            out += L'\uFFFD';
+        else
+            out += static_cast<wchar_t>(code);
     }
-    wxString text = wxString::FromUTF8(data, end);
-    if (text.empty() && end > 0)
-        text = wxString(data, wxConvISO8859_1, end);
-    return text;
+    return wxString(out);
 }
+
+class X11WindowPlatform;
+
+// Reads the connection's events when its descriptor becomes readable.
+class ConnectionReader final : public wxEventLoopSourceHandler
+{
+public:
+    explicit ConnectionReader(X11WindowPlatform& platform) : m_platform(platform) {}
+    void OnReadWaiting() override;
+    void OnWriteWaiting() override {}
+    void OnExceptionWaiting() override {}
+
+private:
+    X11WindowPlatform& m_platform;
+};
+
+// Xlib reads events into its own queue during any round trip of ours, and
+// then the descriptor never becomes readable for them: a request made outside
+// the event handler has them read soon after, from the main loop.
+class QueuedEventsReader final : public wxTimer
+{
+public:
+    explicit QueuedEventsReader(X11WindowPlatform& platform) : m_platform(platform) {}
+    void Notify() override;
+
+private:
+    X11WindowPlatform& m_platform;
+};
 
 class X11WindowPlatform final : public WindowPlatform
 {
@@ -72,26 +134,28 @@ public:
 
     ~X11WindowPlatform() override
     {
+        m_queuedReader.reset();
+        delete m_source;
         if (m_display)
             XCloseDisplay(m_display);
     }
 
     WindowHandle ForegroundWindow() override
     {
-        if (!m_display)
-            return 0;
-        // The window manager's record of the active window; 0 or absent when
-        // there is none (or no EWMH window manager at all).
-        unsigned long value = 0;
-        if (!ReadCardinal(m_root, m_activeWindow, XA_WINDOW, value))
-            return 0;
-        return static_cast<WindowHandle>(value);
+        if (m_eventsRunning)
+            return m_foreground;
+        RequestScope scope(*this);
+        return ReadForeground();
     }
 
     bool IsValidWindow(WindowHandle window) override
     {
         if (!m_display || window == 0)
             return false;
+        // The watched window's end is told by its DestroyNotify.
+        if (m_eventsRunning && window == m_watched)
+            return m_watchedAlive;
+        RequestScope scope(*this);
         XErrorTrap trap(m_display);
         XWindowAttributes attributes;
         const Status ok = XGetWindowAttributes(m_display, static_cast<Window>(window), &attributes);
@@ -102,14 +166,15 @@ public:
     {
         if (!m_display || window == 0)
             return wxString();
+        RequestScope scope(*this);
         std::string bytes;
         Atom type = None;
         if (ReadBytes(window, m_wmName, m_utf8, bytes, type) && type == m_utf8)
-            return DecodeUtf8(bytes.data(), bytes.size()).Left(255);
+            return DecodeUtf8(bytes.data(), bytes.size(), bytes.size() >= kTitleBytes).Left(255);
         if (!ReadBytes(window, XA_WM_NAME, AnyPropertyType, bytes, type))
             return wxString();
         if (type == m_utf8)
-            return DecodeUtf8(bytes.data(), bytes.size()).Left(255);
+            return DecodeUtf8(bytes.data(), bytes.size(), bytes.size() >= kTitleBytes).Left(255);
         if (type == m_compoundText)
             return FromCompoundText(bytes).Left(255);
         return wxString(bytes.data(), wxConvISO8859_1, bytes.size()).Left(255);
@@ -119,6 +184,7 @@ public:
     {
         if (!m_display || window == 0)
             return 0;
+        RequestScope scope(*this);
         unsigned long pid = 0;
         if (ReadCardinal(static_cast<Window>(window), m_wmPid, XA_CARDINAL, pid) && pid != 0)
             return pid;
@@ -152,6 +218,7 @@ public:
     {
         if (!m_display || window == 0)
             return wxString();
+        RequestScope scope(*this);
         // WM_CLASS holds the instance name and then the class name.
         std::string bytes;
         Atom type = None;
@@ -162,8 +229,92 @@ public:
         return wxString(className.c_str(), wxConvISO8859_1);
     }
 
-    bool StartEvents(std::function<void()>) override { return false; }
-    void WatchWindow(WindowHandle) override {}
+    bool StartEvents(std::function<void()> onChange) override
+    {
+        if (!m_display || m_eventsRunning)
+            return m_eventsRunning;
+        // Every change of the root's properties, _NET_ACTIVE_WINDOW among
+        // them, comes as a PropertyNotify from now on.
+        XSelectInput(m_display, m_root, PropertyChangeMask);
+        m_foreground = ReadForeground();
+        // The toolkit's own way to watch a descriptor: GLib's main loop under
+        // wxGTK, its own dispatcher in a console program, so the same code
+        // serves the program and the tests.
+        m_source = wxEventLoopBase::AddSourceForFD(ConnectionNumber(m_display), &m_reader,
+                                                   wxEVENT_SOURCE_INPUT);
+        if (!m_source)
+        {
+            XSelectInput(m_display, m_root, NoEventMask);
+            return false;
+        }
+        m_onChange = std::move(onChange);
+        m_queuedReader.reset(new QueuedEventsReader(*this));
+        m_eventsRunning = true;
+        if (m_watched != 0)
+            WatchWindow(m_watched);
+        ReadEvents();
+        return true;
+    }
+
+    void WatchWindow(WindowHandle window) override
+    {
+        if (!m_display || !m_eventsRunning)
+        {
+            m_watched = window;
+            return;
+        }
+        if (window == m_watched && window != 0)
+            return;
+        RequestScope scope(*this);
+        XErrorTrap trap(m_display);
+        // The previous one may be gone already; the trap takes its error.
+        if (m_watched != 0)
+            XSelectInput(m_display, static_cast<Window>(m_watched), NoEventMask);
+        trap.Failed();
+        m_watched = window;
+        m_watchedAlive = false;
+        if (window == 0)
+            return;
+        XErrorTrap watch(m_display);
+        XSelectInput(m_display, static_cast<Window>(window), StructureNotifyMask);
+        // A window destroyed before this request is refused with BadWindow;
+        // one destroyed after it sends its DestroyNotify.
+        m_watchedAlive = !watch.Failed();
+    }
+
+    // Handles everything the server has sent, one event at a time, telling
+    // each change of the foreground window as it is seen.
+    void ReadEvents()
+    {
+        if (m_reading || !m_display)
+            return;
+        m_reading = true;
+        while (XPending(m_display) > 0)
+        {
+            XEvent event;
+            XNextEvent(m_display, &event);
+            if (event.type == PropertyNotify)
+            {
+                if (event.xproperty.window != m_root || event.xproperty.atom != m_activeWindow)
+                    continue;
+                // The value now, which is what the next sample would see.
+                const WindowHandle foreground = ReadForeground();
+                if (foreground == m_foreground)
+                    continue;
+                m_foreground = foreground;
+                if (m_onChange)
+                    m_onChange();
+            }
+            else if (event.type == DestroyNotify)
+            {
+                if (static_cast<WindowHandle>(event.xdestroywindow.window) == m_watched)
+                    m_watchedAlive = false;
+            }
+            // ConfigureNotify and the rest of the watched window's structure
+            // traffic mean nothing here.
+        }
+        m_reading = false;
+    }
 
     void DebugOutput(const wxString& text) override
     {
@@ -180,6 +331,7 @@ public:
     {
         if (!m_display || window == 0)
             return;
+        RequestScope scope(*this);
         // EWMH's request to activate a window; source 2 because we act for the
         // user who was working in it, which focus-stealing prevention honours.
         XEvent event;
@@ -197,6 +349,35 @@ public:
     }
 
 private:
+    // Marks the requests of one public call: events that Xlib queued during
+    // them are read from the main loop right afterwards.
+    class RequestScope
+    {
+    public:
+        explicit RequestScope(X11WindowPlatform& platform) : m_platform(platform) {}
+        ~RequestScope() { m_platform.AfterRequests(); }
+
+    private:
+        X11WindowPlatform& m_platform;
+    };
+
+    void AfterRequests()
+    {
+        if (m_eventsRunning && !m_reading && !m_queuedReader->IsRunning() &&
+            XEventsQueued(m_display, QueuedAlready) > 0)
+            m_queuedReader->StartOnce(0);
+    }
+
+    // The window manager's record of the active window; 0 or absent when
+    // there is none (or no EWMH window manager at all).
+    WindowHandle ReadForeground()
+    {
+        unsigned long value = 0;
+        if (!m_display || !ReadCardinal(m_root, m_activeWindow, XA_WINDOW, value))
+            return 0;
+        return static_cast<WindowHandle>(value);
+    }
+
     bool ReadCardinal(Window window, Atom property, Atom type, unsigned long& value)
     {
         XErrorTrap trap(m_display);
@@ -244,7 +425,7 @@ private:
         if (Xutf8TextPropertyToTextList(m_display, &property, &list, &count) >= Success && list)
         {
             if (count > 0 && list[0])
-                text = DecodeUtf8(list[0], std::strlen(list[0]));
+                text = DecodeUtf8(list[0], std::strlen(list[0]), false);
             XFreeStringList(list);
         }
         return text;
@@ -297,7 +478,29 @@ private:
     Atom m_wmPid = None;
     Atom m_compoundText = None;
     bool m_hasXRes = false;
+
+    // Event-driven tracking.
+    bool m_eventsRunning = false;
+    bool m_reading = false;
+    WindowHandle m_foreground = 0;
+    WindowHandle m_watched = 0;
+    bool m_watchedAlive = false;
+    std::function<void()> m_onChange;
+    ConnectionReader m_reader{*this};
+    // Made with the events: a timer needs the application's traits.
+    std::unique_ptr<QueuedEventsReader> m_queuedReader;
+    wxEventLoopSource* m_source = nullptr;
 };
+
+void ConnectionReader::OnReadWaiting()
+{
+    m_platform.ReadEvents();
+}
+
+void QueuedEventsReader::Notify()
+{
+    m_platform.ReadEvents();
+}
 }  // namespace
 
 std::unique_ptr<WindowPlatform> CreateWindowPlatform()

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "support/fake_window_platform.h"
@@ -145,4 +147,94 @@ TEST_F(ForegroundMonitorTest, NumberingGrowsPastThreeDigits)
     LogLines(957);
     desktop.foreground = desktop.foreground == 100 ? 200 : 100;
     EXPECT_TRUE(Sample().StartsWith(L"1000.  "));
+}
+
+// The event path: the platform calls back on each change, the frame answers
+// with a sample, and the timer keeps sampling too.
+class ForegroundEventsTest : public ForegroundMonitorTest
+{
+protected:
+    void SetUp() override
+    {
+        ForegroundMonitorTest::SetUp();
+        desktop.AddWindow(300, L"thief", 33);
+        desktop.modules[33] = L"thief";
+        desktop.StartEvents([this] {
+            if (monitoring)
+                lines.push_back(monitor.NextLine(Seen::Event));
+        });
+    }
+    bool monitoring = true;
+    std::vector<wxString> lines;
+};
+
+TEST_F(ForegroundEventsTest, AChangeSeenByAnEventIsNotLoggedAgainByTheTick)
+{
+    desktop.Activate(100);
+    desktop.Activate(300);  // a thief that holds the focus for less than a tick
+    desktop.Activate(100);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[1].StartsWith(L"002.  17:05:083     thief - thief (300)"));
+    EXPECT_TRUE(Sample().empty());
+    EXPECT_EQ(monitor.LineCount(), 3);
+    EXPECT_EQ(desktop.watched, 100u);
+}
+
+TEST_F(ForegroundEventsTest, NoForegroundBetweenTwoWindowsIsNoChange)
+{
+    desktop.Activate(100);
+    desktop.Activate(0);  // what some window managers report mid-switch
+    desktop.Activate(100);
+    desktop.Activate(0);
+    desktop.Activate(200);
+    EXPECT_EQ(monitor.LineCount(), 2);
+}
+
+TEST_F(ForegroundEventsTest, DestroyThenReuseOfTheHandleIsLoggedOnce)
+{
+    desktop.Activate(100);
+    desktop.DestroyWindow(100);
+    desktop.Activate(200);
+    desktop.AddWindow(100, L"Calculator", 11);
+    desktop.Activate(100);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[2].Contains(L"notepad.exe - Calculator (100)"));
+}
+
+TEST_F(ForegroundEventsTest, MonitoringOffIgnoresEventsAndTheHotKeyStillSamples)
+{
+    desktop.Activate(100);
+    monitoring = false;
+    desktop.Activate(200);
+    EXPECT_EQ(monitor.LineCount(), 1);
+    EXPECT_TRUE(monitor.NextLine(Seen::HotKey).StartsWith(L"002.  17:05:083     mail - Inbox"));
+    EXPECT_TRUE(monitor.NextLine(Seen::HotKey).empty());
+}
+
+TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)
+{
+    desktop.foreground = 100;
+    Sample();
+    desktop.DestroyWindow(100);
+    desktop.foreground = 100;  // the stale name stays
+    EXPECT_TRUE(Sample().Contains(L"Not a valid window - Not a valid window (100)"));
+    for (int tick = 0; tick < 20; ++tick)
+        EXPECT_TRUE(Sample().empty());
+    EXPECT_EQ(monitor.LineCount(), 2);
+    // A new window under the same handle is a change again.
+    desktop.AddWindow(100, L"again", 11);
+    EXPECT_TRUE(Sample().StartsWith(L"003."));
+}
+
+TEST_F(ForegroundMonitorTest, TitlesAreCleanedBeforeTheyAreCut)
+{
+    desktop.AddWindow(700, wxString(L"a\nb\tc\x1b[31md\r") + wxString(L'\u2028') + L"e", 11);
+    desktop.foreground = 700;
+    const wxString line = Sample();
+    EXPECT_TRUE(line.Contains(L"notepad.exe - a b c [31md  e (700) \n")) << line;
+    EXPECT_EQ(line.Freq(L'\n'), 1u);
+    wxString module, title;
+    desktop.AddWindow(701, wxString(L'\n', 300), 11);
+    monitor.GetWindowIdentity(701, module, title);
+    EXPECT_EQ(title, wxString(L' ', 255));
 }
