@@ -104,9 +104,43 @@ public:
         return length > 0 ? wxString(name, static_cast<size_t>(length)) : wxString();
     }
 
-    bool StartEvents(std::function<void()>) override { return false; }
+    ~Win32WindowPlatform() override
+    {
+        if (m_hook)
+            ::UnhookWinEvent(m_hook);
+        if (s_instance == this)
+            s_instance = nullptr;
+    }
+
+    // The system tells each foreground change through the GUI thread's
+    // message loop; the samples themselves stay cheap local calls here.
+    bool StartEvents(std::function<void()> onChange) override
+    {
+        if (m_hook)
+            return true;
+        m_onChange = std::move(onChange);
+        s_instance = this;
+        m_hook = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                   &Win32WindowPlatform::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+        return m_hook != nullptr;
+    }
+
     void WatchWindow(WindowHandle) override {}
+
+private:
+    static void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG, LONG, DWORD, DWORD)
+    {
+        if (event == EVENT_SYSTEM_FOREGROUND && s_instance && s_instance->m_onChange)
+            s_instance->m_onChange();
+    }
+
+    // The hook procedure has no context argument; there is one platform.
+    static Win32WindowPlatform* s_instance;
+    HWINEVENTHOOK m_hook = nullptr;
+    std::function<void()> m_onChange;
 };
+
+Win32WindowPlatform* Win32WindowPlatform::s_instance = nullptr;
 }  // namespace
 
 std::unique_ptr<WindowPlatform> CreateWindowPlatform()
