@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/aui/aui.h>
+#include <wx/clipbrd.h>
 #include <wx/config.h>
 #include <wx/dialog.h>
 #include <wx/menu.h>
@@ -173,6 +174,9 @@ void MainFrame::InitDialog()
 
 MainFrame::~MainFrame()
 {
+    // Text copied from the log stays on the clipboard after we are gone; on
+    // Windows it is rendered now, while the control that offers it exists.
+    wxTheClipboard->Flush();
     if (wxConfigBase::Get(true))
     {
         m_placement->Save();
@@ -185,9 +189,11 @@ MainFrame::~MainFrame()
 
 void MainFrame::Quit(bool forced)
 {
+    // Only Yes quits: Escape and the box's close button answer Cancel, and
+    // quitting on them would throw the log away.
     if (!forced &&
         wxMessageBox(L"Quit program?", wxTheApp->GetAppName(), wxYES_NO | wxICON_QUESTION,
-                     this) == wxNO)
+                     this) != wxYES)
         return;
     for (wxWindowList::compatibility_iterator node = wxTopLevelWindows.GetFirst(); node;
          node = node->GetNext())

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test Corvalin.
-# Usage: scripts/install_deps.sh [build|test|windows]
+# Usage: scripts/install_deps.sh [build|test|windows|package]
 #   windows: the MinGW cross-build of Corvalin.exe and its tests under Wine.
+#   package: the Debian package (cpack -G DEB) and its check with lintian.
 set -euo pipefail
 what=${1:-test}
 build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev)
-test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm xclip trayer imagemagick valgrind gdb)
+test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm xclip trayer imagemagick valgrind gdb
+           strace python3 desktop-file-utils appstream man-db)
+package_pkgs=(dpkg-dev lintian)
 windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils
               wine wine64 xvfb openbox trayer xdotool x11-utils)
 case "$what" in
   build) pkgs=("${build_pkgs[@]}") ;;
   test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
   windows) pkgs=("${windows_pkgs[@]}") ;;
-  *) echo "usage: $0 [build|test|windows]" >&2; exit 2 ;;
+  package) pkgs=("${build_pkgs[@]}" "${package_pkgs[@]}") ;;
+  *) echo "usage: $0 [build|test|windows|package]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -92,8 +93,11 @@ bool IsUnicodeScalar(unsigned long c)
 
 wxFileConfig* NewFileConfig(const wxString& path)
 {
-    const wxString appName = wxTheApp ? wxTheApp->GetAppName() : wxString(L"Corvalin");
-    const wxString vendorName = wxTheApp ? wxTheApp->GetVendorName() : wxString(L"Pellowen");
+    // wxTheApp casts to the GUI application class; a console program (the
+    // unit tests) has only a wxAppConsole.
+    const wxAppConsole* app = wxAppConsole::GetInstance();
+    const wxString appName = app ? app->GetAppName() : wxString(L"Corvalin");
+    const wxString vendorName = app ? app->GetVendorName() : wxString(L"Pellowen");
     wxFileConfig* config =
         new wxFileConfig(appName, vendorName, path, wxString(),
                          wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE,
@@ -171,6 +175,57 @@ wxString SettingsTextProblem(const wxString& text)
         lineStart = false;
     }
     return wxString();
+}
+
+// The file's text, when it is small enough and its encoding can be read.
+bool ReadSettingsText(const wxString& path, wxString& text)
+{
+    wxLogNull quiet;
+    wxFile file;
+    if (!file.Open(path))
+        return false;
+    const wxFileOffset size = file.Length();
+    if (size <= 0 || static_cast<unsigned long long>(size) > kMaxSettingsFileSize)
+        return false;
+    std::vector<char> bytes(static_cast<size_t>(size) + 1, '\0');
+    if (file.Read(bytes.data(), static_cast<size_t>(size)) != size)
+        return false;
+    const ReadDetectedWriteUtf8 conv;
+    if (conv.ToWChar(nullptr, 0, bytes.data(), static_cast<size_t>(size)) == wxCONV_FAILED)
+        return false;
+    text = wxString(bytes.data(), conv, static_cast<size_t>(size));
+    return true;
+}
+
+// The entries of a file that failed the text check, read from its lines
+// that pass it: one bad line must not cost every good one.
+void SalvageLines(const wxString& path, std::vector<std::pair<wxString, wxString>>& entries)
+{
+    wxString text;
+    if (!ReadSettingsText(path, text))
+        return;
+    wxString kept;
+    size_t start = 0;
+    while (start < text.length())
+    {
+        size_t end = text.find(L'\n', start);
+        if (end == wxString::npos)
+            end = text.length();
+        wxString line = text.substr(start, end - start);
+        // NUL runs are what a crash while writing leaves, often glued to a
+        // good line.
+        line.erase(std::remove(line.begin(), line.end(), wxUniChar(0)), line.end());
+        if (SettingsTextProblem(line).empty())
+            kept += line + L"\n";
+        start = end + 1;
+    }
+    const wxScopedCharBuffer utf8 = kept.utf8_str();
+    wxMemoryInputStream input(utf8.data(), utf8.length());
+    LogCapture quiet;
+    AssertCapture asserts;
+    wxFileConfig config(input, wxConvUTF8);
+    config.SetExpandEnvVars(false);
+    CollectEntries(config, wxString(), entries);
 }
 
 wxString SettingsFileProblem(const wxString& path)
@@ -255,6 +310,10 @@ wxFileConfig* OpenSettingsStore(const wxString& path, wxString* problem)
         // and complain about them at every start.
         CollectEntries(*loaded, wxString(), salvaged);
         loaded->SetPath(L"/");
+    }
+    else
+    {
+        SalvageLines(path, salvaged);
     }
 
     const wxString keptPath = path + L".damaged";

@@ -224,6 +224,11 @@ TEST_F(MainFrameTest, QuitAnsweredNoChangesNothingAndYesSavesAndDestroys)
     PumpEventsFor(100);
     EXPECT_FALSE(IsGone(frame));
     EXPECT_TRUE(frame->IsShown());
+    // Escape or the box's close button: GTK answers Cancel.
+    wxTEST_DIALOG(SendCommand(frame, wxID_EXIT),
+                  ExpectMessage(L"Quit program?", L"Corvalin", wxID_CANCEL));
+    PumpEventsFor(100);
+    EXPECT_FALSE(IsGone(frame));
 
     wxTEST_DIALOG(SendCommand(frame, wxID_EXIT),
                   ExpectMessage(L"Quit program?", L"Corvalin", wxID_YES));

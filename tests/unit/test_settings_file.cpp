@@ -152,6 +152,29 @@ TEST_F(SettingsFileTest, DamagedStoreKeepsReadableEntriesAndTheOriginal)
     EXPECT_EQ(L"$HOME/x", again->Read(L"/Options/Path", wxString()));
 }
 
+// One junk line, before or after the good ones, costs only itself.
+TEST_F(SettingsFileTest, OneBadLineKeepsEveryReadableEntry)
+{
+    const std::string good = "[Options]\nMonitorWindows=0\nAlwaysOnTop=1\n[Layout/SelDlg]\nPosX=12\n";
+    for (const std::string& junk : {std::string("junk line\n"), std::string("x\0y\n", 4),
+                                    std::string("A=\x01\0\n", 6)})
+    {
+        for (const std::string& text : {junk + good, good + junk})
+        {
+            SCOPED_TRACE(text);
+            WriteBytes(m_file, text);
+            wxString problem;
+            std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
+            EXPECT_NE(wxString(), problem);
+            EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
+            EXPECT_EQ(1, store->ReadLong(L"/Options/AlwaysOnTop", 0));
+            EXPECT_EQ(12, store->ReadLong(L"/Layout/SelDlg/PosX", -1));
+            EXPECT_EQ(text, ReadBytes(m_file + L".damaged"));
+            wxRemoveFile(m_file + L".damaged");
+        }
+    }
+}
+
 // Lines on which the toolkit asserts rather than complains count as damage.
 TEST_F(SettingsFileTest, ToolkitAssertionsCountAsDamage)
 {
