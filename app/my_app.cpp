@@ -88,7 +88,7 @@ bool MyApp::CheckSingleInstance(const wxString& message)
     const wxString serviceName = instanceName + L"_server";
     const IpcEndpoint endpoint = MapIpcEndpoint(instanceName, serviceName);
 
-    m_checker.reset(new wxSingleInstanceChecker);
+    m_checker.reset(new InstanceChecker);
     m_checker->Create(endpoint.lockName, endpoint.lockDirectory);
 
     if (m_checker->IsAnotherRunning())
@@ -96,7 +96,7 @@ bool MyApp::CheckSingleInstance(const wxString& message)
         wxLogNull noLog;
         AllowOtherInstanceForeground();
         stClient* client = new stClient;
-        wxConnectionBase* connection =
+        IpcConnectionBase* connection =
             endpoint.service.empty()
                 ? nullptr
                 : client->MakeConnection(L"localhost", endpoint.service, GetAppName());

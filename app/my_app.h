@@ -3,7 +3,8 @@
 #include <boost/shared_ptr.hpp>
 #include <wx/app.h>
 #include <wx/cmdline.h>
-#include <wx/snglinst.h>
+
+#include "platform_ipc.h"
 
 class MainFrame;
 class stServer;
@@ -31,7 +32,7 @@ public:
 
     MainFrame* m_frame = nullptr;
     bool m_portable = false;
-    boost::shared_ptr<wxSingleInstanceChecker> m_checker;
+    boost::shared_ptr<InstanceChecker> m_checker;
     boost::shared_ptr<stServer> m_server;
 
 private:

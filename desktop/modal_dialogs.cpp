@@ -22,8 +22,13 @@ wxDialog* LastModalDialog()
     for (wxWindowList::compatibility_iterator node = wxTopLevelWindows.GetFirst(); node;
          node = node->GetNext())
     {
-        wxDialog* dialog = wxDynamicCast(node->GetData(), wxDialog);
-        if (dialog && dialog->IsModal())
+        // Not wxDynamicCast: it static_casts to wxDialog before checking,
+        // which is undefined for the frames in this list.
+        wxWindow* window = node->GetData();
+        if (!window->IsKindOf(wxCLASSINFO(wxDialog)))
+            continue;
+        wxDialog* dialog = static_cast<wxDialog*>(window);
+        if (dialog->IsModal())
             modal = dialog;
     }
     return modal;

@@ -11,7 +11,7 @@ bool stConnection::OnExecute(const wxString&, const void*, size_t, wxIPCFormat)
     return true;
 }
 
-wxConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
+IpcConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
 {
     if (topic != wxTheApp->GetAppName())
         return nullptr;
@@ -20,7 +20,7 @@ wxConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
     return new stConnection;
 }
 
-wxConnectionBase* stClient::OnMakeConnection()
+IpcConnectionBase* stClient::OnMakeConnection()
 {
     return new stConnection;
 }

@@ -1,13 +1,12 @@
 #pragma once
 
-// wx/ipc.h chooses DDE or TCP by __WINDOWS__, which only wx/defs.h defines:
-// without it first, Windows files would disagree on what wxServer is.
-#include <wx/defs.h>
-#include <wx/ipc.h>
+// Each platform names its link classes in platform_ipc.h: the toolkit's DDE
+// classes on Windows, our own local socket link on X11.
+#include "platform_ipc.h"
 
 #include "desktop/modal_dialogs.h"
 
-class stConnection : public wxConnection
+class stConnection : public IpcConnection
 {
 public:
     ~stConnection() override = default;
@@ -15,19 +14,19 @@ public:
                    wxIPCFormat format) override;
 };
 
-class stServer : public wxServer
+class stServer : public IpcServer
 {
 public:
     ~stServer() override = default;
-    wxConnectionBase* OnAcceptConnection(const wxString& topic) override;
+    IpcConnectionBase* OnAcceptConnection(const wxString& topic) override;
 
 private:
     // Created with the server, before any dialog can open.
     ModalDialogTracker m_modalDialogs;
 };
 
-class stClient : public wxClient
+class stClient : public IpcClient
 {
 public:
-    wxConnectionBase* OnMakeConnection() override;
+    IpcConnectionBase* OnMakeConnection() override;
 };

@@ -11,9 +11,11 @@ bool IsPrivateDirectory(const wxString& path);
 
 // A directory where only this user can create and reach the instance lock
 // and the socket: runtimeDir ($XDG_RUNTIME_DIR) when it is private, else
-// "corvalin-<uid>" under tempDir, created with mode 0700 if missing.  An
-// empty text when neither can be trusted.
-wxString ChoosePrivateDirectory(const wxString& runtimeDir, const wxString& tempDir);
+// "Corvalin" under cacheHome ($XDG_CACHE_HOME, ~/.cache), created with mode
+// 0700 if missing.  An empty text when neither can be trusted.
+wxString ChoosePrivateDirectory(const wxString& runtimeDir, const wxString& cacheHome);
+// $XDG_CACHE_HOME when it is absolute, else ~/.cache; empty without a home.
+wxString CacheHome();
 
 // The name itself when its UTF-8 form has at most maxBytes bytes; otherwise a
 // stable stand-in of 17 bytes ("h" and 16 hex digits of a hash of the name),

@@ -29,20 +29,30 @@ bool IsPrivateDirectory(const wxString& path)
            (status.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
-wxString ChoosePrivateDirectory(const wxString& runtimeDir, const wxString& tempDir)
+wxString ChoosePrivateDirectory(const wxString& runtimeDir, const wxString& cacheHome)
 {
     if (IsPrivateDirectory(runtimeDir))
         return runtimeDir;
-    if (tempDir.empty())
+    // Under the user's own cache folder, never a name in a shared folder that
+    // another user could create first.
+    if (cacheHome.empty() || !cacheHome.StartsWith(L"/"))
         return wxString();
-    wxString ownDir = tempDir;
+    wxString ownDir = cacheHome;
     if (!ownDir.EndsWith(L"/"))
         ownDir += L"/";
-    ownDir += wxString::Format(L"corvalin-%lu", static_cast<unsigned long>(geteuid()));
-    // An existing one is fine only if the check below accepts it: in a shared
-    // temporary folder anybody could have made it first.
+    ownDir += L"Corvalin";
+    wxFileName::Mkdir(cacheHome, 0700, wxPATH_MKDIR_FULL);
     mkdir(ownDir.fn_str(), 0700);
     return IsPrivateDirectory(ownDir) ? ownDir : wxString();
+}
+
+wxString CacheHome()
+{
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && cache[0] == '/')
+        return wxString::FromUTF8(cache);
+    const char* home = std::getenv("HOME");
+    return home && home[0] == '/' ? wxString::FromUTF8(home) + L"/.cache" : wxString();
 }
 
 namespace
@@ -78,7 +88,7 @@ IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& service
     const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
     const wxString directory =
         ChoosePrivateDirectory(runtimeDir ? wxString::FromUTF8(runtimeDir) : wxString(),
-                               wxFileName::GetTempDir());
+                               CacheHome());
     if (directory.empty())
     {
         // No safe place: lock at the checker's default place, offer no service.

@@ -58,7 +58,7 @@ printf '[Options]\nMonitorWindows=1\n' > "$dir/Corvalin.cfg"
 start_app "$dir"; first=$LAST_PID
 frame=$(wait_window "$FRAME") || { fail "frame did not appear"; finish; }
 check "the lock and the socket are in the private runtime folder" test -S "$SOCKET" -a -f "$LOCK"
-check "... and the socket is the user's alone" test "$(stat -c %a "$SOCKET")" = 700
+check "... and the socket is the user's alone" bash -c '[[ "$(stat -c %a "$1")" =~ ^[67]00$ ]]' _ "$SOCKET"
 a=$(start_xterm "Alpha")
 activate "$a"
 
@@ -129,9 +129,52 @@ second_start "$dir"
 check "... and it still answers a proper second start" \
   test "$SECOND_STATUS" = 255 -a -z "$SECOND_WINDOWS"
 
+# Lengths near 4 GB, before and after a valid handshake: dropped at once,
+# nothing allocated.
+for claim in before-handshake after-handshake; do
+  perl -MIO::Socket::UNIX -e '
+    my ($path, $kind) = @ARGV;
+    my $s = IO::Socket::UNIX->new(Peer => $path) or die "connect: $!";
+    if ($kind eq "before-handshake") { print $s "T" . pack("N", 0xFFFFFFF0) . "Corv"; }
+    else {
+      print $s "T" . pack("N", 8) . "Corvalin"; sysread($s, my $reply, 1);
+      print $s "X" . pack("N", 0xFFFFFFF0) . "abcdef";
+    }
+    sysread($s, my $rest, 16); close $s;' "$SOCKET" "$claim" 2>>"$E2E_TMP/perl.err"
+  sleep 0.3
+  rss=$(awk '/VmRSS/ {print $2}' /proc/$first/status 2>/dev/null)
+  check "a claimed 4 GB message ($claim) is dropped; the instance runs (RSS ${rss:-?} kB)" \
+    bash -c '[ -n "$1" ] && [ "$1" -lt 300000 ]' _ "$rss"
+done
+
+# A stopped first instance: the second start gives up within its deadline
+# and says so, instead of waiting for ever.
+kill -STOP "$first"
+started=$SECONDS
+second_start_refused "$dir"
+kill -CONT "$first"
+check "against a stopped instance the second start gives up and says so (status $SECOND_STATUS, $((SECONDS - started)) s)" \
+  bash -c '[ "$1" = 255 ] && [ -n "$2" ] && [ "$3" -le 12 ]' _ "$SECOND_STATUS" "$BUSY_BOX" "$((SECONDS - started))"
+
+# A client that connects and stays silent does not hold up quitting.
+perl -MIO::Socket::UNIX -e 'my $s = IO::Socket::UNIX->new(Peer => $ARGV[0]) or die; sleep 60' "$SOCKET" &
+holder=$!; E2E_PIDS+=("$holder")
+sleep 0.3
+quit_via_menu "$frame"
+started=$SECONDS
+wait_exit "$first" 10
+check "with a silent client connected, Exit and Yes quit at once ($((SECONDS - started)) s)" \
+  test "$EXIT_STATUS" = 0
+kill "$holder" 2>/dev/null
+start_app "$dir"; first=$LAST_PID
+frame=$(wait_window "$FRAME" 20) || fail "the frame did not come back"
+
 # SIGKILL: the lock and the socket stay behind; the next start takes over.
 kill -9 "$first"; wait_exit "$first" 5
 check "after SIGKILL the lock file and socket are left" test -S "$SOCKET" -a -f "$LOCK"
+# As after PID reuse: the lock file names a live process that is not ours.
+sleep 600 & unrelated=$!; E2E_PIDS+=("$unrelated")
+echo "$unrelated" >"$LOCK"
 before=$(dialogs | sort)
 start_app "$dir"; first=$LAST_PID
 frame=$(wait_window "$FRAME" 20)

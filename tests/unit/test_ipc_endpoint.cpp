@@ -105,15 +105,16 @@ TEST(ChoosePrivateDirectory, PrefersAPrivateRuntimeDirectory)
 {
     TempFolder runtime, tmp;
     EXPECT_EQ(Utf8(ChoosePrivateDirectory(runtime.Path(), tmp.Path())), runtime.Path());
-    EXPECT_EQ(ModeOf(tmp.Path("corvalin-" + std::to_string(geteuid()))), 0u)
+    EXPECT_EQ(ModeOf(tmp.Path("Corvalin")), 0u)
         << "nothing is created when the runtime directory serves";
+    EXPECT_EQ(ChoosePrivateDirectory(wxString(), L"relative/cache"), wxString());
 }
 
 TEST(ChoosePrivateDirectory, FallsBackToAClosedFolderOfItsOwn)
 {
     TempFolder runtime, tmp;
     ASSERT_EQ(chmod(runtime.Path().c_str(), 0755), 0);  // not trusted
-    const std::string own = tmp.Path("corvalin-" + std::to_string(geteuid()));
+    const std::string own = tmp.Path("Corvalin");
     EXPECT_EQ(Utf8(ChoosePrivateDirectory(runtime.Path(), tmp.Path())), own);
     EXPECT_EQ(ModeOf(own), static_cast<mode_t>(S_IFDIR | 0700));
     // Unset runtime directory, and a second run finding the folder.
@@ -123,7 +124,7 @@ TEST(ChoosePrivateDirectory, FallsBackToAClosedFolderOfItsOwn)
 TEST(ChoosePrivateDirectory, GivesUpOnAPlantedFolder)
 {
     TempFolder tmp, elsewhere;
-    const std::string own = tmp.Path("corvalin-" + std::to_string(geteuid()));
+    const std::string own = tmp.Path("Corvalin");
     ASSERT_EQ(symlink(elsewhere.Path().c_str(), own.c_str()), 0);
     EXPECT_EQ(ChoosePrivateDirectory(wxString(), tmp.Path()), wxString());
     ASSERT_EQ(unlink(own.c_str()), 0);
@@ -159,14 +160,28 @@ TEST(MapIpcEndpoint, NoServiceWhenNoDirectoryCanBeTrusted)
 {
     TempFolder runtime, tmp;
     ASSERT_EQ(chmod(runtime.Path().c_str(), 0777), 0);
-    const std::string own = tmp.Path("corvalin-" + std::to_string(geteuid()));
+    const std::string own = tmp.Path("Corvalin");
     ASSERT_EQ(symlink("/tmp", own.c_str()), 0);
     Environment xdg("XDG_RUNTIME_DIR", runtime.Path().c_str());
-    Environment tmpdir("TMPDIR", tmp.Path().c_str());
+    Environment cache("XDG_CACHE_HOME", tmp.Path().c_str());
     const IpcEndpoint endpoint = MapIpcEndpoint(L"Corvalin_carol", L"Corvalin_carol_server");
     EXPECT_EQ(endpoint.service, wxString()) << "an empty service would become a TCP port";
     EXPECT_EQ(endpoint.lockDirectory, wxString());
     EXPECT_EQ(endpoint.lockName, L"Corvalin_carol");
+}
+
+// Another user can create names in a shared temporary folder, but not in
+// this user's cache folder.
+TEST(MapIpcEndpoint, WithoutARuntimeDirectoryTheCacheFolderServes)
+{
+    TempFolder home;
+    Environment xdg("XDG_RUNTIME_DIR", nullptr);
+    Environment cache("XDG_CACHE_HOME", nullptr);
+    Environment homeVar("HOME", home.Path().c_str());
+    const IpcEndpoint endpoint = MapIpcEndpoint(L"Corvalin_erin", L"Corvalin_erin_server");
+    EXPECT_EQ(Utf8(endpoint.lockDirectory), home.Path(".cache/Corvalin"));
+    EXPECT_EQ(Utf8(endpoint.service), home.Path(".cache/Corvalin/Corvalin_erin_server"));
+    EXPECT_EQ(ModeOf(home.Path(".cache/Corvalin")), static_cast<mode_t>(S_IFDIR | 0700));
 }
 
 TEST(MapIpcEndpoint, NoServiceWhenTheDirectoryItselfIsTooLong)
