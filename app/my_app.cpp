@@ -14,6 +14,7 @@
 #include "frame/main_frame.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
+#include "settings/settings_location.h"
 #include "settings/stored_names.h"
 
 wxBEGIN_EVENT_TABLE(MyApp, wxApp)
@@ -49,6 +50,13 @@ MyApp::~MyApp()
 {
     m_server.reset();
     m_checker.reset();
+}
+
+bool MyApp::Initialize(int& argc, wxChar** argv)
+{
+    // Before the toolkit opens its display.
+    PrepareDisplay();
+    return wxApp::Initialize(argc, argv);
 }
 
 bool MyApp::OnInit()
@@ -129,9 +137,11 @@ wxConfigBase* MyApp::InitConfig()
     SetAppName(L"Corvalin");
     SetVendorName(L"Pellowen");
     const wxString programDirectory = ProgramDirectory();
-    const wxString dataDirectory = programDirectory;
     if (!m_portable)
-        wxFileName::Mkdir(dataDirectory, 0777, wxPATH_MKDIR_FULL);
+        wxFileName::Mkdir(programDirectory, 0777, wxPATH_MKDIR_FULL);
+    // An installed copy cannot write beside itself: its files then live in
+    // the user's configuration folder.  Decided once, before the store opens.
+    const wxString dataDirectory = ChooseSettingsDirectory(programDirectory, m_portable, ConfigHome());
     SetSettingsDirectory(dataDirectory);
     wxString problem;
     wxConfigBase* previous =

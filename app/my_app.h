@@ -16,6 +16,7 @@ public:
     MyApp() = default;
     ~MyApp() override;
 
+    bool Initialize(int& argc, wxChar** argv) override;
     bool OnInit() override;
     int OnExit() override;
     void OnInitCmdLine(wxCmdLineParser& parser) override;

@@ -12,5 +12,6 @@ enum
     ID_ALWAYS_ON_TOP = 10005,
     ID_MONITOR_TIMER = 10006,
     ID_LOG = 10007,
+    ID_SAVE_LOG = 10008,
 };
 

@@ -5,6 +5,7 @@
 #include <wx/clipbrd.h>
 #include <wx/config.h>
 #include <wx/dialog.h>
+#include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
@@ -17,6 +18,7 @@
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
+#include "monitor/log_file.h"
 #include "resources/images.h"
 #include "settings/dock_layout.h"
 #include "settings/options.h"
@@ -39,6 +41,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_ALWAYS_ON_TOP, MainFrame::OnAlwaysOnTop)
     EVT_MENU(wxID_EXIT, MainFrame::OnExitCommand)
     EVT_MENU(ID_HIDE_TO_TRAY, MainFrame::OnHideToTray)
+    EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
     wx__DECLARE_EVT0(EVT_QUIT_REQUEST, wxCommandEventHandler(MainFrame::OnQuitRequest))
@@ -46,10 +49,32 @@ wxEND_EVENT_TABLE()
 
 namespace
 {
-wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text, const wxBitmap& image)
+// The docking manager lays the panes out while the frame is still being
+// mapped, with next to no room, and GTK complains about a toolbar squeezed
+// below the size of its buttons; in a frame narrower than the tools they are
+// clipped instead.
+class ToolBarPane : public wxToolBar
+{
+public:
+    using wxToolBar::wxToolBar;
+
+protected:
+    void DoSetSize(int x, int y, int width, int height, int flags) override
+    {
+        const wxSize best = GetBestSize();
+        if (height >= 0 && height < best.y)
+            height = best.y;
+        if (width >= 0 && width < best.x)
+            width = best.x;
+        wxToolBar::DoSetSize(x, y, width, height, flags);
+    }
+};
+
+wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
+                            const wxBitmapBundle& image)
 {
     wxMenuItem* item = new wxMenuItem(menu, id, text, wxString(), wxITEM_NORMAL);
-    SetMenuItemBitmaps(item, image, wxNullBitmap);
+    SetMenuItemBitmaps(item, image, wxBitmapBundle());
     return menu->Append(item);
 }
 }  // namespace
@@ -97,6 +122,7 @@ void MainFrame::CreateControls()
     wxMenu* menu = new wxMenu;
     menu->Append(ID_MONITOR_WINDOWS, _("&Monitor Windows \tCtrl+M"), wxString(), wxITEM_CHECK);
     AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
+    menu->Append(ID_SAVE_LOG, _(L"&Save Log As\u2026\tCtrl+S"), wxString());
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
@@ -107,25 +133,32 @@ void MainFrame::CreateControls()
     menuBar->Append(menu, _("&File"));
     SetMenuBar(menuBar);
 
-    m_toolbar = new wxToolBar(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
+    m_toolbar = new ToolBarPane(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER, L"toolbar");
     m_toolbar->SetToolBitmapSize(wxSize(16, 16));
-    m_toolbar->AddTool(ID_CLEAR_LOG, wxString(), ClearLogImage(), wxNullBitmap, wxITEM_NORMAL,
+    m_toolbar->AddTool(ID_CLEAR_LOG, wxString(), ClearLogImage(), wxBitmapBundle(), wxITEM_NORMAL,
                        L"Clear Log", wxString());
     m_toolbar->AddSeparator();
-    m_toolbar->AddTool(wxID_ABOUT, wxString(), AboutImage(), wxNullBitmap, wxITEM_NORMAL,
+    m_toolbar->AddTool(wxID_ABOUT, wxString(), AboutImage(), wxBitmapBundle(), wxITEM_NORMAL,
                        L"About", wxString());
     m_toolbar->AddSeparator();
-    m_toolbar->AddTool(ID_HIDE_TO_TRAY, wxString(), HideImage(), wxNullBitmap, wxITEM_NORMAL,
+    m_toolbar->AddTool(ID_HIDE_TO_TRAY, wxString(), HideImage(), wxBitmapBundle(), wxITEM_NORMAL,
                        L"Hide window", wxString());
-    m_toolbar->AddTool(wxID_EXIT, wxString(), ExitImage(), wxNullBitmap, wxITEM_NORMAL,
+    m_toolbar->AddTool(wxID_EXIT, wxString(), ExitImage(), wxBitmapBundle(), wxITEM_NORMAL,
                        L"Terminate Application", wxString());
     m_toolbar->AddSeparator();
     m_toolbar->Realize();
+    // The pane is exactly as tall as the tools: without a size of its own the
+    // toolbar is first laid out one pixel high, which GTK complains about, and
+    // the dock then leaves an empty strip below it.
+    const wxSize toolbarSize = m_toolbar->GetBestSize();
+    m_toolbar->SetSize(toolbarSize);
 
     m_mgr.AddPane(m_toolbar, wxAuiPaneInfo()
                                  .Name(kToolbarPaneName)
                                  .ToolbarPane()
+                                 .BestSize(toolbarSize)
+                                 .MinSize(toolbarSize)
                                  .Top()
                                  .Layer(10)
                                  .Row(0)
@@ -315,8 +348,50 @@ void MainFrame::LogForegroundChange()
 void MainFrame::Log(Seen seen)
 {
     ActivityEntry entry;
-    if (m_monitor.NextChange(seen, entry))
-        m_log->AppendText(entry.line);
+    if (!m_monitor.NextChange(seen, entry))
+        return;
+    m_log->AppendText(entry.line);
+    if (m_record.IsOpen())
+        Record(entry);
+}
+
+void MainFrame::OpenRecord(const wxString& option)
+{
+    const wxString path = ResolveRecordPath(option, SettingsDirectory());
+    if (path.empty() || m_record.Open(path))
+        return;
+    // Once, after the frame is up; monitoring goes on without the record.
+    const wxString problem = m_record.TakeNewProblem();
+    CallAfter([problem] { wxLogError(_("The record file cannot be written: %s"), problem); });
+}
+
+void MainFrame::Record(const ActivityEntry& entry)
+{
+    RecordDetails details;
+    details.pid = entry.pid;
+    if (entry.pid != 0)
+        m_platform->ProcessExecutablePath(entry.pid, details.path);
+    if (m_platform->IsValidWindow(entry.window))
+        details.windowClass = m_platform->WindowClass(entry.window);
+    if (m_record.Append(entry, details))
+        return;
+    const wxString problem = m_record.TakeNewProblem();
+    if (!problem.empty())
+        CallAfter([problem] {
+            wxLogError(_("Recording has stopped: %s"), problem);
+        });
+}
+
+void MainFrame::OnSaveLog(wxCommandEvent&)
+{
+    wxFileDialog dialog(this, _("Save Log As"), wxString(), L"activity.log",
+                        _("Log files (*.log;*.txt)|*.log;*.txt|All files|*"),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    wxString problem;
+    if (!SaveTextAtomically(dialog.GetPath(), m_log->GetValue(), problem))
+        wxMessageBox(problem, L"Message", wxOK | wxICON_ERROR | wxCENTRE, this);
 }
 
 wxString MainFrame::FormatForegroundChange()
@@ -344,6 +419,8 @@ void MainFrame::LoadOptions()
     m_monitorWindows = ReadBoolOption(*config, kOptionMonitorWindows, true);
     if (wxMenuItem* item = GetMenuBar()->FindItem(ID_MONITOR_WINDOWS))
         item->Check(m_monitorWindows);
+
+    OpenRecord(config->Read(kOptionRecordFile, wxString()));
 
     const int keyCode = ReadLow16Option(*config, kOptionHotKey, 80);
     const int modifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);

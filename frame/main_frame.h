@@ -7,6 +7,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "monitor/activity_record.h"
 #include "monitor/foreground_monitor.h"
 #include "platform/platform.h"
 
@@ -55,6 +56,8 @@ private:
     void ToggleStayOnTop();
 
     void Log(Seen seen);
+    void OpenRecord(const wxString& option);
+    void Record(const ActivityEntry& entry);
     wxString FormatForegroundChange();
     void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
 
@@ -71,6 +74,7 @@ private:
     void OnExitCommand(wxCommandEvent& event);
     void OnHideToTray(wxCommandEvent& event);
     void OnMonitorTimer(wxTimerEvent& event);
+    void OnSaveLog(wxCommandEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
 
@@ -87,6 +91,8 @@ private:
     // The platform outlives the monitor that samples it.
     std::unique_ptr<WindowPlatform> m_platform;
     ForegroundMonitor m_monitor;
+    // The optional record file of every logged line.
+    ActivityRecord m_record;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

@@ -7,14 +7,19 @@ ForegroundMonitor::ForegroundMonitor(WindowPlatform& platform, WallClock now)
 {
 }
 
-void ForegroundMonitor::GetWindowIdentity(WindowHandle window, wxString& module, wxString& title)
+void ForegroundMonitor::GetWindowIdentity(WindowHandle window, wxString& module, wxString& title,
+                                          unsigned long* pidOut)
 {
     title = kNotAValidWindow;
     module = kNotAValidWindow;
+    if (pidOut)
+        *pidOut = 0;
     if (!m_platform.IsValidWindow(window))
         return;
     title = CleanTitle(m_platform.WindowTitle(window));
     const unsigned long pid = m_platform.WindowProcessId(window);
+    if (pidOut)
+        *pidOut = pid;
     wxString name;
     if (pid != 0 && m_platform.ProcessModuleName(pid, name))
         module = name;
@@ -40,7 +45,7 @@ bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)
 
     entry.window = foreground;
     entry.seen = seen;
-    GetWindowIdentity(foreground, entry.module, entry.title);
+    GetWindowIdentity(foreground, entry.module, entry.title, &entry.pid);
     m_vanished = entry.module == kNotAValidWindow && entry.title == kNotAValidWindow ? foreground : 0;
     entry.when = m_now();
     m_platform.DebugOutput(L"1");

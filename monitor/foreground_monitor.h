@@ -23,6 +23,7 @@ struct ActivityEntry
     WindowHandle window = 0;
     wxString module;
     wxString title;
+    unsigned long pid = 0;  // 0 when unknown
     Seen seen = Seen::Tick;
     // The line for the Activity log, ending in " \n".
     wxString line;
@@ -46,8 +47,10 @@ public:
     // foreground window even if it was the last one logged.
     void Clear();
 
-    // Module and title of a window; "Not a valid window" for what cannot be found.
-    void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
+    // Module and title of a window; "Not a valid window" for what cannot be
+    // found.  The owning process's id, when wanted, or 0.
+    void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title,
+                           unsigned long* pid = nullptr);
 
     int LineCount() const { return m_lineCount; }
     WindowHandle LastWindow() const { return m_lastWindow; }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include <wx/bitmap.h>
+#include <wx/bmpbndl.h>
 #include <wx/event.h>
 #include <wx/iconbndl.h>
 #include <wx/string.h>
@@ -69,6 +69,10 @@ public:
 // The platform of the running system.  Never null; without a display every
 // query answers "no window".
 std::unique_ptr<WindowPlatform> CreateWindowPlatform();
+
+// Called before the toolkit opens its display: makes sure it is one whose
+// windows this platform layer can see, and says on stderr what that means.
+void PrepareDisplay();
 
 // ---------------------------------------------------------------------------
 // System-wide hot key
@@ -134,4 +138,5 @@ wxIconBundle MainIcons();
 wxIcon MainIcon();
 // Gives a menu item its images: separate checked and unchecked ones where the
 // port draws them (Windows), else the first.
-void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmap& checked, const wxBitmap& unchecked);
+void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmapBundle& checked,
+                        const wxBitmapBundle& unchecked);

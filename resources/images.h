@@ -1,8 +1,9 @@
 #pragma once
-#include <wx/bitmap.h>
+#include <wx/bmpbndl.h>
 
-// Menu and toolbar bitmaps, 16x16 with a transparent background.
-wxBitmap ClearLogImage();
-wxBitmap AboutImage();
-wxBitmap HideImage();
-wxBitmap ExitImage();
+// Menu and toolbar images: 16x16 with a transparent background, and the same
+// picture drawn at 32x32 for screens scaled 2x.
+wxBitmapBundle ClearLogImage();
+wxBitmapBundle AboutImage();
+wxBitmapBundle HideImage();
+wxBitmapBundle ExitImage();

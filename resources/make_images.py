@@ -3,6 +3,7 @@
 
 Writes, next to this script:
   clear_log.xpm, about.xpm, hide.xpm, exit.xpm   16x16 menu/toolbar images
+  clear_log_32.xpm, about_32.xpm, ...            the same drawn at 32x32, for 2x screens
   main_16.xpm, main_32.xpm                        program icon for X11
   main.ico                                        program icon for Windows
 
@@ -493,6 +494,16 @@ def main_layers(size):
 
 # ---------------------------------------------------------------- main
 
+def scaled(layers, k):
+    """The same picture drawn k times larger: shapes are in 16-unit space."""
+    def shape_at(shape):
+        return lambda x, y: shape(x / k, y / k)
+
+    def paint_at(paint):
+        return lambda x, y: paint(x / k, y / k)
+    return [(shape_at(shape), paint_at(paint)) for shape, paint in layers]
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
 
@@ -510,6 +521,10 @@ def main():
         pixels = quantise(opaque_pixels(render(16, 16, layers)), wanted - 1)
         n = write_xpm(out(filename), name, pixels, cpp)
         print('%-14s %3d colours, %d char(s) per pixel' % (filename, n, cpp))
+        big = filename.replace('.xpm', '_32.xpm')
+        pixels = quantise(opaque_pixels(render(32, 32, scaled(layers, 2))), 255)
+        n = write_xpm(out(big), name.replace('_xpm', '_32_xpm'), pixels, 2)
+        print('%-14s %3d colours, 2 char(s) per pixel' % (big, n))
 
     icons = {}
     for size in (16, 32):

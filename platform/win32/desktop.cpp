@@ -41,6 +41,11 @@ bool IsTrayAvailable()
     return true;
 }
 
+// Every window is within reach on Windows.
+void PrepareDisplay()
+{
+}
+
 // The toolkit's Windows port raises the query-end-session event itself when
 // the user logs off or the system shuts down.
 void InstallEndSessionHooks(std::function<void()>, std::function<void()>)
@@ -62,7 +67,8 @@ wxIcon MainIcon()
     return wxIcon("main", wxBITMAP_TYPE_ICO_RESOURCE, 16, 16);
 }
 
-void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmap& checked, const wxBitmap& unchecked)
+void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmapBundle& checked,
+                        const wxBitmapBundle& unchecked)
 {
     item->SetBitmaps(checked, unchecked);
 }

@@ -45,6 +45,22 @@ check "-p: quits with status 0 after Yes" [ "$EXIT_STATUS" = 0 ]
 check "-p: Corvalin.cfg written beside the executable" grep -q '^\[Options\]' "$dir/Corvalin.cfg"
 check "-p: perspective.layout written beside the executable" grep -q '^PerspectiveSelDlg2=layout2|' "$dir/perspective.layout"
 
+# A Wayland session: the program runs on XWayland's X display and says what
+# it can see; without an X display it stops with the reason.
+rm -f "$dir/Corvalin.cfg"
+XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-test GDK_BACKEND=wayland \
+  "$dir/Corvalin" >"$dir/wayland.log" 2>&1 </dev/null &
+pid=$!; E2E_PIDS+=("$pid")
+frame=$(wait_window '^Corvalin : Keep Watch!$' 20)
+check "Wayland session: runs through XWayland" test -n "$frame"
+check "Wayland session: says only X11 applications' windows can be seen" \
+  grep -q 'only the windows of X11 applications can be seen' "$dir/wayland.log"
+stop_app "$pid"
+DISPLAY= XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-test "$dir/Corvalin" >"$dir/nox.log" 2>&1 </dev/null &
+wait_exit $! 15
+check "Wayland session without XWayland: exits non-zero and says why" \
+  bash -c '[ "$1" != 0 ] && [ "$1" != 124 ] && grep -qi display "$2"' _ "$EXIT_STATUS" "$dir/nox.log"
+
 # Without a display the program says so and stops.
 DISPLAY= "$dir/Corvalin" >"$dir/nodisplay.log" 2>&1 </dev/null &
 wait_exit $! 15

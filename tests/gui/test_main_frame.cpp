@@ -88,6 +88,7 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
     } expected[] = {
         {ID_MONITOR_WINDOWS, L"&Monitor Windows \tCtrl+M", wxITEM_CHECK, false},
         {ID_CLEAR_LOG, L"Clear &Log\tCtrl+L", wxITEM_NORMAL, true},
+        {ID_SAVE_LOG, L"&Save Log As\u2026\tCtrl+S", wxITEM_NORMAL, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},

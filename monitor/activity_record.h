@@ -1,0 +1,64 @@
+#pragma once
+
+#include <wx/file.h>
+#include <wx/string.h>
+
+#include "monitor/foreground_monitor.h"
+
+// What the record file holds beyond the Activity log line; asked of the
+// platform only when a line is written.
+struct RecordDetails
+{
+    wxString path;         // the executable's full path
+    unsigned long pid = 0; // the process id, 0 when unknown
+    wxString windowClass;
+};
+
+// One line of the record file: a JSON object with the keys "time",
+// "number", "module", "path", "pid", "class", "title", "handle", "seen" in
+// this order, ending in "\n".  The time is local, with milliseconds and the
+// offset from UTC in force at that moment ("2026-12-08T02:15:03.123+01:00").
+// Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
+// line is always valid UTF-8.
+wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& details);
+
+// The record file named by the option: empty for none; "~" and "~/..." below
+// the home folder; a relative path below the settings folder; an absolute
+// path as it is.
+wxString ResolveRecordPath(const wxString& value, const wxString& settingsDirectory);
+
+// The optional record file: one JSON line per logged change, appended and
+// never truncated, so that several runs, or other programs appending too,
+// leave whole lines.  A file that cannot be written is reported once and
+// recording stops; monitoring is not affected.
+class ActivityRecord
+{
+public:
+    // Opens for appending, creating the file readable by its owner only.
+    // On failure: false, and Problem() says why (also offered once by
+    // TakeNewProblem).
+    bool Open(const wxString& path);
+    void Close();
+    bool IsOpen() const { return m_file.IsOpened(); }
+
+    // Writes the line with a single write call, straight to the system (no
+    // buffer of our own).  On the first failure the file is closed and the
+    // problem kept.  False when not open or when the line was not written.
+    bool Append(const ActivityEntry& entry, const RecordDetails& details);
+
+    // Why recording stopped (or could not start); empty while all is well.
+    wxString Problem() const { return m_problem; }
+    // The problem once, the first time it is asked for; empty afterwards
+    // until a new one arises.
+    wxString TakeNewProblem();
+
+    const wxString& Path() const { return m_path; }
+
+private:
+    void Fail(const wxString& problem);
+
+    wxFile m_file;
+    wxString m_path;
+    wxString m_problem;
+    bool m_problemTaken = false;
+};

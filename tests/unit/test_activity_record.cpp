@@ -1,0 +1,235 @@
+// The record file and the atomic save, against real files.
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+#include <wx/utils.h>
+
+#include "monitor/activity_record.h"
+#include "monitor/log_file.h"
+#include "support/temp_folder.h"
+
+namespace
+{
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
+
+bool Has(const wxString& text, const std::string& part)
+{
+    return Utf8(text).find(part) != std::string::npos;
+}
+
+// A time zone for one test; the old one comes back afterwards.
+struct ScopedZone
+{
+    explicit ScopedZone(const char* zone) : had(std::getenv("TZ")), old(had ? std::getenv("TZ") : "")
+    {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedZone()
+    {
+        had ? setenv("TZ", old.c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+    const bool had;
+    const std::string old;
+};
+
+const char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+ActivityEntry Entry(const wxString& title = L"vim notes.txt")
+{
+    ActivityEntry entry;
+    entry.number = 7;
+    // 2026-12-08 01:15:03.123 UTC.
+    entry.when = wxDateTime(static_cast<time_t>(1796692503)) + wxTimeSpan::Milliseconds(123);
+    entry.window = 12582924;
+    entry.module = L"xterm";
+    entry.title = title;
+    return entry;
+}
+
+const RecordDetails kDetails{L"/usr/bin/xterm", 4242, L"XTerm"};
+
+std::string Line(const ActivityEntry& entry) { return Utf8(FormatRecordLine(entry, kDetails)); }
+
+std::string TitleJson(const wxString& title)
+{
+    const std::string line = Line(Entry(title));
+    const size_t start = line.find("\"title\":") + 8;
+    return line.substr(start, line.find(",\"handle\":") - start);
+}
+}  // namespace
+
+TEST(RecordLine, HasEveryFieldInOrder)
+{
+    ScopedZone zone(kCentralEurope);
+    ActivityEntry entry = Entry();
+    entry.window = 0xFFFFFFFFF0ull;  // wider than 32 bits: whole and unsigned
+    entry.seen = Seen::HotKey;
+    EXPECT_EQ("{\"time\":\"2026-12-08T02:15:03.123+01:00\",\"number\":7,\"module\":\"xterm\","
+              "\"path\":\"/usr/bin/xterm\",\"pid\":4242,\"class\":\"XTerm\","
+              "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\"}\n",
+              Line(entry));
+    entry.seen = Seen::Event;
+    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails), ",\"seen\":\"event\"}\n"));
+}
+
+TEST(RecordLine, EscapesHostileTitles)
+{
+    EXPECT_EQ("\"say \\\"hi\\\" C:\\\\x\"", TitleJson(L"say \"hi\" C:\\x"));
+    EXPECT_EQ("\"a\\u000ab\\u000dc\\u0009d\"", TitleJson(L"a\nb\rc\td"));
+    const wchar_t withNul[] = L"nul\0esc\x1b[31m";
+    EXPECT_EQ("\"nul\\u0000esc\\u001b[31m\"", TitleJson(wxString(withNul, WXSIZEOF(withNul) - 1)));
+    EXPECT_EQ("\"del\\u007fc1\\u0085ls\\u2028\"", TitleJson(L"del\x7f" L"c1\x85ls\x2028"));
+    // Outside the BMP: one character, its four UTF-8 bytes.
+    EXPECT_EQ("\"\xF0\x9F\x98\x80 été\"", TitleJson(wxString::FromUTF8("\xF0\x9F\x98\x80 été")));
+    // A lone surrogate is not Unicode; the line stays valid UTF-8.
+    const wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
+    EXPECT_EQ("\"a\xEF\xBF\xBD" "b\"", TitleJson(lone));
+}
+
+TEST(RecordLine, TimeCarriesTheOffsetOfItsZoneAndDate)
+{
+    {
+        ScopedZone zone(kCentralEurope);
+        EXPECT_EQ(0u, Line(Entry()).find("{\"time\":\"2026-12-08T02:15:03.123+01:00\","));
+        ActivityEntry summer = Entry();
+        summer.when -= wxTimeSpan::Days(150) + wxTimeSpan::Milliseconds(116);
+        EXPECT_EQ(0u, Line(summer).find("{\"time\":\"2026-07-11T03:15:03.007+02:00\","));
+    }
+    {
+        // West of UTC by a half hour more, and still the day before.
+        ScopedZone zone("<-0330>3:30");
+        EXPECT_EQ(0u, Line(Entry()).find("{\"time\":\"2026-12-07T21:45:03.123-03:30\","));
+    }
+    ActivityEntry unknown = Entry();
+    unknown.when = wxDateTime();
+    EXPECT_EQ(0u, Line(unknown).find("{\"time\":null,\"number\":7,"));
+}
+
+TEST(RecordPath, Resolution)
+{
+    const wxString settings = L"/opt/corvalin/";
+    EXPECT_EQ(L"", ResolveRecordPath(L"", settings));
+    EXPECT_EQ(wxGetHomeDir(), ResolveRecordPath(L"~", settings));
+    EXPECT_EQ(wxGetHomeDir() + L"/logs/f.jsonl", ResolveRecordPath(L"~/logs/f.jsonl", settings));
+    EXPECT_EQ(L"/opt/corvalin/~bob/f.jsonl", ResolveRecordPath(L"~bob/f.jsonl", settings));
+    EXPECT_EQ(L"/opt/corvalin/logs/f.jsonl", ResolveRecordPath(L"logs/f.jsonl", settings));
+    EXPECT_EQ(L"/opt/corvalin/f.jsonl", ResolveRecordPath(L"f.jsonl", L"/opt/corvalin"));
+    EXPECT_EQ(L"/var/log/f.jsonl", ResolveRecordPath(L"/var/log/f.jsonl", settings));
+}
+
+// A new file is private; opening again truncates nothing; two writers each
+// add at the end, neither overwriting the other's line.
+TEST(ActivityRecordFile, AppendsOnlyAndCreatesPrivately)
+{
+    TempFolder folder;
+    const std::string file = folder.Path("focus.jsonl");
+    ActivityRecord first, second;
+    ASSERT_TRUE(first.Open(file));
+    struct stat info;
+    ASSERT_EQ(0, stat(file.c_str(), &info));
+    EXPECT_EQ(0600u, info.st_mode & 0777u);
+    ASSERT_TRUE(first.Append(Entry(L"A1"), kDetails));
+    ASSERT_TRUE(second.Open(file));
+    ASSERT_TRUE(second.Append(Entry(L"B"), kDetails));
+    ASSERT_TRUE(first.Append(Entry(L"A2"), kDetails));
+    // Read while both are open: nothing waits in a buffer.
+    EXPECT_EQ(Line(Entry(L"A1")) + Line(Entry(L"B")) + Line(Entry(L"A2")), ReadBytes(file));
+}
+
+// Each problem is offered once; a write error also stops recording.
+TEST(ActivityRecordFile, ProblemsAreReportedOnce)
+{
+    TempFolder folder;
+    ActivityRecord record;
+    EXPECT_FALSE(record.Open(folder.Path("missing/focus.jsonl")));
+    EXPECT_TRUE(Has(record.Problem(), std::strerror(ENOENT))) << record.Problem();
+    EXPECT_EQ(record.Problem(), record.TakeNewProblem());
+    EXPECT_EQ(L"", record.TakeNewProblem());
+
+    ASSERT_TRUE(record.Open(L"/dev/full"));
+    EXPECT_EQ(L"", record.Problem());
+    EXPECT_FALSE(record.Append(Entry(), kDetails));
+    EXPECT_FALSE(record.IsOpen());
+    const wxString problem = record.Problem();
+    EXPECT_TRUE(Has(problem, "/dev/full") && Has(problem, std::strerror(ENOSPC))) << problem;
+    EXPECT_EQ(problem, record.TakeNewProblem());
+    EXPECT_FALSE(record.Append(Entry(), kDetails));
+    EXPECT_EQ(L"", record.TakeNewProblem());
+    EXPECT_EQ(problem, record.Problem());
+}
+
+class AtomicSaveTest : public ::testing::Test
+{
+protected:
+    // 1 when the target is alone: no new file was left behind.
+    int Entries() const
+    {
+        int count = 0;
+        DIR* folder = opendir(m_folder.Path().c_str());
+        while (const dirent* item = readdir(folder))
+            count += item->d_name[0] != '.';
+        closedir(folder);
+        return count;
+    }
+    TempFolder m_folder;
+    std::string m_target = m_folder.Path("Activity.log");
+    wxString m_problem = L"stale";
+};
+
+TEST_F(AtomicSaveTest, WritesUtf8AndReplaces)
+{
+    ASSERT_TRUE(SaveTextAtomically(m_target, wxString::FromUTF8("001. été \xF0\x9F\x98\x80\n"), m_problem));
+    EXPECT_EQ(L"", m_problem);
+    EXPECT_EQ("001. été \xF0\x9F\x98\x80\n", ReadBytes(m_target));
+    ASSERT_TRUE(SaveTextAtomically(m_target, L"002.\n", m_problem));
+    EXPECT_EQ("002.\n", ReadBytes(m_target));
+    EXPECT_EQ(1, Entries());
+}
+
+// No file may grow beyond 0 bytes: the new file's first write fails with
+// EFBIG, for root too.
+TEST_F(AtomicSaveTest, FailedWriteLeavesTheTargetAsItWas)
+{
+    std::ofstream(m_target) << "old\n";
+    struct rlimit saved, none;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    none = saved;
+    none.rlim_cur = 0;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &none));
+    const bool ok = SaveTextAtomically(m_target, L"new\n", m_problem);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ("old\n", ReadBytes(m_target));
+    EXPECT_EQ(1, Entries());
+    EXPECT_TRUE(Has(m_problem, m_target) && Has(m_problem, std::strerror(EFBIG))) << m_problem;
+}
+
+TEST_F(AtomicSaveTest, TargetThatIsAFolderIsLeftAlone)
+{
+    ASSERT_EQ(0, mkdir(m_target.c_str(), 0700));
+    std::ofstream(m_target + "/inside") << "x";
+    EXPECT_FALSE(SaveTextAtomically(m_target, L"text\n", m_problem));
+    EXPECT_EQ("x", ReadBytes(m_target + "/inside"));
+    EXPECT_EQ(1, Entries());
+    EXPECT_TRUE(Has(m_problem, std::strerror(EISDIR))) << m_problem;
+}
