@@ -2,7 +2,6 @@
 
 #include <wx/app.h>
 #include <wx/aui/aui.h>
-#include <wx/clipbrd.h>
 #include <wx/config.h>
 #include <wx/dialog.h>
 #include <wx/filedlg.h>
@@ -95,7 +94,8 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     bool minimizeOnRun = false;
     if (wxConfigBase* config = wxConfigBase::Get())
         minimizeOnRun = ReadBoolOption(*config, kOptionMinimizeOnRun, false);
-    const WindowHandle previousForeground = m_platform->ForegroundWindow();
+    if (minimizeOnRun)
+        m_handBackTo = m_platform->ForegroundWindow();
 
     if (m_placement->IsMaximized())
         style |= wxMAXIMIZE;
@@ -109,8 +109,6 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     if (m_placement->IsMaximized())
         Maximize(true);
     Show(!minimizeOnRun);
-    if (minimizeOnRun && m_platform->IsValidWindow(previousForeground))
-        m_platform->GiveForeground(previousForeground);
     return true;
 }
 
@@ -207,9 +205,8 @@ void MainFrame::InitDialog()
 
 MainFrame::~MainFrame()
 {
-    // Text copied from the log stays on the clipboard after we are gone; on
-    // Windows it is rendered now, while the control that offers it exists.
-    wxTheClipboard->Flush();
+    // Text copied from the log stays on the clipboard after we are gone.
+    KeepClipboardAfterExit();
     if (wxConfigBase::Get(true))
     {
         m_placement->Save();
@@ -429,6 +426,11 @@ void MainFrame::LoadOptions()
     CallAfter([this, modifiers, keyCode] {
         RegisterMainHotKey(modifiers, keyCode);
         m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
+        // A start with MinimizeOnRun leaves the user in the window they were
+        // working in; last, since making the tray icon may activate us.
+        if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
+            m_platform->GiveForeground(m_handBackTo);
+        m_handBackTo = 0;
     });
 }
 

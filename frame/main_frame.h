@@ -88,6 +88,8 @@ private:
     bool m_monitorWindows = true;
     boost::shared_ptr<wxTimer> m_timer;
     bool m_minimizeOnClose = false;
+    // With MinimizeOnRun: the window in front before we started.
+    WindowHandle m_handBackTo = 0;
     // The platform outlives the monitor that samples it.
     std::unique_ptr<WindowPlatform> m_platform;
     ForegroundMonitor m_monitor;

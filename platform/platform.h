@@ -131,6 +131,13 @@ bool IsTrayAvailable();
 void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> onDisplayLost);
 
 // ---------------------------------------------------------------------------
+// Clipboard
+
+// Makes what the user copied from our windows outlive the program.  Called
+// while the windows still exist.
+void KeepClipboardAfterExit();
+
+// ---------------------------------------------------------------------------
 // Images
 
 // The program icon "main" in 16x16 and 32x32, and its 16x16 image alone.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <wx/clipbrd.h>
 #include <wx/icon.h>
 #include <wx/menuitem.h>
 #include <wx/window.h>
@@ -39,6 +40,21 @@ void AllowOtherInstanceForeground()
 bool IsTrayAvailable()
 {
     return true;
+}
+
+// The rich-edit control puts a data object of its own on the clipboard and
+// renders it late; rendered at exit, after the control's library is gone, it
+// faults.  The text is put back as plain text of ours, then handed to the
+// system, which keeps it after we have gone.
+void KeepClipboardAfterExit()
+{
+    if (!wxTheClipboard->Open())
+        return;
+    wxTextDataObject text;
+    if (wxTheClipboard->IsSupported(wxDF_UNICODETEXT) && wxTheClipboard->GetData(text))
+        wxTheClipboard->SetData(new wxTextDataObject(text.GetText()));
+    wxTheClipboard->Close();
+    wxTheClipboard->Flush();
 }
 
 // Every window is within reach on Windows.

@@ -13,6 +13,7 @@
 #include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 #include <wx/app.h>
+#include <wx/clipbrd.h>
 #include <wx/icon.h>
 #include <wx/menuitem.h>
 #include <wx/taskbar.h>
@@ -85,6 +86,12 @@ void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> o
 // Nothing to allow: X lets a client ask the window manager for activation.
 void AllowOtherInstanceForeground()
 {
+}
+
+// Hands the clipboard to a clipboard manager, when one runs.
+void KeepClipboardAfterExit()
+{
+    wxTheClipboard->Flush();
 }
 
 // GTK's status icon reports success even with no notification area and

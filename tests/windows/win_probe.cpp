@@ -336,6 +336,24 @@ int wmain(int argc, wchar_t** argv)
         std::printf("\n");
         return window ? 0 : 1;
     }
+    if (verb == L"clipboard")
+    {
+        // The text on the clipboard now, as another program would paste it.
+        if (!OpenClipboard(nullptr))
+            return 1;
+        std::wstring text;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
+        {
+            if (const wchar_t* chars = static_cast<const wchar_t*>(GlobalLock(data)))
+            {
+                text = chars;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        PrintUtf8(text);
+        return text.empty() ? 1 : 0;
+    }
     if (verb == L"activate" && argc >= 3)
         return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
     if (verb == L"answer" && argc >= 5)

@@ -176,8 +176,35 @@ done
 check "the second start shows the first instance's frame" [ "$shown" = 1 ]
 check "still exactly one main frame" [ "$(probe count '*' 'Corvalin : Keep Watch!')" = 1 ]
 
+# --- Another program in front: the hand-over still brings the frame forward
+wine notepad >/dev/null 2>&1 &
+PIDS+=($!)
+notepad=$(probe find-class Notepad 15000)
+probe activate "$notepad"
+sleep 1
+in_front_before=$(probe foreground)
+wine "$APP/Corvalin.exe" >"$TMP/second2.out" 2>&1 &
+pid=$!; PIDS+=("$pid")
+wait_exit "$pid" 30
+in_front=""
+for _ in $(seq 30); do
+  in_front=$(probe foreground); [ "${in_front%% *}" = "$FRAME" ] && break
+  sleep 0.2
+done
+check "with Notepad in front ($in_front_before), a second start brings the frame to the front" \
+  [ "${in_front%% *}" = "$FRAME" ]
+probe close "$notepad"
+# Gone before the next X window search, which a vanishing window can upset.
+for _ in $(seq 50); do probe find-class Notepad 0 >/dev/null || break; sleep 0.1; done
+sleep 0.5
+
 # --- Accelerators, typed into the frame ----------------------------------
-xframe=$(xdotool search --name '^Corvalin : Keep Watch!$' | head -n1)
+xframe=""
+for _ in $(seq 20); do
+  xframe=$(xdotool search --name '^Corvalin : Keep Watch!$' 2>/dev/null | head -n1)
+  [ -n "$xframe" ] && break
+  sleep 0.2
+done
 xdotool windowactivate --sync "$xframe" 2>/dev/null
 sleep 0.5
 xdotool key --clearmodifiers ctrl+l
@@ -194,12 +221,26 @@ sleep 2
 check "Ctrl+M switches monitoring off (F is in the foreground, not logged)" \
   bash -c '[ "${2%% *}" = "$3" ] && ! grep -q "Corvalin Probe F" <<<"$1"' _ "$(log_text)" "$(probe foreground)" "$f"
 
+# --- Copy from the log, then quit: no fault, and the text outlives us -----
+xdotool windowactivate --sync "$xframe" 2>/dev/null
+sleep 0.5
+# A click into the log gives it the keyboard.
+eval "$(xdotool getwindowgeometry --shell "$xframe")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 2 / 3)) click 1
+sleep 0.3
+xdotool key --clearmodifiers ctrl+a ctrl+c
+sleep 0.5
+copied=$(probe clipboard)
+check "Ctrl+A, Ctrl+C copies the log" grep -q "Corvalin : Keep Watch!" <<<"$copied"
 # --- Quit: the question, then the files beside the executable -------------
 probe close "$FRAME"
 probe answer Corvalin 6 10000 >"$TMP/quit.box"
 check "closing asks \"Quit program?\"" grep -q "Quit program?" "$TMP/quit.box"
 wait_exit "$APP_PID" 30
 check "Yes quits with status 0" [ "$EXIT_STATUS" = 0 ]
+check "quitting after a copy raises no fault" bash -c '! grep -qiE "page fault|unhandled" "$1"' _ "$TMP/app.out"
+check "the copied text is still on the clipboard after the exit" \
+  grep -q "Corvalin : Keep Watch!" <<<"$(probe clipboard)"
 check "Corvalin.cfg is written beside the executable" grep -q '^\[Options\]' "$APP/Corvalin.cfg"
 check "Corvalin.cfg keeps monitoring switched off" bash -c 'tr -d "\r" <"$1" | grep -qx MonitorWindows=0' _ "$APP/Corvalin.cfg"
 check "perspective.layout is written beside the executable" grep -q '^PerspectiveSelDlg2=layout2|' "$APP/perspective.layout"
@@ -222,8 +263,9 @@ shown_at_start=$(probe find "Corvalin : Keep Watch!" 0)
 started_hidden=0
 [ "$hidden" = 1 ] && [ -z "$shown_at_start" ] && started_hidden=1
 check "MinimizeOnRun: the frame is created but not shown" [ $started_hidden = 1 ]
-check "MinimizeOnRun: the window in front before the start keeps the foreground" \
-  bash -c '[ "${1%% *}" = "$2" ]' _ "$(probe foreground)" "$g"
+in_front=$(probe foreground)
+check "MinimizeOnRun: the window in front before the start keeps the foreground ($in_front)" \
+  bash -c '[ "${1%% *}" = "$2" ]' _ "$in_front" "$g"
 center=$(probe center-of __winex11_tray_icon)
 if [ -n "$center" ]; then
   xdotool mousemove $center click 1
