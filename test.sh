@@ -9,6 +9,8 @@ scripts/install_deps.sh test
 scripts/build.sh
 status=0
 tests/x_session.sh ctest --test-dir build --output-on-failure --timeout 600 || status=1
+# The unit, GUI and X11 tests again, built with AddressSanitizer and UBSan.
+scripts/sanitize.sh || status=1
 # The same sources built for Windows with MinGW and tested under Wine.
 if [ "${CORVALIN_SKIP_WINDOWS:-0}" != 1 ]; then
   scripts/windows/test_windows.sh || status=1

@@ -387,10 +387,24 @@ void LocalServer::Impl::Accept()
             }
             return;
         }
-        if (!PeerIsSameUser(fd) || peers.size() >= kMaxPeers)
+        if (!PeerIsSameUser(fd))
         {
             CloseFd(fd);
             continue;
+        }
+        if (peers.size() >= kMaxPeers)
+        {
+            // Full of peers that have not even named a topic: the oldest of
+            // them goes, so that silent holders cannot lock out a real start.
+            const auto oldest = std::find_if(peers.begin(), peers.end(), [](LocalServerPeer* peer) {
+                return peer->step == LocalServerPeer::Step::Topic && !peer->inCallback;
+            });
+            if (oldest == peers.end())
+            {
+                CloseFd(fd);
+                continue;
+            }
+            Close(*oldest, false);
         }
         LocalServerPeer* peer = new (std::nothrow) LocalServerPeer(this, fd);
         if (peer)

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -289,29 +290,40 @@ public:
         if (m_reading || !m_display)
             return;
         m_reading = true;
+        std::vector<WindowHandle> changes;
         while (XPending(m_display) > 0)
         {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type == PropertyNotify)
+            // Everything waiting is read first, each foreground value as soon
+            // as its notification is seen; logging comes after, since it is
+            // slow enough for a quick switch to pass unseen meanwhile.
+            while (XPending(m_display) > 0)
             {
-                if (event.xproperty.window != m_root || event.xproperty.atom != m_activeWindow)
-                    continue;
-                // The value now, which is what the next sample would see.
-                const WindowHandle foreground = ReadForeground();
-                if (foreground == m_foreground)
-                    continue;
-                m_foreground = foreground;
+                XEvent event;
+                XNextEvent(m_display, &event);
+                if (event.type == PropertyNotify)
+                {
+                    if (event.xproperty.window == m_root && event.xproperty.atom == m_activeWindow)
+                    {
+                        const WindowHandle value = ReadForeground();
+                        if (value != (changes.empty() ? m_foreground : changes.back()))
+                            changes.push_back(value);
+                    }
+                }
+                else if (event.type == DestroyNotify)
+                {
+                    if (static_cast<WindowHandle>(event.xdestroywindow.window) == m_watched)
+                        m_watchedAlive = false;
+                }
+                // ConfigureNotify and the rest of the watched window's
+                // structure traffic mean nothing here.
+            }
+            for (WindowHandle value : changes)
+            {
+                m_foreground = value;
                 if (m_onChange)
                     m_onChange();
             }
-            else if (event.type == DestroyNotify)
-            {
-                if (static_cast<WindowHandle>(event.xdestroywindow.window) == m_watched)
-                    m_watchedAlive = false;
-            }
-            // ConfigureNotify and the rest of the watched window's structure
-            // traffic mean nothing here.
+            changes.clear();
         }
         m_reading = false;
     }
