@@ -1,5 +1,7 @@
 #include "monitor/activity_record.h"
 
+#include "monitor/log_file.h"
+
 #include <cstdio>
 #include <string>
 
@@ -49,17 +51,6 @@ int OpenAppendOnly(const wxString& path, unsigned long& error)
         error = wxSysErrorCode();
     return fd;
 #endif
-}
-
-// The system's text for an error code, to be placed inside a sentence:
-// Windows ends its texts with a full stop.
-wxString SystemErrorText(unsigned long code)
-{
-    wxString text = wxSysErrorMsgStr(code);
-    text.Trim();
-    if (text.EndsWith(L"."))
-        text.RemoveLast();
-    return text;
 }
 
 wxString WithSeparator(const wxString& directory)

@@ -4,9 +4,6 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
-namespace
-{
-// The system's text for an error code, to be placed inside a sentence:
 // Windows ends its texts with a full stop.
 wxString SystemErrorText(unsigned long code)
 {
@@ -17,6 +14,8 @@ wxString SystemErrorText(unsigned long code)
     return text;
 }
 
+namespace
+{
 // Keeps the reason of the first error the toolkit reports while it lives,
 // instead of showing it: the caller tells the user once, in its own words.
 // Works under a caller's wxLogNull too.

@@ -8,3 +8,6 @@
 // failure it is as it was.  On failure: false, and problem names the file
 // and the reason; emptied on success.
 bool SaveTextAtomically(const wxString& path, const wxString& text, wxString& problem);
+
+// The system's text for an error code, to be placed inside a sentence.
+wxString SystemErrorText(unsigned long code);
