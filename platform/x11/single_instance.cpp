@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include <wx/filename.h>
+#include <wx/log.h>
 
 #include "platform/platform.h"
 
@@ -41,7 +42,12 @@ wxString ChoosePrivateDirectory(const wxString& runtimeDir, const wxString& cach
     if (!ownDir.EndsWith(L"/"))
         ownDir += L"/";
     ownDir += L"Corvalin";
-    wxFileName::Mkdir(cacheHome, 0700, wxPATH_MKDIR_FULL);
+    {
+        // A cache folder we may not write is answered below; the toolkit's
+        // own complaint would become a message box before any window.
+        wxLogNull quiet;
+        wxFileName::Mkdir(cacheHome, 0700, wxPATH_MKDIR_FULL);
+    }
     mkdir(ownDir.fn_str(), 0700);
     return IsPrivateDirectory(ownDir) ? ownDir : wxString();
 }
