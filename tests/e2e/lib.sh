@@ -98,8 +98,8 @@ start_xterm() {  # start_xterm TITLE
     xterm -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>&1 &
     pid=$!
     E2E_PIDS+=("$pid")
-    id=$(wait_window "^$1\$" 15) && { echo "$id"; return 0; }
-    echo "start_xterm: no window for '$1' after 15 s (try $try)" >&2
+    id=$(wait_window "^$1\$" 30) && { echo "$id"; return 0; }
+    echo "start_xterm: no window for '$1' after 30 s (try $try)" >&2
     kill "$pid" 2>/dev/null
   done
   return 1
