@@ -109,6 +109,8 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     if (m_placement->IsMaximized())
         Maximize(true);
     Show(!minimizeOnRun);
+    if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
+        m_platform->GiveForeground(m_handBackTo);
     return true;
 }
 
@@ -427,7 +429,8 @@ void MainFrame::LoadOptions()
         RegisterMainHotKey(modifiers, keyCode);
         m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
         // A start with MinimizeOnRun leaves the user in the window they were
-        // working in; last, since making the tray icon may activate us.
+        // working in; once more here, since making the tray icon may
+        // activate us.
         if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
             m_platform->GiveForeground(m_handBackTo);
         m_handBackTo = 0;

@@ -263,7 +263,10 @@ shown_at_start=$(probe find "Corvalin : Keep Watch!" 0)
 started_hidden=0
 [ "$hidden" = 1 ] && [ -z "$shown_at_start" ] && started_hidden=1
 check "MinimizeOnRun: the frame is created but not shown" [ $started_hidden = 1 ]
-in_front=$(probe foreground)
+for _ in $(seq 25); do
+  in_front=$(probe foreground); [ "${in_front%% *}" = "$g" ] && break
+  sleep 0.2
+done
 check "MinimizeOnRun: the window in front before the start keeps the foreground ($in_front)" \
   bash -c '[ "${1%% *}" = "$2" ]' _ "$in_front" "$g"
 center=$(probe center-of __winex11_tray_icon)
