@@ -46,8 +46,17 @@ bool IsTrayAvailable()
 // renders it late; rendered at exit, after the control's library is gone, it
 // faults.  The text is put back as plain text of ours, then handed to the
 // system, which keeps it after we have gone.
+//
+// Only data of ours is touched: what another program put there is left as it
+// is, with all its formats, and is never read while that program may be
+// ending too (a log-off), which could hand back garbage.
 void KeepClipboardAfterExit()
 {
+    DWORD owner = 0;
+    if (const HWND window = ::GetClipboardOwner())
+        ::GetWindowThreadProcessId(window, &owner);
+    if (owner != ::GetCurrentProcessId())
+        return;
     if (!wxTheClipboard->Open())
         return;
     wxTextDataObject text;

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -259,6 +260,7 @@ int Usage()
                  "       count CLASS|* TITLE|* | count-all CLASS | center-of CLASS |\n"
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
                  "       visible HWND | foreground | activate HWND |\n"
+                 "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS\n");
     return 2;
 }
@@ -354,6 +356,27 @@ int wmain(int argc, wchar_t** argv)
         PrintUtf8(text);
         return text.empty() ? 1 : 0;
     }
+    if (verb == L"set-clipboard" && argc >= 3)
+    {
+        // Text plus a format of the probe's own, as a word processor offers
+        // plain and rich text together.
+        const std::wstring text = argv[2];
+        const UINT own = RegisterClipboardFormatW(L"Corvalin Probe Format");
+        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+        HGLOBAL mark = GlobalAlloc(GMEM_MOVEABLE, 4);
+        if (!data || !mark || !OpenClipboard(nullptr))
+            return 1;
+        std::memcpy(GlobalLock(data), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(data);
+        std::memcpy(GlobalLock(mark), "mark", 4);
+        GlobalUnlock(mark);
+        EmptyClipboard();
+        const bool ok = SetClipboardData(CF_UNICODETEXT, data) && SetClipboardData(own, mark);
+        CloseClipboard();
+        return ok ? 0 : 1;
+    }
+    if (verb == L"clipboard-has-probe-format")
+        return IsClipboardFormatAvailable(RegisterClipboardFormatW(L"Corvalin Probe Format")) ? 0 : 1;
     if (verb == L"activate" && argc >= 3)
         return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
     if (verb == L"answer" && argc >= 5)

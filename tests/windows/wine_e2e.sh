@@ -277,18 +277,24 @@ frame3=$(probe find "Corvalin : Keep Watch!" 10000)
 check "a left click on the tray icon shows the frame" [ -n "$frame3" ]
 [ -n "$frame3" ] && probe close "$frame3" && probe answer Corvalin 6 10000 >/dev/null
 wait_exit "$pid" 20
+check "MinimizeOnRun: Yes quits with status 0 (saw $EXIT_STATUS)" [ "$EXIT_STATUS" = 0 ]
 
 # --- End of the session: everything saved, no question -------------------
+# Another program's clipboard, with a format of its own, is no business of ours.
+probe set-clipboard "foreign text"
 APP2="$TMP/app2"
 mkdir -p "$APP2"
 cp "$APP/Corvalin.exe" "$APP2/Corvalin.exe"
-wine "$APP2/Corvalin.exe" >"$TMP/app2.out" 2>&1 &
+WINEDEBUG=-all,err+seh,warn+seh wine "$APP2/Corvalin.exe" >"$TMP/app2.out" 2>&1 &
 pid=$!; PIDS+=("$pid")
 check "a new start after quitting opens the frame" test -n "$(probe find "Corvalin : Keep Watch!" 30000)"
 # Sends WM_QUERYENDSESSION and WM_ENDSESSION to every window, as a log-off does.
 wineboot --end-session >/dev/null 2>&1
 wait_exit "$pid" 20
-check "ending the session quits without asking, status 0" [ "$EXIT_STATUS" = 0 ]
+check "ending the session quits without asking, status 0 (saw $EXIT_STATUS)" [ "$EXIT_STATUS" = 0 ]
+[ "$EXIT_STATUS" = 0 ] || sed 's/^/  it said: /' "$TMP/app2.out" | tail -n 20
+foreign_clipboard_kept() { [ "$(probe clipboard)" = "foreign text" ] && probe clipboard-has-probe-format; }
+check "another program's clipboard keeps its text and formats after the exit" foreign_clipboard_kept
 check "ending the session writes Corvalin.cfg" grep -q '^\[Options\]' "$APP2/Corvalin.cfg"
 check "ending the session writes perspective.layout" grep -q '^PerspectiveSelDlg2=layout2|' "$APP2/perspective.layout"
 
