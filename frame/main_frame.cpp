@@ -111,6 +111,10 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     Show(!minimizeOnRun);
     if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
         m_platform->GiveForeground(m_handBackTo);
+    if (minimizeOnRun)
+        CallAfter(&MainFrame::FinishStart);
+    else
+        CallWhenOnScreen(this, [this] { FinishStart(); });
     return true;
 }
 
@@ -324,6 +328,10 @@ void MainFrame::OnQuitRequest(wxCommandEvent&)
 // The monitor: timer, commands and the Activity log.
 void MainFrame::OnMonitorTimer(wxTimerEvent&)
 {
+    // A frame hidden again before it ever reached the screen still gets its
+    // tray icon and hot key.
+    if (!m_startFinished && ++m_ticksBeforeOnScreen >= kTicksToWaitForScreen)
+        FinishStart();
     if (m_monitorWindows)
         Log(Seen::Tick);
 }
@@ -421,20 +429,25 @@ void MainFrame::LoadOptions()
 
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
 
-    const int keyCode = ReadLow16Option(*config, kOptionHotKey, 80);
-    const int modifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);
-    // The hot key and the tray icon, in this order, once the frame is on
-    // screen: the tray's mandatory pause would otherwise delay the window.
-    CallAfter([this, modifiers, keyCode] {
-        RegisterMainHotKey(modifiers, keyCode);
-        m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
-        // A start with MinimizeOnRun leaves the user in the window they were
-        // working in; once more here, since making the tray icon may
-        // activate us.
-        if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
-            m_platform->GiveForeground(m_handBackTo);
-        m_handBackTo = 0;
-    });
+    m_hotKeyCode = ReadLow16Option(*config, kOptionHotKey, 80);
+    m_hotKeyModifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);
+}
+
+// The hot key and the tray icon, in this order, once the frame is on screen:
+// both keep the window system busy, and the tray's mandatory pause stops us,
+// which would otherwise delay the window's first appearance.
+void MainFrame::FinishStart()
+{
+    if (m_startFinished)
+        return;
+    m_startFinished = true;
+    RegisterMainHotKey(m_hotKeyModifiers, m_hotKeyCode);
+    m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
+    // A start with MinimizeOnRun leaves the user in the window they were
+    // working in; once more here, since making the tray icon may activate us.
+    if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
+        m_platform->GiveForeground(m_handBackTo);
+    m_handBackTo = 0;
 }
 
 void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)

@@ -61,6 +61,8 @@ private:
     wxString FormatForegroundChange();
     void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
 
+    void FinishStart();
+
     void OnHotKey(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIconize(wxIconizeEvent& event);
@@ -88,6 +90,13 @@ private:
     bool m_monitorWindows = true;
     boost::shared_ptr<wxTimer> m_timer;
     bool m_minimizeOnClose = false;
+    int m_hotKeyCode = 0;
+    int m_hotKeyModifiers = 0;
+    // Set once the hot key and the tray icon are made; until then the ticks
+    // are counted, so that they are made even if the frame is never mapped.
+    bool m_startFinished = false;
+    int m_ticksBeforeOnScreen = 0;
+    static constexpr int kTicksToWaitForScreen = 40;
     // With MinimizeOnRun: the window in front before we started.
     WindowHandle m_handBackTo = 0;
     // The platform outlives the monitor that samples it.

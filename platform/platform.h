@@ -15,6 +15,7 @@
 #include <wx/string.h>
 
 class wxMenuItem;
+class wxTopLevelWindow;
 class wxWindow;
 
 // ---------------------------------------------------------------------------
@@ -129,6 +130,15 @@ bool IsTrayAvailable();
 // onDisplayLost runs inside whatever call noticed the loss, must make no
 // window-system call, and the process ends when it returns.
 void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> onDisplayLost);
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+// Runs the callback from the event loop once the window system has put the
+// shown window on screen, so that work competing with it does not hold up the
+// window's first appearance.  Never runs after the window is gone, nor if the
+// window never reaches the screen.
+void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback);
 
 // ---------------------------------------------------------------------------
 // Clipboard

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <wx/clipbrd.h>
+#include <wx/toplevel.h>
 #include <wx/icon.h>
 #include <wx/menuitem.h>
 #include <wx/window.h>
@@ -64,6 +65,12 @@ void KeepClipboardAfterExit()
         wxTheClipboard->SetData(new wxTextDataObject(text.GetText()));
     wxTheClipboard->Close();
     wxTheClipboard->Flush();
+}
+
+// Showing a window puts it on screen at once here.
+void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback)
+{
+    window->CallAfter(std::move(callback));
 }
 
 // Every window is within reach on Windows.
