@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <gdk/gdk.h>
-#include <gtk/gtk.h>
 #include <gdk/gdkx.h>
+#include <gtk/gtk.h>
 #include <X11/Xlib.h>
 #include <wx/app.h>
 #include <wx/clipbrd.h>
@@ -90,7 +90,6 @@ void AllowOtherInstanceForeground()
 {
 }
 
-// Hands the clipboard to a clipboard manager, when one runs.
 namespace
 {
 struct OnScreenWait
@@ -134,6 +133,7 @@ void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback)
         GConnectFlags(0));
 }
 
+// Hands the clipboard to a clipboard manager, when one runs.
 void KeepClipboardAfterExit()
 {
     wxTheClipboard->Flush();
