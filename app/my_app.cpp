@@ -1,6 +1,7 @@
 #include "app/my_app.h"
 
 #include <cstdio>
+#include <memory>
 
 #include <wx/config.h>
 #include <wx/filename.h>
@@ -97,38 +98,54 @@ bool MyApp::CheckSingleInstance(const wxString& message)
     const IpcEndpoint endpoint = MapIpcEndpoint(instanceName, serviceName);
 
     m_checker.reset(new InstanceChecker);
-    m_checker->Create(endpoint.lockName, endpoint.lockDirectory);
-
-    if (m_checker->IsAnotherRunning())
-    {
-        wxLogNull noLog;
-        AllowOtherInstanceForeground();
-        stClient* client = new stClient;
-        IpcConnectionBase* connection =
-            endpoint.service.empty()
-                ? nullptr
-                : client->MakeConnection(L"localhost", endpoint.service, GetAppName());
-        if (connection)
-        {
-            connection->Execute(message);
-            connection->Disconnect();
-        }
-        else
-        {
-            wxMessageBox(L"Sorry, the existing instance may be too busy too respond.\n"
-                         L"Please close any open dialogs and retry.",
-                         L"Message", wxOK | wxCENTRE);
-        }
-        delete connection;
-        delete client;
+    const bool lockable = m_checker->Create(endpoint.lockName, endpoint.lockDirectory);
+    const bool ours = lockable && !m_checker->IsAnotherRunning();
+    // A running instance that answers is handed over to, whatever became of
+    // its lock file meanwhile (deleted, replaced, made unreadable).
+    if ((!ours || endpoint.lockMayBeLost) && HandOver(endpoint.service, message))
         return false;
+    if (ours)
+    {
+        // Only now: creating the server replaces any socket at that path,
+        // which would cut off a running first instance.
+        m_server.reset(new stServer);
+        if (!endpoint.service.empty() && !m_server->Create(endpoint.service))
+            CallAfter([] {
+                wxLogWarning(_("A second start of Corvalin cannot reach this one: its link "
+                               "could not be set up."));
+            });
+        return true;
     }
 
-    // Only now: creating the server replaces any socket at that path, which
-    // would cut off a running first instance.
-    m_server.reset(new stServer);
-    if (!endpoint.service.empty())
-        m_server->Create(endpoint.service);
+    wxString text;
+    if (!lockable)
+        text = wxString::Format(_("Corvalin cannot make sure that it runs only once: its instance "
+                                  "lock %s.\nNo other Corvalin answers, so this one stops."),
+                                m_checker->Problem());
+    else if (endpoint.service.empty())
+        text = wxString::Format(_("Corvalin is already running, but it cannot be reached: %s."),
+                                endpoint.problem);
+    else
+        text = L"Sorry, the existing instance may be too busy too respond.\n"
+               L"Please close any open dialogs and retry.";
+    std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(text.utf8_str()));
+    wxMessageBox(text, L"Message", wxOK | wxCENTRE);
+    return false;
+}
+
+bool MyApp::HandOver(const wxString& service, const wxString& message)
+{
+    if (service.empty())
+        return false;
+    wxLogNull noLog;
+    AllowOtherInstanceForeground();
+    stClient client;
+    std::unique_ptr<IpcConnectionBase> connection(
+        client.MakeConnection(L"localhost", service, GetAppName()));
+    if (!connection)
+        return false;
+    connection->Execute(message);
+    connection->Disconnect();
     return true;
 }
 

@@ -369,7 +369,7 @@ void MainFrame::OpenRecord(const wxString& option)
         return;
     // Once, after the frame is up; monitoring goes on without the record.
     const wxString problem = m_record.TakeNewProblem();
-    CallAfter([problem] { wxLogError(_("The record file cannot be written: %s"), problem); });
+    CallAfter([problem] { wxLogError(_("Recording is off: %s"), problem); });
 }
 
 void MainFrame::Record(const ActivityEntry& entry)

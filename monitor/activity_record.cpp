@@ -1,58 +1,14 @@
 #include "monitor/activity_record.h"
 
-#include "monitor/log_file.h"
-
 #include <cstdio>
 #include <string>
 
-#include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/intl.h>
-#include <wx/log.h>
 #include <wx/utils.h>
-
-#include <fcntl.h>
-#ifdef __WINDOWS__
-#include <io.h>
-#include <wx/msw/wrapwin.h>
-#endif
 
 namespace
 {
-// The one spot that differs by system.  POSIX O_APPEND makes each write()
-// land whole at the end of the file, whoever else appends.  The C runtime's
-// _O_APPEND on Windows only seeks to the end before writing, so two programs
-// could overwrite each other's lines; a handle with FILE_APPEND_DATA access
-// alone has the system put every write at the end.  (wxFile's write_append
-// would not do either: it opens a missing file with O_TRUNC and without
-// O_APPEND, after a separate check for its existence.)
-// Returns a descriptor, or -1 with the system's error code.
-int OpenAppendOnly(const wxString& path, unsigned long& error)
-{
-#ifdef __WINDOWS__
-    HANDLE handle = ::CreateFileW(path.wc_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-    {
-        error = ::GetLastError();
-        return -1;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd == -1)
-    {
-        error = ERROR_TOO_MANY_OPEN_FILES;
-        ::CloseHandle(handle);
-    }
-    return fd;
-#else
-    const int fd = wxOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd == -1)
-        error = wxSysErrorCode();
-    return fd;
-#endif
-}
-
 wxString WithSeparator(const wxString& directory)
 {
     if (directory.empty() || wxFileName::IsPathSeparator(directory.Last()))
@@ -235,50 +191,35 @@ bool ActivityRecord::Open(const wxString& path)
         Fail(_("No record file is named."));
         return false;
     }
-    unsigned long error = 0;
-    const int fd = OpenAppendOnly(path, error);
-    if (fd == -1)
-    {
-        Fail(wxString::Format(_("The record file \"%s\" cannot be opened: %s."), path,
-                              SystemErrorText(error)));
-        return false;
-    }
-    m_file.Attach(fd);
-    return true;
+    wxString reason;
+    if (m_file.Open(path, reason))
+        return true;
+    Fail(wxString::Format(_("The record file \"%s\" cannot be used: %s."), path, reason));
+    return false;
 }
 
 void ActivityRecord::Close()
 {
-    if (m_file.IsOpened())
-    {
-        wxLogNull quiet;
-        m_file.Close();
-    }
+    m_file.Close();
 }
 
 bool ActivityRecord::Append(const ActivityEntry& entry, const RecordDetails& details)
 {
-    if (!m_file.IsOpened())
+    if (!m_file.IsOpen())
         return false;
-    const std::string line = RecordLineUtf8(entry, details);
-    size_t written = 0;
-    {
-        wxLogNull quiet;
-        m_file.ClearLastError();
-        written = m_file.Write(line.data(), line.size());
-    }
-    if (written == line.size())
-        return true;
-
     wxString reason;
-    if (m_file.GetLastError() != 0)
-        reason = SystemErrorText(m_file.GetLastError());
-    else
-        reason = wxString::Format(_("only %lu of %lu bytes were written"),
-                                  static_cast<unsigned long>(written),
-                                  static_cast<unsigned long>(line.size()));
-    Fail(wxString::Format(_("The record file \"%s\" cannot be written: %s. Recording has stopped."),
-                          m_path, reason));
+    // Lines written into a file that no name leads to any more would be lost.
+    if (!m_file.IsStillAt(m_path) && !m_file.Open(m_path, reason))
+    {
+        Fail(wxString::Format(_("The record file \"%s\" was removed or replaced and cannot be "
+                                "used again: %s."),
+                              m_path, reason));
+        return false;
+    }
+    const std::string line = RecordLineUtf8(entry, details);
+    if (m_file.Append(line.data(), line.size(), reason))
+        return true;
+    Fail(wxString::Format(_("The record file \"%s\" cannot be written: %s."), m_path, reason));
     return false;
 }
 

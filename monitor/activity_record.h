@@ -1,9 +1,9 @@
 #pragma once
 
-#include <wx/file.h>
 #include <wx/string.h>
 
 #include "monitor/foreground_monitor.h"
+#include "platform/file_writes.h"
 
 // What the record file holds beyond the Activity log line; asked of the
 // platform only when a line is written.
@@ -29,21 +29,22 @@ wxString ResolveRecordPath(const wxString& value, const wxString& settingsDirect
 
 // The optional record file: one JSON line per logged change, appended and
 // never truncated, so that several runs, or other programs appending too,
-// leave whole lines.  A file that cannot be written is reported once and
-// recording stops; monitoring is not affected.
+// leave whole lines.  A file that cannot be used or written is reported once
+// and recording stops; monitoring is not affected.
 class ActivityRecord
 {
 public:
-    // Opens for appending, creating the file readable by its owner only.
-    // On failure: false, and Problem() says why (also offered once by
-    // TakeNewProblem).
+    // Opens for appending, creating the file readable by its owner only; a
+    // path that is no plain file of the user's own is refused.  On failure:
+    // false, and Problem() says why (also offered once by TakeNewProblem).
     bool Open(const wxString& path);
     void Close();
-    bool IsOpen() const { return m_file.IsOpened(); }
+    bool IsOpen() const { return m_file.IsOpen(); }
 
-    // Writes the line with a single write call, straight to the system (no
-    // buffer of our own).  On the first failure the file is closed and the
-    // problem kept.  False when not open or when the line was not written.
+    // Writes the line at once, straight to the system (no buffer of our
+    // own).  A file deleted or replaced meanwhile is opened again at its
+    // path first.  On the first failure the file is closed and the problem
+    // kept.  False when not open or when the line was not written.
     bool Append(const ActivityEntry& entry, const RecordDetails& details);
 
     // Why recording stopped (or could not start); empty while all is well.
@@ -57,7 +58,7 @@ public:
 private:
     void Fail(const wxString& problem);
 
-    wxFile m_file;
+    AppendOnlyFile m_file;
     wxString m_path;
     wxString m_problem;
     bool m_problemTaken = false;

@@ -106,6 +106,11 @@ struct IpcEndpoint
     wxString lockName;
     wxString lockDirectory;  // empty: the lock's default location
     wxString service;        // empty: no service can be offered or reached
+    wxString problem;        // why there is no service, in words for the user
+    // A lock file can be deleted or replaced under a running instance, so
+    // even a lock just taken does not prove that none runs; a named mutex
+    // cannot be.
+    bool lockMayBeLost = false;
 };
 IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& serviceName);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 #include <wx/stdpaths.h>
+
+#include "platform/file_writes.h"
 
 size_t ReadDetectedWriteUtf8::ToWChar(wchar_t* dst, size_t dstLen, const char* src,
                                       size_t srcLen) const
@@ -91,6 +94,53 @@ bool IsUnicodeScalar(unsigned long c)
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
+// The toolkit's file configuration, saved by replacing the file in one
+// step: the toolkit's own save removes the old file before the new one takes
+// its name, and being killed between the two would lose every setting.
+class ReplacingFileConfig : public wxFileConfig
+{
+public:
+    ReplacingFileConfig(const wxString& appName, const wxString& vendorName, const wxString& path)
+        : wxFileConfig(appName, vendorName, path, wxString(),
+                       wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE, ReadDetectedWriteUtf8()),
+          m_path(path), m_saved(Text())
+    {
+    }
+    // The toolkit's destructor would save again, but finds nothing left to
+    // save once this has run.
+    ~ReplacingFileConfig() override { Flush(); }
+
+    bool Flush(bool = false) override
+    {
+        // What the file would hold: unchanged text is not written again.
+        const std::string text = Text();
+        if (text == m_saved)
+            return true;
+        wxString reason;
+        if (!ReplaceFileContents(m_path, text.data(), text.size(), reason))
+        {
+            wxLogError(_("\"%s\" cannot be saved: %s"), m_path, reason);
+            return false;
+        }
+        m_saved = text;
+        return true;
+    }
+
+private:
+    std::string Text()
+    {
+        wxMemoryOutputStream out;
+        Save(out, ReadDetectedWriteUtf8());
+        std::string text(static_cast<size_t>(out.GetSize()), '\0');
+        if (!text.empty())
+            out.CopyTo(&text[0], text.size());
+        return text;
+    }
+
+    wxString m_path;
+    std::string m_saved;
+};
+
 wxFileConfig* NewFileConfig(const wxString& path)
 {
     // wxTheApp casts to the GUI application class; a console program (the
@@ -98,10 +148,7 @@ wxFileConfig* NewFileConfig(const wxString& path)
     const wxAppConsole* app = wxAppConsole::GetInstance();
     const wxString appName = app ? app->GetAppName() : wxString(L"Corvalin");
     const wxString vendorName = app ? app->GetVendorName() : wxString(L"Pellowen");
-    wxFileConfig* config =
-        new wxFileConfig(appName, vendorName, path, wxString(),
-                         wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE,
-                         ReadDetectedWriteUtf8());
+    wxFileConfig* config = new ReplacingFileConfig(appName, vendorName, path);
     // Values are numbers and the docking manager's own text; expanding "$(..."
     // in them would only log errors at the user.
     config->SetExpandEnvVars(false);

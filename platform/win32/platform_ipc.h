@@ -5,10 +5,26 @@
 // wx/ipc.h chooses DDE or TCP by __WINDOWS__, which only wx/defs.h defines.
 #include <wx/defs.h>
 #include <wx/ipc.h>
+#include <wx/log.h>
 #include <wx/snglinst.h>
 
 using IpcServer = wxServer;
 using IpcClient = wxClient;
 using IpcConnection = wxConnection;
 using IpcConnectionBase = wxConnectionBase;
-using InstanceChecker = wxSingleInstanceChecker;
+// The toolkit's checker, able to say why it failed.
+class InstanceChecker : public wxSingleInstanceChecker
+{
+public:
+    bool Create(const wxString& name, const wxString& path = wxEmptyString)
+    {
+        if (wxSingleInstanceChecker::Create(name, path))
+            return true;
+        m_problem = wxString::Format(L"\"%s\": %s", name, wxSysErrorMsgStr());
+        return false;
+    }
+    const wxString& Problem() const { return m_problem; }
+
+private:
+    wxString m_problem;
+};

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include <wx/intl.h>
+#include <wx/log.h>
 #include <wx/utils.h>
 
 // Why flock() and not a file holding a PID: the kernel drops the lock when
@@ -32,25 +34,33 @@ void InstanceLock::Release()
 bool InstanceLock::Create(const wxString& name, const wxString& path)
 {
     Release();
+    m_problem.clear();
     if (name.empty() || name.Contains(L"/"))
+    {
+        m_problem = wxString::Format(_("\"%s\" is no file name"), name);
         return false;
+    }
     wxString folder = path.empty() ? wxGetHomeDir() : path;
     if (!folder.EndsWith(L"/"))
         folder += L"/";
     const wxString fileName = folder + name;
+    auto fail = [&](const wxString& why) {
+        m_problem = wxString::Format(L"\"%s\" %s", fileName, why);
+        return false;
+    };
 
     int fd;
     do
         fd = open(fileName.fn_str(), O_CREAT | O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return false;
+        return fail(wxString::Format(_("cannot be opened: %s"), wxSysErrorMsgStr(errno)));
     // Only a plain file of ours: a FIFO or someone else's file is no lock.
     struct stat status;
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid())
     {
         close(fd);
-        return false;
+        return fail(_("is not a plain file of this user"));
     }
     int locked;
     do
@@ -58,9 +68,11 @@ bool InstanceLock::Create(const wxString& name, const wxString& path)
     while (locked != 0 && errno == EINTR);
     if (locked != 0)
     {
-        m_anotherRunning = errno == EWOULDBLOCK;
+        const int code = errno;
+        m_anotherRunning = code == EWOULDBLOCK;
         close(fd);
-        return m_anotherRunning;
+        return m_anotherRunning ||
+               fail(wxString::Format(_("cannot be locked: %s"), wxSysErrorMsgStr(code)));
     }
     m_fd = fd;
 

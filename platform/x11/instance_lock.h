@@ -16,12 +16,15 @@ public:
     // False only when the lock could not be taken or looked at at all.
     bool Create(const wxString& name, const wxString& path = wxEmptyString);
     // True when another process holds the lock.  False when no lock could be
-    // made: the program then runs as the first instance.
+    // made: Create said so, and Problem says why.
     bool IsAnotherRunning() const { return m_anotherRunning; }
+    // Why Create failed, naming the file; empty after a success.
+    const wxString& Problem() const { return m_problem; }
 
 private:
     void Release();
 
     int m_fd = -1;
     bool m_anotherRunning = false;
+    wxString m_problem;
 };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include <wx/filename.h>
+#include <wx/intl.h>
 #include <wx/log.h>
 
 #include "platform/platform.h"
@@ -95,10 +96,15 @@ IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& service
     const wxString directory =
         ChoosePrivateDirectory(runtimeDir ? wxString::FromUTF8(runtimeDir) : wxString(),
                                CacheHome());
+    endpoint.lockMayBeLost = true;
     if (directory.empty())
     {
         // No safe place: lock at the checker's default place, offer no service.
         endpoint.lockName = ShortName(instanceName, kMaxFileName);
+        endpoint.problem = wxString::Format(
+            _("neither $XDG_RUNTIME_DIR nor \"%s\" is a folder of this user's that no one else "
+              "may enter (chmod 700)"),
+            CacheHome() + L"/Corvalin");
         return endpoint;
     }
     endpoint.lockDirectory = directory;
@@ -110,5 +116,8 @@ IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& service
         if (!socketName.empty())
             endpoint.service = directory + L"/" + socketName;
     }
+    if (endpoint.service.empty())
+        endpoint.problem = wxString::Format(_("the folder \"%s\" has too long a name for its link"),
+                                            directory);
     return endpoint;
 }

@@ -93,7 +93,7 @@ public:
     explicit ConnectionReader(X11WindowPlatform& platform) : m_platform(platform) {}
     void OnReadWaiting() override;
     void OnWriteWaiting() override {}
-    void OnExceptionWaiting() override {}
+    void OnExceptionWaiting() override;
 
 private:
     X11WindowPlatform& m_platform;
@@ -242,7 +242,7 @@ public:
         // wxGTK, its own dispatcher in a console program, so the same code
         // serves the program and the tests.
         m_source = wxEventLoopBase::AddSourceForFD(ConnectionNumber(m_display), &m_reader,
-                                                   wxEVENT_SOURCE_INPUT);
+                                                   wxEVENT_SOURCE_INPUT | wxEVENT_SOURCE_EXCEPTION);
         if (!m_source)
         {
             XSelectInput(m_display, m_root, NoEventMask);
@@ -264,6 +264,10 @@ public:
             m_watched = window;
             return;
         }
+        // A root's event mask is the root property watch itself; a second
+        // XSelectInput on it would replace that mask and stop every event.
+        if (window != 0 && IsRootWindow(window))
+            window = 0;
         if (window == m_watched && window != 0)
             return;
         RequestScope scope(*this);
@@ -281,6 +285,15 @@ public:
         // A window destroyed before this request is refused with BadWindow;
         // one destroyed after it sends its DestroyNotify.
         m_watchedAlive = !watch.Failed();
+    }
+
+    // The connection reported an error: from now on every question is asked
+    // of the server again, rather than answered from what events said last.
+    void StopEvents()
+    {
+        m_eventsRunning = false;
+        delete m_source;
+        m_source = nullptr;
     }
 
     // Handles everything the server has sent, one event at a time, telling
@@ -387,7 +400,19 @@ private:
         unsigned long value = 0;
         if (!m_display || !ReadCardinal(m_root, m_activeWindow, XA_WINDOW, value))
             return 0;
-        return static_cast<WindowHandle>(value);
+        // Any client may write the property; a root window is no program's
+        // window, and watching it would touch the event mask we rely on.
+        return IsRootWindow(value) ? 0 : static_cast<WindowHandle>(value);
+    }
+
+    bool IsRootWindow(unsigned long window) const
+    {
+        for (int screen = 0; screen < ScreenCount(m_display); ++screen)
+        {
+            if (RootWindow(m_display, screen) == window)
+                return true;
+        }
+        return false;
     }
 
     bool ReadCardinal(Window window, Atom property, Atom type, unsigned long& value)
@@ -507,6 +532,11 @@ private:
 void ConnectionReader::OnReadWaiting()
 {
     m_platform.ReadEvents();
+}
+
+void ConnectionReader::OnExceptionWaiting()
+{
+    m_platform.StopEvents();
 }
 
 void QueuedEventsReader::Notify()

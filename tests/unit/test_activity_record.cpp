@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <wx/utils.h>
@@ -154,6 +155,29 @@ TEST(ActivityRecordFile, AppendsOnlyAndCreatesPrivately)
     EXPECT_EQ(Line(Entry(L"A1")) + Line(Entry(L"B")) + Line(Entry(L"A2")), ReadBytes(file));
 }
 
+// Lets no file grow beyond limit bytes while it lives: a write past it fails
+// with EFBIG (partly, when it straddles the limit), for root too.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        struct rlimit limited = m_saved;
+        limited.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    struct rlimit m_saved;
+    void (*m_handler)(int);
+};
+
 // Each problem is offered once; a write error also stops recording.
 TEST(ActivityRecordFile, ProblemsAreReportedOnce)
 {
@@ -164,28 +188,102 @@ TEST(ActivityRecordFile, ProblemsAreReportedOnce)
     EXPECT_EQ(record.Problem(), record.TakeNewProblem());
     EXPECT_EQ(L"", record.TakeNewProblem());
 
-    ASSERT_TRUE(record.Open(L"/dev/full"));
+    const std::string file = folder.Path("focus.jsonl");
+    ASSERT_TRUE(record.Open(file));
     EXPECT_EQ(L"", record.Problem());
-    EXPECT_FALSE(record.Append(Entry(), kDetails));
+    {
+        FileSizeLimit full(0);
+        EXPECT_FALSE(record.Append(Entry(), kDetails));
+    }
     EXPECT_FALSE(record.IsOpen());
     const wxString problem = record.Problem();
-    EXPECT_TRUE(Has(problem, "/dev/full") && Has(problem, std::strerror(ENOSPC))) << problem;
+    EXPECT_TRUE(Has(problem, file) && Has(problem, std::strerror(EFBIG))) << problem;
+    EXPECT_EQ(1, Utf8(problem).size() - Utf8(problem).find_last_of('.')) << "one sentence";
     EXPECT_EQ(problem, record.TakeNewProblem());
     EXPECT_FALSE(record.Append(Entry(), kDetails));
     EXPECT_EQ(L"", record.TakeNewProblem());
     EXPECT_EQ(problem, record.Problem());
 }
 
+// Nothing but a plain file of the user's own that only they may write is
+// used, and opening one never waits: a FIFO without a reader, a link
+// planted at the path, files others may write or own.
+TEST(ActivityRecordFile, RefusesWhatIsNotAPrivatePlainFile)
+{
+    TempFolder folder;
+    const std::string victim = folder.Path("victim");
+    std::ofstream(victim) << "secret\n";
+    ASSERT_EQ(0, symlink(victim.c_str(), folder.Path("link").c_str()));
+    ASSERT_EQ(0, mkfifo(folder.Path("fifo").c_str(), 0600));
+    std::ofstream(folder.Path("shared")) << "";
+    ASSERT_EQ(0, chmod(folder.Path("shared").c_str(), 0666));
+    ASSERT_EQ(0, mkdir(folder.Path("folder").c_str(), 0700));
+    const struct
+    {
+        const char* name;
+        const char* reason;
+    } refused[] = {{"link", "symbolic link"},
+                   {"fifo", "not a regular file"},
+                   {"shared", "other users may write"},
+                   {"folder", std::strerror(EISDIR)}};
+    for (const auto& item : refused)
+    {
+        ActivityRecord record;
+        EXPECT_FALSE(record.Open(folder.Path(item.name))) << item.name;
+        EXPECT_TRUE(Has(record.Problem(), item.reason)) << record.Problem();
+    }
+    EXPECT_EQ("secret\n", ReadBytes(victim));
+
+    if (geteuid() == 0)
+    {
+        // Root's record in a file that another user made first would hand
+        // that user every title.
+        const std::string theirs = folder.Path("theirs");
+        std::ofstream(theirs) << "";
+        ASSERT_EQ(0, chown(theirs.c_str(), 65534, 65534));
+        ActivityRecord record;
+        EXPECT_FALSE(record.Open(theirs));
+        EXPECT_TRUE(Has(record.Problem(), "another user")) << record.Problem();
+    }
+}
+
+// A line cut short by a full disk is ended before the next run's first
+// line, which is never glued to the fragment; a file deleted while open is
+// made again at its path.
+TEST(ActivityRecordFile, NextLineAlwaysStartsALine)
+{
+    TempFolder folder;
+    const std::string file = folder.Path("focus.jsonl");
+    std::ofstream(file) << "old\n";
+    {
+        ActivityRecord record;
+        ASSERT_TRUE(record.Open(file));
+        FileSizeLimit nearlyFull(4 + 10);
+        EXPECT_FALSE(record.Append(Entry(L"first"), kDetails));
+    }
+    const std::string cut = ReadBytes(file);
+    ASSERT_EQ("old\n" + Line(Entry(L"first")).substr(0, 10), cut);
+
+    ActivityRecord next;
+    ASSERT_TRUE(next.Open(file));
+    ASSERT_TRUE(next.Append(Entry(L"second"), kDetails));
+    EXPECT_EQ(cut + "\n" + Line(Entry(L"second")), ReadBytes(file));
+
+    ASSERT_EQ(0, unlink(file.c_str()));
+    ASSERT_TRUE(next.Append(Entry(L"third"), kDetails));
+    EXPECT_EQ(Line(Entry(L"third")), ReadBytes(file));
+}
+
 class AtomicSaveTest : public ::testing::Test
 {
 protected:
-    // 1 when the target is alone: no new file was left behind.
+    // 1 when the target is alone: no new file, hidden or not, was left.
     int Entries() const
     {
         int count = 0;
         DIR* folder = opendir(m_folder.Path().c_str());
         while (const dirent* item = readdir(folder))
-            count += item->d_name[0] != '.';
+            count += std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0;
         closedir(folder);
         return count;
     }
@@ -204,24 +302,36 @@ TEST_F(AtomicSaveTest, WritesUtf8AndReplaces)
     EXPECT_EQ(1, Entries());
 }
 
-// No file may grow beyond 0 bytes: the new file's first write fails with
-// EFBIG, for root too.
 TEST_F(AtomicSaveTest, FailedWriteLeavesTheTargetAsItWas)
 {
     std::ofstream(m_target) << "old\n";
-    struct rlimit saved, none;
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
-    none = saved;
-    none.rlim_cur = 0;
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &none));
-    const bool ok = SaveTextAtomically(m_target, L"new\n", m_problem);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    bool ok = true;
+    {
+        FileSizeLimit full(0);
+        ok = SaveTextAtomically(m_target, L"new\n", m_problem);
+    }
     EXPECT_FALSE(ok);
     EXPECT_EQ("old\n", ReadBytes(m_target));
     EXPECT_EQ(1, Entries());
     EXPECT_TRUE(Has(m_problem, m_target) && Has(m_problem, std::strerror(EFBIG))) << m_problem;
+}
+
+// The user chose the name of a link: the link stays, the file it leads to
+// gets the text, and keeps its permissions.
+TEST_F(AtomicSaveTest, LinkAndPermissionsStay)
+{
+    const std::string real = m_folder.Path("real.log");
+    std::ofstream(real) << "old\n";
+    ASSERT_EQ(0, chmod(real.c_str(), 0640));
+    ASSERT_EQ(0, symlink("real.log", m_target.c_str()));
+    ASSERT_TRUE(SaveTextAtomically(m_target, L"new\n", m_problem)) << m_problem;
+    struct stat info;
+    ASSERT_EQ(0, lstat(m_target.c_str(), &info));
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ("new\n", ReadBytes(real));
+    ASSERT_EQ(0, stat(real.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 07777u);
+    EXPECT_EQ(2, Entries());
 }
 
 TEST_F(AtomicSaveTest, TargetThatIsAFolderIsLeftAlone)
