@@ -7,6 +7,7 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
+#include <wx/msgout.h>
 #include <wx/utils.h>
 
 #include "app/end_session.h"
@@ -31,8 +32,21 @@ const wxCmdLineEntryDesc kCommandLine[] = {
      "Portable mode: Use data are located in current folder (jotbook2.db, quillmark3.cfg, "
      "snippets.cfg etc)",
      wxCMD_LINE_VAL_STRING, 0},
+    {wxCMD_LINE_SWITCH, nullptr, "version", "Print the version and exit", wxCMD_LINE_VAL_NONE, 0},
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };
+
+// Takes what a parse would say and drops it.
+class DiscardedOutput : public wxMessageOutput
+{
+public:
+    void Output(const wxString&) override {}
+};
+
+void PrintVersion()
+{
+    wxMessageOutput::Get()->Output(wxString(L"Corvalin ") + CORVALIN_VERSION);
+}
 
 // Failed toolkit assertions go to the error stream instead of a modal dialog
 // that would stop the monitor until someone answers it.
@@ -55,6 +69,27 @@ MyApp::~MyApp()
 
 bool MyApp::Initialize(int& argc, wxChar** argv)
 {
+    // The usage and the version need no display, so they are answered before
+    // the toolkit opens one.  A command line that does not parse here may
+    // still hold the toolkit's own options: it is parsed again, and any error
+    // reported, once the toolkit has taken those out.
+    wxCmdLineParser parser(argc, argv);
+    OnInitCmdLine(parser);
+    DiscardedOutput discarded;
+    wxMessageOutput* const output = wxMessageOutput::Set(&discarded);
+    const int parsed = parser.Parse(false);
+    wxMessageOutput::Set(output);
+    if (parsed == -1)
+    {
+        parser.Usage();
+        return false;
+    }
+    if (parsed == 0 && parser.Found(L"version"))
+    {
+        PrintVersion();
+        return false;
+    }
+
     // Before the toolkit opens its display.
     PrepareDisplay();
     return wxApp::Initialize(argc, argv);
@@ -87,6 +122,11 @@ void MyApp::OnInitCmdLine(wxCmdLineParser& parser)
 
 bool MyApp::OnCmdLineParsed(wxCmdLineParser& parser)
 {
+    if (parser.Found(L"version"))
+    {
+        PrintVersion();
+        return false;
+    }
     m_portable = parser.Found(L"p");
     return true;
 }

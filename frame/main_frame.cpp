@@ -357,7 +357,15 @@ void MainFrame::Log(Seen seen)
     ActivityEntry entry;
     if (!m_monitor.NextChange(seen, entry))
         return;
-    m_log->AppendText(entry.line);
+    // The log is editable: text typed at its end must not run into the line.
+    // Only the column of the end is asked, since reading back even the last
+    // character copies the whole log on GTK.
+    long column = 0;
+    const long end = m_log->GetLastPosition();
+    if (end > 0 && m_log->PositionToXY(end, &column, nullptr) && column > 0)
+        m_log->AppendText(L"\n" + entry.line);
+    else
+        m_log->AppendText(entry.line);
     if (m_record.IsOpen())
         Record(entry);
 }

@@ -42,8 +42,9 @@ public:
     virtual wxString WindowTitle(WindowHandle window) = 0;
     // The id of the process that created the window, or 0 when unknown.
     virtual unsigned long WindowProcessId(WindowHandle window) = 0;
-    // The executable's file name without folder; false when the process
-    // cannot be inspected.
+    // The executable's file name without folder, also for other users'
+    // processes (for those it may be the name the process was started as);
+    // false when nothing of the process can be read.
     virtual bool ProcessModuleName(unsigned long pid, wxString& name) = 0;
     // Text for an attached debugger.
     virtual void DebugOutput(const wxString& text) = 0;
@@ -51,7 +52,8 @@ public:
     virtual void GiveForeground(WindowHandle window) = 0;
 
     // For the record file only, so asked only when a line is written: the
-    // executable's full path, and the window's class.
+    // executable's full path (false where none is known for certain), and
+    // the window's class.
     virtual bool ProcessExecutablePath(unsigned long pid, wxString& path) = 0;
     virtual wxString WindowClass(WindowHandle window) = 0;
 

@@ -1,5 +1,5 @@
-// Win32 side of the platform: the plain window functions and the Tool Help
-// module snapshot, one call each.
+// Win32 side of the platform: the plain window functions, the Tool Help
+// module snapshot and the process image name, one call each.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -57,18 +57,29 @@ public:
     bool ProcessModuleName(unsigned long pid, wxString& name) override
     {
         const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, static_cast<DWORD>(pid));
-        if (snapshot == INVALID_HANDLE_VALUE)
+        if (snapshot != INVALID_HANDLE_VALUE)
+        {
+            MODULEENTRY32W entry;
+            std::memset(&entry, 0, sizeof entry);
+            entry.dwSize = sizeof entry;
+            const BOOL found = ::Module32FirstW(snapshot, &entry);
+            ::CloseHandle(snapshot);
+            // The first module of a process is its executable.
+            if (found && entry.szModule[0] != L'\0')
+            {
+                name = wxString(entry.szModule);
+                return true;
+            }
+        }
+        // The snapshot needs the right to read the process's memory, which
+        // an elevated or another user's process refuses, and a 32-bit build
+        // cannot read a 64-bit process's modules; the image name needs only
+        // the limited query right.
+        wxString path;
+        if (!ProcessExecutablePath(pid, path))
             return false;
-        MODULEENTRY32W entry;
-        std::memset(&entry, 0, sizeof entry);
-        entry.dwSize = sizeof entry;
-        const BOOL found = ::Module32FirstW(snapshot, &entry);
-        ::CloseHandle(snapshot);
-        if (!found)
-            return false;
-        // The first module of a process is its executable.
-        name = wxString(entry.szModule);
-        return true;
+        name = path.AfterLast(L'\\');
+        return !name.empty();
     }
 
     void DebugOutput(const wxString& text) override

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Command-line switches of the real executable: exit status, usage text, and
-# which files appear beside it.
+# Command-line switches of the real executable: exit status, usage and version
+# (also without a display), and which files appear beside it.
 source "$(dirname "$0")/lib.sh"
 
 run_switch() {  # run_switch DIR ARGS... ; sets STATUS, OUT
@@ -20,6 +20,19 @@ for sw in -h --help; do
     bash -c "grep -q -- '-h, --help' <<<\"\$1\" && grep -q -- '-p, --portable' <<<\"\$1\"" _ "$OUT"
   check "$sw offers no verbose switch" bash -c "! grep -qi verbose <<<\"\$1\"" _ "$OUT"
 done
+version=$(sed -n 's/^project(Corvalin VERSION \([0-9.]*\).*/\1/p' "$E2E_ROOT/CMakeLists.txt")
+run_switch "$dir" --version
+check "--version prints 'Corvalin $version' and exits with 255, as --help" \
+  bash -c '[ "$1" = 255 ] && [ "$2" = "Corvalin $3" ]' _ "$STATUS" "$OUT" "$version"
+# Neither needs a display.
+env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --help >"$dir/switch.log" 2>&1 </dev/null &
+wait_exit $! 15
+check "--help without a display prints the usage, status 255" \
+  bash -c '[ "$1" = 255 ] && grep -q -- "-p, --portable" "$2"' _ "$EXIT_STATUS" "$dir/switch.log"
+env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --version >"$dir/switch.log" 2>&1 </dev/null &
+wait_exit $! 15
+check "--version without a display prints the version, status 255" \
+  bash -c '[ "$1" = 255 ] && [ "$(cat "$2")" = "Corvalin $3" ]' _ "$EXIT_STATUS" "$dir/switch.log" "$version"
 run_switch "$dir" /p
 check "/p is not a switch: exit 255" [ "$STATUS" = 255 ]
 check "/p is reported as an unexpected parameter" grep -q "Unexpected parameter '/p'" <<<"$OUT"

@@ -92,10 +92,11 @@ wait_exit() {  # wait_exit PID [TIMEOUT_S]
 
 # Starts a small xterm with the given title; prints its window id.  A start
 # that shows no window in time is retried once, as on a busy machine.
-start_xterm() {  # start_xterm TITLE
+# PROGRAM is how xterm is called (its argv[0]); "xterm" when not given.
+start_xterm() {  # start_xterm TITLE [PROGRAM]
   local try pid id
   for try in 1 2; do
-    xterm -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>&1 &
+    "${2:-xterm}" -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>&1 &
     pid=$!
     E2E_PIDS+=("$pid")
     id=$(wait_window "^$1\$" 30) && { echo "$id"; return 0; }

@@ -208,6 +208,27 @@ TEST_F(MainFrameTest, UserTextAndMonitorLinesShareTheLog)
     EXPECT_TRUE(frame->GetActivityLog()->GetValue().EndsWith(L") \n"));
 }
 
+TEST_F(MainFrameTest, TextTypedIntoTheLogNeverRunsIntoTheNextLine)
+{
+    wxTextCtrl* log = frame->GetActivityLog();
+    frame->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return log->GetValue().Contains(L"001."); }));
+    log->AppendText(L"hello");  // as typed at the end, with no line break
+    wxFrame* other = new wxFrame(nullptr, wxID_ANY, L"Other window");
+    other->Show();
+    other->Raise();
+    const bool otherLogged = PumpUntil([&] { return log->GetValue().Contains(L" - Other window ("); });
+    log->AppendText(L"note\n");  // ended with a line break: no empty line follows
+    frame->Raise();
+    const bool backLogged = PumpUntil([&] { return log->GetValue().Contains(L"note\n003."); });
+    other->Destroy();
+    ASSERT_TRUE(otherLogged);
+    const wxString value = log->GetValue();
+    EXPECT_TRUE(value.Contains(L") \nhello\n002.  ")) << value;
+    EXPECT_TRUE(backLogged) << value;
+    EXPECT_FALSE(value.Contains(L"\n\n")) << value;
+}
+
 TEST_F(MainFrameTest, AlwaysOnTopTwiceRestoresTheStyle)
 {
     const long before = frame->GetWindowStyleFlag();

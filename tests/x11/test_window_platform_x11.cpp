@@ -1,5 +1,7 @@
 // The X11 platform layer against the real X server of the test session:
 // windows made here with Xlib, properties set the way other clients set them.
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -154,6 +156,29 @@ TEST_F(X11PlatformTest, ModuleNameIsTheExecutablesFileName)
     ASSERT_TRUE(platform->ProcessModuleName(getpid(), name));
     EXPECT_EQ(name, L"x11_platform_tests");
     EXPECT_FALSE(platform->ProcessModuleName(0x7ffffff, name));
+}
+
+TEST_F(X11PlatformTest, AProcessWithNeitherExecutableNorArgumentsIsNamedByItsShortName)
+{
+    // An ended process that is not yet reaped keeps only its short name,
+    // which it chose itself, line break included.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        prctl(PR_SET_NAME, "gone\nsoon");
+        _exit(0);
+    }
+    siginfo_t info;
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    const unsigned long pid = static_cast<unsigned long>(child);
+    wxString name, path;
+    EXPECT_TRUE(platform->ProcessModuleName(pid, name));
+    EXPECT_EQ(name, L"gone soon");
+    EXPECT_FALSE(platform->ProcessExecutablePath(pid, path));
+    EXPECT_TRUE(path.empty());
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(platform->ProcessModuleName(pid, name));
 }
 
 TEST_F(X11PlatformTest, GivenForegroundIsReportedAsForeground)
