@@ -141,10 +141,12 @@ bool MyApp::CheckSingleInstance(const wxString& message)
     const bool lockable = m_checker->Create(endpoint.lockName, endpoint.lockDirectory);
     const bool ours = lockable && !m_checker->IsAnotherRunning();
     // A running instance that answers is handed over to, whatever became of
-    // its lock file meanwhile (deleted, replaced, made unreadable).
-    if ((!ours || endpoint.lockMayBeLost) && HandOver(endpoint.service, message))
+    // its lock file meanwhile (deleted, replaced, made unreadable); one that
+    // is there but refuses is no reason to run twice either.
+    bool running = !ours;
+    if ((!ours || endpoint.lockMayBeLost) && HandOver(endpoint.service, message, running))
         return false;
-    if (ours)
+    if (!running)
     {
         // Only now: creating the server replaces any socket at that path,
         // which would cut off a running first instance.
@@ -173,7 +175,7 @@ bool MyApp::CheckSingleInstance(const wxString& message)
     return false;
 }
 
-bool MyApp::HandOver(const wxString& service, const wxString& message)
+bool MyApp::HandOver(const wxString& service, const wxString& message, bool& running)
 {
     if (service.empty())
         return false;
@@ -182,6 +184,7 @@ bool MyApp::HandOver(const wxString& service, const wxString& message)
     stClient client;
     std::unique_ptr<IpcConnectionBase> connection(
         client.MakeConnection(L"localhost", service, GetAppName()));
+    running = running || client.PeerAnswered();
     if (!connection)
         return false;
     connection->Execute(message);

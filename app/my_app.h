@@ -25,8 +25,9 @@ public:
     // True when this is the only instance; otherwise the running one has
     // been handed the message and start-up must stop.
     bool CheckSingleInstance(const wxString& message);
-    // Gives the message to a running instance that answers at service.
-    bool HandOver(const wxString& service, const wxString& message);
+    // Gives the message to a running instance that answers at service;
+    // running is also set when one is there but refused it.
+    bool HandOver(const wxString& service, const wxString& message, bool& running);
     wxConfigBase* InitConfig();
     void OnQueryEndSession(wxCloseEvent& event);
 

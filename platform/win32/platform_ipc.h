@@ -9,7 +9,13 @@
 #include <wx/snglinst.h>
 
 using IpcServer = wxServer;
-using IpcClient = wxClient;
+// DDE cannot tell a server that refused from none at all.  The answer is
+// only needed where an instance lock can be lost, which a named mutex cannot.
+class IpcClient : public wxClient
+{
+public:
+    bool PeerAnswered() const { return false; }
+};
 using IpcConnection = wxConnection;
 using IpcConnectionBase = wxConnectionBase;
 // The toolkit's checker, able to say why it failed.

@@ -683,6 +683,7 @@ LocalConnection* LocalClient::MakeConnection(const wxString&, const wxString& so
 {
     const Clock::time_point deadline = Clock::now() + m_timeout;
     int fd = -1;
+    m_peerAnswered = false;
     try
     {
         sockaddr_un address;
@@ -691,8 +692,13 @@ LocalConnection* LocalClient::MakeConnection(const wxString&, const wxString& so
             return nullptr;
         fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         char answer = 0;
-        if (fd < 0 || !ConnectBy(fd, address, deadline) || !PeerIsSameUser(fd) ||
-            !SendAll(fd, MakeFrame(kTopicFrame, topicBytes), deadline) ||
+        if (fd < 0 || !ConnectBy(fd, address, deadline) || !PeerIsSameUser(fd))
+        {
+            CloseFd(fd);
+            return nullptr;
+        }
+        m_peerAnswered = true;
+        if (!SendAll(fd, MakeFrame(kTopicFrame, topicBytes), deadline) ||
             !ReceiveByte(fd, &answer, deadline) || answer != kAccepted)
         {
             CloseFd(fd);

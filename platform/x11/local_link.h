@@ -94,7 +94,11 @@ public:
     virtual LocalConnection* OnMakeConnection();
 
     void SetTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    // Whether the last MakeConnection found a server of this user listening,
+    // even one that then refused or did not answer in time.
+    bool PeerAnswered() const { return m_peerAnswered; }
 
 private:
     std::chrono::milliseconds m_timeout;
+    bool m_peerAnswered = false;
 };

@@ -71,6 +71,14 @@ check "... without touching Corvalin.cfg" \
 check "... and the first frame comes to the front" \
   bash -c "for i in \$(seq 30); do [ \"\$(xdotool getactivewindow)\" = $frame ] && exit 0; sleep 0.1; done; exit 1"
 
+# The lock file deleted under the running instance: the next start still
+# finds it through the link instead of running twice.
+rm -f "$LOCK"
+second_start "$dir"
+check "with its lock file deleted, a second start still hands over (status $SECOND_STATUS)" \
+  test "$SECOND_STATUS" = 255 -a -z "$SECOND_WINDOWS"
+check "... and the first instance still serves the link" test -S "$SOCKET"
+
 xdotool key --clearmodifiers alt+f; sleep 0.3; xdotool key h
 wait_no_window "$FRAME" 5 || fail "Hide to Tray did not hide"
 second_start "$dir"
@@ -186,4 +194,26 @@ second_start "$dir"
 check "... and serves the next second start (status $SECOND_STATUS)" \
   test "$SECOND_STATUS" = 255 -a -z "$SECOND_WINDOWS"
 stop_app "$first"
+
+# A lock that cannot be taken, and nobody answering: no silent first
+# instance, but a word on why, and status 255.
+rm -f "$LOCK"; mkdir "$LOCK"
+second_start_refused "$dir"
+check "a lock that cannot be taken stops the start with a box (status $SECOND_STATUS)" \
+  test -n "$BUSY_BOX" -a "$SECOND_STATUS" = 255
+check "... which names the lock" grep -q "instance lock \"$LOCK\"" "$dir/second.log"
+rmdir "$LOCK"
+
+# No private folder for the link: a second start says that, not "busy".
+mkdir -p "$E2E_TMP/cache/Corvalin"; chmod 755 "$E2E_TMP/cache/Corvalin"
+saved=("$XDG_RUNTIME_DIR" "$XDG_CACHE_HOME")
+export XDG_RUNTIME_DIR=$E2E_TMP/no-runtime XDG_CACHE_HOME=$E2E_TMP/cache
+start_app "$dir"; first=$LAST_PID
+wait_window "$FRAME" 20 >/dev/null || fail "no frame without a private folder"
+second_start_refused "$dir"
+check "without a private folder a second start is refused (status $SECOND_STATUS)" \
+  test -n "$BUSY_BOX" -a "$SECOND_STATUS" = 255
+check "... and says why it cannot reach the first" grep -q "cannot be reached: .*chmod 700" "$dir/second.log"
+stop_app "$first"
+export XDG_RUNTIME_DIR=${saved[0]} XDG_CACHE_HOME=${saved[1]}
 finish

@@ -69,7 +69,7 @@ box=$(wait_dialog 'Corvalin' 10)
 check "... and a box says that recording is off" test -n "$box"
 xdotool windowactivate --sync "$box" 2>/dev/null; xdotool key --clearmodifiers Return
 activate "$a"
-"$dir/Corvalin" >/dev/null 2>&1; status=$?
+timeout 20 "$dir/Corvalin" >/dev/null 2>&1; status=$?
 check "... a second start hands over (status $status)" test "$status" = 255
 log=$(read_log "$frame")
 check "... and monitoring goes on" grep -qF "xterm - Alpha ($a) " <<<"$log"
