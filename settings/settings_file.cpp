@@ -224,45 +224,52 @@ wxString SettingsTextProblem(const wxString& text)
     return wxString();
 }
 
-// The file's text, when it is small enough and its encoding can be read.
-bool ReadSettingsText(const wxString& path, wxString& text)
+// The file's text, up to maxBytes of it, when its encoding can be read.
+bool ReadSettingsText(const wxString& path, wxString& text, size_t maxBytes)
 {
     wxLogNull quiet;
     wxFile file;
     if (!file.Open(path))
         return false;
-    const wxFileOffset size = file.Length();
-    if (size <= 0 || static_cast<unsigned long long>(size) > kMaxSettingsFileSize)
+    const wxFileOffset length = file.Length();
+    if (length <= 0)
         return false;
-    std::vector<char> bytes(static_cast<size_t>(size) + 1, '\0');
-    if (file.Read(bytes.data(), static_cast<size_t>(size)) != size)
+    const size_t size = std::min(static_cast<size_t>(length), maxBytes);
+    std::vector<char> bytes(size + 1, '\0');
+    if (file.Read(bytes.data(), size) != static_cast<ssize_t>(size))
         return false;
     const ReadDetectedWriteUtf8 conv;
-    if (conv.ToWChar(nullptr, 0, bytes.data(), static_cast<size_t>(size)) == wxCONV_FAILED)
+    if (conv.ToWChar(nullptr, 0, bytes.data(), size) == wxCONV_FAILED)
         return false;
-    text = wxString(bytes.data(), conv, static_cast<size_t>(size));
+    text = wxString(bytes.data(), conv, size);
     return true;
 }
 
-// The entries of a file that failed the text check, read from its lines
-// that pass it: one bad line must not cost every good one.
+// How much of a damaged file is searched for entries, and the longest line
+// taken from it: a real settings file has a few hundred bytes in short lines.
+constexpr size_t kMaxSalvageBytes = 16 * 1024 * 1024;
+constexpr size_t kMaxSalvageLine = 64 * 1024;
+
+// The entries of a file that failed the check, read from its lines that
+// pass it: one bad line, or a file grown far too large, must not cost every
+// good one.
 void SalvageLines(const wxString& path, std::vector<std::pair<wxString, wxString>>& entries)
 {
     wxString text;
-    if (!ReadSettingsText(path, text))
+    if (!ReadSettingsText(path, text, kMaxSalvageBytes))
         return;
     wxString kept;
     size_t start = 0;
-    while (start < text.length())
+    while (start < text.length() && kept.length() < kMaxSettingsFileSize)
     {
         size_t end = text.find(L'\n', start);
         if (end == wxString::npos)
             end = text.length();
-        wxString line = text.substr(start, end - start);
+        wxString line = text.substr(start, std::min(end - start, kMaxSalvageLine + 1));
         // NUL runs are what a crash while writing leaves, often glued to a
         // good line.
         line.erase(std::remove(line.begin(), line.end(), wxUniChar(0)), line.end());
-        if (SettingsTextProblem(line).empty())
+        if (line.length() <= kMaxSalvageLine && SettingsTextProblem(line).empty())
             kept += line + L"\n";
         start = end + 1;
     }
@@ -273,6 +280,17 @@ void SalvageLines(const wxString& path, std::vector<std::pair<wxString, wxString
     wxFileConfig config(input, wxConvUTF8);
     config.SetExpandEnvVars(false);
     CollectEntries(config, wxString(), entries);
+}
+
+// Where a damaged file is set aside: never over an earlier damaged copy,
+// which may be the only one holding what the user lost.
+wxString FreeDamagedName(const wxString& path)
+{
+    wxString name = path + L".damaged";
+    for (int n = 2; n <= 999 && wxFileName::Exists(name, wxFILE_EXISTS_ANY | wxFILE_EXISTS_NO_FOLLOW);
+         ++n)
+        name = wxString::Format(L"%s.damaged-%d", path, n);
+    return name;
 }
 
 wxString SettingsFileProblem(const wxString& path)
@@ -363,11 +381,11 @@ wxFileConfig* OpenSettingsStore(const wxString& path, wxString* problem)
         SalvageLines(path, salvaged);
     }
 
-    const wxString keptPath = path + L".damaged";
+    const wxString keptPath = FreeDamagedName(path);
     bool kept = false;
     {
         wxLogNull quiet;
-        kept = wxRenameFile(path, keptPath, true);
+        kept = wxRenameFile(path, keptPath, false);
     }
     if (!kept)
     {

@@ -1,5 +1,10 @@
 // The settings file: encodings, damaged files, and save failures.
+#include <cstring>
 #include <memory>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -194,19 +199,35 @@ TEST_F(SettingsFileTest, ToolkitAssertionsCountAsDamage)
     EXPECT_EQ("[A]\nX=1\nY=2\n", ReadBytes(m_file));
 }
 
-TEST_F(SettingsFileTest, UnparsableStoreStartsEmptyAndKeepsTheOriginal)
+// A file grown past the size limit keeps its readable entries but not the
+// overlong line, and a second damaged file never replaces the first copy.
+TEST_F(SettingsFileTest, OversizedStoreKeepsItsEntriesAndEveryDamagedCopy)
 {
     std::string original(2 * 1024 * 1024, 'A');
     original.insert(0, "[Options]\nMonitorWindows=0\nBig=");
+    original += "\nAlwaysOnTop=1\n";
     WriteBytes(m_file, original);
     wxString problem;
     std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
     EXPECT_NE(wxString(), problem);
-    EXPECT_EQ(1, store->ReadLong(L"/Options/MonitorWindows", 1));
+    EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
+    EXPECT_EQ(1, store->ReadLong(L"/Options/AlwaysOnTop", 0));
+    EXPECT_FALSE(store->HasEntry(L"/Options/Big"));
     EXPECT_EQ(original, ReadBytes(m_file + L".damaged"));
     store->Write(L"/Options/MonitorWindows", 1L);
     ASSERT_TRUE(FlushSettings(*store));
-    EXPECT_EQ("[Options]\nMonitorWindows=1\n", ReadBytes(m_file));
+    const std::string saved = ReadBytes(m_file);
+    EXPECT_TRUE(saved.find("MonitorWindows=1\n") != std::string::npos &&
+                saved.find("AlwaysOnTop=1\n") != std::string::npos && saved.size() < 64)
+        << saved;
+    store.reset();
+
+    const std::string second("[Options]\nBad\0Line=1\n", 21);
+    WriteBytes(m_file, second);
+    store.reset(OpenSettingsStore(m_file, &problem));
+    EXPECT_EQ(original, ReadBytes(m_file + L".damaged"));
+    EXPECT_EQ(second, ReadBytes(m_file + L".damaged-2"));
+    EXPECT_NE(wxNOT_FOUND, problem.Find(L".damaged-2")) << problem;
 }
 
 // A folder that cannot be written: every flush fails quietly, and the
@@ -229,5 +250,35 @@ TEST_F(SettingsFileTest, SaveFailureIsReportedOnce)
     later->Write(L"/Options/AlwaysOnTop", 0L);
     EXPECT_FALSE(FlushSettings(*later));
     EXPECT_EQ(wxString(), TakeSaveFailure());
+}
+}  // namespace
+
+namespace
+{
+// Saving replaces the file in one step: a link to it stays a link, nothing
+// is left beside it, and unchanged settings are not written again.
+TEST_F(SettingsFileTest, SaveReplacesTheFileBehindALinkOnlyWhenChanged)
+{
+    const std::string real = m_folder.Path("real.cfg");
+    WriteBytes(real, "[Options]\nMonitorWindows=1\n");
+    ASSERT_EQ(0, symlink(real.c_str(), std::string(m_file.utf8_str()).c_str()));
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file));
+    struct stat before, after;
+    ASSERT_EQ(0, stat(real.c_str(), &before));
+    ASSERT_TRUE(FlushSettings(*store));
+    ASSERT_EQ(0, stat(real.c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino) << "written although nothing changed";
+    store->Write(L"/Options/MonitorWindows", 0L);
+    ASSERT_TRUE(FlushSettings(*store));
+    store.reset();
+    EXPECT_EQ("[Options]\nMonitorWindows=0\n", ReadBytes(real));
+    ASSERT_EQ(0, lstat(std::string(m_file.utf8_str()).c_str(), &after));
+    EXPECT_TRUE(S_ISLNK(after.st_mode));
+    int entries = 0;
+    DIR* folder = opendir(m_folder.Path().c_str());
+    while (const dirent* item = readdir(folder))
+        entries += std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0;
+    closedir(folder);
+    EXPECT_EQ(2, entries) << "a new file was left beside the settings";
 }
 }  // namespace
