@@ -279,6 +279,31 @@ check "a left click on the tray icon shows the frame" [ -n "$frame3" ]
 wait_exit "$pid" 20
 check "MinimizeOnRun: Yes quits with status 0 (saw $EXIT_STATUS)" [ "$EXIT_STATUS" = 0 ]
 
+# --- Record file: a cut last line is ended first; saves leave nothing behind
+APP4="$TMP/app4"
+mkdir -p "$APP4"
+cp "$APP/Corvalin.exe" "$APP4/Corvalin.exe"
+printf '[Options]\r\nRecordFile=focus.jsonl\r\n' >"$APP4/Corvalin.cfg"
+printf '{"cut' >"$APP4/focus.jsonl"
+wine "$APP4/Corvalin.exe" >"$TMP/app4.out" 2>&1 &
+pid=$!; PIDS+=("$pid")
+FRAME=$(probe find "Corvalin : Keep Watch!" 30000)
+show_window "Corvalin Probe R" 300
+r=$SHOWN
+wait_log_line "$(line_re win_probe.exe 'Corvalin Probe R' "$r")" 15 >/dev/null
+[ -n "$FRAME" ] && probe close "$FRAME" && probe answer Corvalin 6 10000 >/dev/null
+wait_exit "$pid" 20
+check "record file: a cut last line is ended before the first new line" \
+  python3 - "$APP4/focus.jsonl" "$r" <<'PY'
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().split("\n")
+assert lines[0] == '{"cut', lines[:2]
+records = [json.loads(line) for line in lines[1:] if line]
+assert any(r["handle"] == int(sys.argv[2]) and r["module"] == "win_probe.exe" for r in records), records
+PY
+check "saving the settings leaves no new file beside them" \
+  test "$(ls "$APP4" | sort | tr '\n' ' ')" = "Corvalin.cfg Corvalin.exe focus.jsonl perspective.layout "
+
 # --- End of the session: everything saved, no question -------------------
 # Another program's clipboard, with a format of its own, is no business of ours.
 probe set-clipboard "foreign text"

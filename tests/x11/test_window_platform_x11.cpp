@@ -11,6 +11,8 @@
 
 // GoogleTest and wx first: Xlib defines macros such as None and Bool.
 #include <gtest/gtest.h>
+#include <wx/evtloop.h>
+#include <wx/unix/evtloop.h>
 #include <wx/init.h>
 
 #include "platform/platform.h"
@@ -200,7 +202,54 @@ TEST_F(X11PlatformTest, GivenForegroundIsReportedAsForeground)
     EXPECT_FALSE(platform->IsValidWindow(first));
 }
 
-// Run on a display without a window manager (see tests/x11.cmake).
+// The event path follows every value any client writes: the root named as
+// the active window is "no window", and watching it (as the monitor would if
+// it took it for one) must not silence later changes; the watched window's
+// destruction is heard without asking the server.
+TEST_F(X11PlatformTest, EventsFollowTheActiveWindowWhateverItIsSetTo)
+{
+    // A console program: the descriptor is watched by the toolkit's own
+    // dispatcher, as the program's GTK loop watches it there.
+    wxConsoleEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    int changes = 0;
+    ASSERT_TRUE(platform->StartEvents([&] { ++changes; }));
+    const Window root = DefaultRootWindow(display);
+    const Atom activeWindow = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    auto setActive = [&](Window window) {
+        XChangeProperty(display, root, activeWindow, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&window), 1);
+        XSync(display, False);
+    };
+    auto settle = [&](auto done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            loop.DispatchTimeout(20);
+    };
+    auto foregroundAfterEvents = [&](WindowHandle expected) {
+        settle([&] { return platform->ForegroundWindow() == expected; });
+        return platform->ForegroundWindow();
+    };
+    const Window a = MakeWindow(), b = MakeWindow();
+    setActive(a);
+    EXPECT_EQ(foregroundAfterEvents(a), a);
+    platform->WatchWindow(a);
+    setActive(root);
+    EXPECT_EQ(foregroundAfterEvents(0), 0u);
+    platform->WatchWindow(root);
+    setActive(b);
+    EXPECT_EQ(foregroundAfterEvents(b), b);
+    EXPECT_EQ(changes, 3);
+    platform->WatchWindow(b);
+    EXPECT_TRUE(platform->IsValidWindow(b));
+    XDestroyWindow(display, b);
+    XSync(display, False);
+    settle([&] { return !platform->IsValidWindow(b); });
+    EXPECT_FALSE(platform->IsValidWindow(b));
+    XDestroyWindow(display, a);
+}
+
+// Run on a display without a window manager (x11_platform_no_wm).
 TEST_F(X11PlatformTest, NoWindowManagerMeansNoForegroundWindow)
 {
     if (!std::getenv("CORVALIN_EXPECT_NO_WM"))
