@@ -30,7 +30,7 @@ foreign=$(grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|comdlg32\.dll|winspool
 
 build=$(dirname "$exe")
 x86_64-w64-mingw32-g++ -municode -O1 -Wall -Wextra -static -static-libgcc -static-libstdc++ \
-  -o "$build/win_probe.exe" tests/windows/win_probe.cpp || build_failed "win_probe.exe did not build"
+  -o "$build/win_probe.exe" tests/windows/win_probe.cpp -lversion || build_failed "win_probe.exe did not build"
 
 tests/x_session.sh tests/windows/wine_e2e.sh "$exe" "$build/win_probe.exe"
 status=$?

@@ -253,6 +253,37 @@ int Answer(const wchar_t* caption, int buttonId, DWORD timeout)
     return 0;
 }
 
+// The version resource's strings that Properties > Details shows, one
+// "Name=value" a line, and the fixed file version.
+int Version(const wchar_t* file)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file, &ignored);
+    if (size == 0)
+        return 1;
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoW(file, 0, size, data.data()))
+        return 1;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed)
+        std::printf("Fixed=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
+                    LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                    LOWORD(fixed->dwFileVersionLS));
+    for (const wchar_t* name : {L"CompanyName", L"ProductName", L"FileVersion", L"ProductVersion",
+                                L"OriginalFilename"})
+    {
+        wchar_t* value = nullptr;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+        if (VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) &&
+            value)
+        {
+            PrintUtf8(std::wstring(name) + L"=" + value + L"\n");
+        }
+    }
+    return 0;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
@@ -261,7 +292,7 @@ int Usage()
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
-                 "       answer CAPTION BUTTON-ID MS\n");
+                 "       answer CAPTION BUTTON-ID MS | version FILE\n");
     return 2;
 }
 }  // namespace
@@ -379,6 +410,8 @@ int wmain(int argc, wchar_t** argv)
         return IsClipboardFormatAvailable(RegisterClipboardFormatW(L"Corvalin Probe Format")) ? 0 : 1;
     if (verb == L"activate" && argc >= 3)
         return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
+    if (verb == L"version" && argc >= 3)
+        return Version(argv[2]);
     if (verb == L"answer" && argc >= 5)
         return Answer(argv[2], static_cast<int>(number(3, IDOK)), static_cast<DWORD>(number(4, 10000)));
     return Usage();

@@ -67,6 +67,15 @@ started=$SECONDS
 wineboot -i >/dev/null 2>&1
 check "fresh Wine prefix set up" test -d "$WINEPREFIX/drive_c/windows"
 
+# --- Properties > Details and the DPI manifest ----------------------------
+version=$(grep -m1 -oE 'VERSION [0-9]+\.[0-9]+\.[0-9]+' "$(dirname "$0")/../../CMakeLists.txt" | cut -d' ' -f2)
+details=$(probe version "$(winepath -w "$APP/Corvalin.exe" 2>/dev/null)")
+check "the version resource names product, company, file and version $version" \
+  bash -c 'for want in "CompanyName=Pellowen" "ProductName=Corvalin" "OriginalFilename=Corvalin.exe" \
+             "FileVersion=$2" "ProductVersion=$2" "Fixed=$2.0"; do grep -qxF "$want" <<<"$1" || exit 1; done' \
+  _ "$details" "$version"
+check "the manifest asks for per-monitor DPI awareness (v2)" grep -qa 'PerMonitorV2' "$APP/Corvalin.exe"
+
 # --- -h: usage, exit status 255, nothing written --------------------------
 wine "$APP/Corvalin.exe" -h >"$TMP/help.out" 2>&1 &
 pid=$!; PIDS+=("$pid")
