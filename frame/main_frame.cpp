@@ -44,6 +44,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
     wx__DECLARE_EVT0(EVT_QUIT_REQUEST, wxCommandEventHandler(MainFrame::OnQuitRequest))
+    wx__DECLARE_EVT0(EVT_RECORD_NOW_REQUEST, wxCommandEventHandler(MainFrame::OnRecordNowRequest))
 wxEND_EVENT_TABLE()
 
 namespace
@@ -323,6 +324,13 @@ void MainFrame::OnShowOrHideRequest(wxCommandEvent&)
 void MainFrame::OnQuitRequest(wxCommandEvent&)
 {
     Quit(false);
+}
+
+// A second start with --record-now: the hot key's sample, and the frame
+// stays as it is, so that it does not become the window it logs.
+void MainFrame::OnRecordNowRequest(wxCommandEvent&)
+{
+    Log(Seen::HotKey);
 }
 
 // The monitor: timer, commands and the Activity log.

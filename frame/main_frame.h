@@ -79,6 +79,7 @@ private:
     void OnSaveLog(wxCommandEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
+    void OnRecordNowRequest(wxCommandEvent& event);
 
     wxAuiManager m_mgr;
     wxToolBar* m_toolbar = nullptr;
