@@ -33,6 +33,9 @@ const wxCmdLineEntryDesc kCommandLine[] = {
      "snippets.cfg etc)",
      wxCMD_LINE_VAL_STRING, 0},
     {wxCMD_LINE_SWITCH, nullptr, "version", "Print the version and exit", wxCMD_LINE_VAL_NONE, 0},
+    {wxCMD_LINE_SWITCH, "r", "record-now",
+     "Have the running Corvalin log the foreground window now, as its hot key does",
+     wxCMD_LINE_VAL_NONE, 0},
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };
 
@@ -104,7 +107,14 @@ bool MyApp::OnInit()
     wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
     if (!wxApp::OnInit())
         return false;
-    if (!CheckSingleInstance(wxString(wxEmptyString)))
+    if (m_recordNow)
+    {
+        if (RequestRecordNow())
+            return false;
+        m_exitStatus = 1;
+        return true;
+    }
+    if (!CheckSingleInstance(kShowOrHideMessage))
         return false;
     InitConfig();
     m_frame = new MainFrame(nullptr, ID_MAIN_FRAME, L"Corvalin : Keep Watch!", wxDefaultPosition,
@@ -120,6 +130,13 @@ void MyApp::OnInitCmdLine(wxCmdLineParser& parser)
     parser.SetSwitchChars(L"-");
 }
 
+int MyApp::OnRun()
+{
+    if (m_exitStatus)
+        return *m_exitStatus;
+    return wxApp::OnRun();
+}
+
 bool MyApp::OnCmdLineParsed(wxCmdLineParser& parser)
 {
     if (parser.Found(L"version"))
@@ -128,14 +145,23 @@ bool MyApp::OnCmdLineParsed(wxCmdLineParser& parser)
         return false;
     }
     m_portable = parser.Found(L"p");
+    m_recordNow = parser.Found(L"r");
     return true;
 }
 
+namespace
+{
+// One instance per user and executable name.
+IpcEndpoint InstanceEndpoint(const wxString& appName)
+{
+    const wxString instanceName = wxString::Format(L"%s_%s", appName, wxGetUserId());
+    return MapIpcEndpoint(instanceName, instanceName + L"_server");
+}
+}  // namespace
+
 bool MyApp::CheckSingleInstance(const wxString& message)
 {
-    const wxString instanceName = wxString::Format(L"%s_%s", GetAppName(), wxGetUserId());
-    const wxString serviceName = instanceName + L"_server";
-    const IpcEndpoint endpoint = MapIpcEndpoint(instanceName, serviceName);
+    const IpcEndpoint endpoint = InstanceEndpoint(GetAppName());
 
     m_checker.reset(new InstanceChecker);
     const bool lockable = m_checker->Create(endpoint.lockName, endpoint.lockDirectory);
@@ -180,7 +206,8 @@ bool MyApp::HandOver(const wxString& service, const wxString& message, bool& run
     if (service.empty())
         return false;
     wxLogNull noLog;
-    AllowOtherInstanceForeground();
+    if (message != kRecordNowMessage)
+        AllowOtherInstanceForeground();
     stClient client;
     std::unique_ptr<IpcConnectionBase> connection(
         client.MakeConnection(L"localhost", service, GetAppName()));
@@ -190,6 +217,27 @@ bool MyApp::HandOver(const wxString& service, const wxString& message, bool& run
     connection->Execute(message);
     connection->Disconnect();
     return true;
+}
+
+bool MyApp::RequestRecordNow()
+{
+    // The lock is left alone: this start never becomes the instance, and
+    // holding the lock even briefly could turn a real first start away.
+    const IpcEndpoint endpoint = InstanceEndpoint(GetAppName());
+    bool running = false;
+    if (HandOver(endpoint.service, kRecordNowMessage, running))
+        return true;
+    wxString text;
+    if (endpoint.service.empty())
+        text = wxString::Format(_("Corvalin cannot be reached: %s."), endpoint.problem);
+    else if (running)
+        text = _("Corvalin is running but did not take the request; close any open dialogs "
+                 "and retry.");
+    else
+        text = _("No Corvalin is running: nothing was logged.");
+    // No box: a window of ours would take the focus that is to be logged.
+    std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(text.utf8_str()));
+    return false;
 }
 
 wxConfigBase* MyApp::InitConfig()

@@ -5,6 +5,7 @@
 
 wxDEFINE_EVENT(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEvent);
 wxDEFINE_EVENT(EVT_QUIT_REQUEST, wxCommandEvent);
+wxDEFINE_EVENT(EVT_RECORD_NOW_REQUEST, wxCommandEvent);
 
 void SendToTopWindow(wxEventType request)
 {

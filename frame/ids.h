@@ -13,5 +13,6 @@ enum
     ID_MONITOR_TIMER = 10006,
     ID_LOG = 10007,
     ID_SAVE_LOG = 10008,
+    ID_RECORD_TO_FILE = 10009,
 };
 

@@ -41,9 +41,11 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(wxID_EXIT, MainFrame::OnExitCommand)
     EVT_MENU(ID_HIDE_TO_TRAY, MainFrame::OnHideToTray)
     EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
+    EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
     wx__DECLARE_EVT0(EVT_QUIT_REQUEST, wxCommandEventHandler(MainFrame::OnQuitRequest))
+    wx__DECLARE_EVT0(EVT_RECORD_NOW_REQUEST, wxCommandEventHandler(MainFrame::OnRecordNowRequest))
 wxEND_EVENT_TABLE()
 
 namespace
@@ -127,6 +129,7 @@ void MainFrame::CreateControls()
     menu->Append(ID_MONITOR_WINDOWS, _("&Monitor Windows \tCtrl+M"), wxString(), wxITEM_CHECK);
     AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
     menu->Append(ID_SAVE_LOG, _(L"&Save Log As\u2026\tCtrl+S"), wxString());
+    menu->Append(ID_RECORD_TO_FILE, _(L"&Record to File\u2026"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
@@ -325,6 +328,13 @@ void MainFrame::OnQuitRequest(wxCommandEvent&)
     Quit(false);
 }
 
+// A second start with --record-now: the hot key's sample, and the frame
+// stays as it is, so that it does not become the window it logs.
+void MainFrame::OnRecordNowRequest(wxCommandEvent&)
+{
+    Log(Seen::HotKey);
+}
+
 // The monitor: timer, commands and the Activity log.
 void MainFrame::OnMonitorTimer(wxTimerEvent&)
 {
@@ -390,6 +400,7 @@ void MainFrame::Record(const ActivityEntry& entry)
         details.windowClass = m_platform->WindowClass(entry.window);
     if (m_record.Append(entry, details))
         return;
+    ShowRecording();
     const wxString problem = m_record.TakeNewProblem();
     if (!problem.empty())
         CallAfter([problem] {
@@ -407,6 +418,42 @@ void MainFrame::OnSaveLog(wxCommandEvent&)
     wxString problem;
     if (!SaveTextAtomically(dialog.GetPath(), m_log->GetValue(), problem))
         wxMessageBox(problem, L"Message", wxOK | wxICON_ERROR | wxCENTRE, this);
+}
+
+// Starts recording into a file of the user's choice, or stops it; either
+// way the option is written at once, as if the settings file were edited,
+// so that the next start records the same.
+void MainFrame::OnRecordToFile(wxCommandEvent&)
+{
+    wxConfigBase* config = wxConfigBase::Get();
+    if (m_record.IsOpen())
+    {
+        m_record.Close();
+        config->Write(kOptionRecordFile, wxString());
+        FlushSettings(*config);
+    }
+    else
+    {
+        // No overwrite question: the file is appended to, never replaced.
+        wxFileDialog dialog(this, _("Record to File"), wxString(), L"focus.jsonl",
+                            _("JSON lines (*.jsonl)|*.jsonl|All files|*"), wxFD_SAVE);
+        if (dialog.ShowModal() == wxID_OK)
+        {
+            const wxString path = dialog.GetPath();
+            config->Write(kOptionRecordFile, path);
+            FlushSettings(*config);
+            OpenRecord(path);
+        }
+    }
+    // The toolkit has already flipped the mark, whatever came of the choice.
+    ShowRecording();
+}
+
+void MainFrame::ShowRecording()
+{
+    if (wxMenuBar* bar = GetMenuBar())
+        if (wxMenuItem* item = bar->FindItem(ID_RECORD_TO_FILE))
+            item->Check(m_record.IsOpen());
 }
 
 wxString MainFrame::FormatForegroundChange()
@@ -436,6 +483,7 @@ void MainFrame::LoadOptions()
         item->Check(m_monitorWindows);
 
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
+    ShowRecording();
 
     m_hotKeyCode = ReadLow16Option(*config, kOptionHotKey, 80);
     m_hotKeyModifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);

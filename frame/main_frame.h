@@ -58,6 +58,8 @@ private:
     void Log(Seen seen);
     void OpenRecord(const wxString& option);
     void Record(const ActivityEntry& entry);
+    // The menu's check mark follows whether a record file is open.
+    void ShowRecording();
     wxString FormatForegroundChange();
     void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
 
@@ -77,8 +79,10 @@ private:
     void OnHideToTray(wxCommandEvent& event);
     void OnMonitorTimer(wxTimerEvent& event);
     void OnSaveLog(wxCommandEvent& event);
+    void OnRecordToFile(wxCommandEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
+    void OnRecordNowRequest(wxCommandEvent& event);
 
     wxAuiManager m_mgr;
     wxToolBar* m_toolbar = nullptr;

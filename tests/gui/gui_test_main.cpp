@@ -72,6 +72,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "GUI tests need an X display; run them under tests/x_session.sh\n");
         return 1;
     }
+    // GTK's file chooser keeps its settings through dconf, which has no
+    // session bus here and would complain on every change.
+    setenv("GSETTINGS_BACKEND", "memory", 0);
     wxApp::SetInstance(new MyApp);
     if (!wxEntryStart(argc, argv))
         return 1;

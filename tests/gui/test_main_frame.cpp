@@ -3,6 +3,9 @@
 #include <wx/regex.h>
 #include <wx/aui/aui.h>
 #include <wx/dialog.h>
+#include <wx/file.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/stockitem.h>
@@ -40,11 +43,40 @@ private:
     int m_answer;
 };
 
+// Answers a file dialog with this path.  GTK's chooser takes a new folder
+// asynchronously: the path reads back only once the loop has run.
+class ChooseFile : public wxExpectModalBase<wxFileDialog, ChooseFile>
+{
+public:
+    explicit ChooseFile(const wxString& path) : m_path(path) {}
+
+protected:
+    int OnInvoked(wxFileDialog* dialog) const override
+    {
+        dialog->SetPath(m_path);
+        EXPECT_TRUE(PumpUntil([&] { return dialog->GetPath() == m_path; }))
+            << dialog->GetPath();
+        return wxID_OK;
+    }
+
+private:
+    wxString m_path;
+};
+
 void SendCommand(wxWindow* window, int id)
 {
     wxCommandEvent event(wxEVT_MENU, id);
     event.SetEventObject(window);
     window->GetEventHandler()->ProcessEvent(event);
+}
+
+wxString ReadFileText(const wxString& path)
+{
+    wxString text;
+    wxFile file;
+    if (file.Open(path))
+        file.ReadAll(&text, wxConvUTF8);
+    return text;
 }
 
 bool IsGone(wxWindow* frame)
@@ -90,6 +122,7 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         {ID_MONITOR_WINDOWS, L"&Monitor Windows \tCtrl+M", wxITEM_CHECK, false},
         {ID_CLEAR_LOG, L"Clear &Log\tCtrl+L", wxITEM_NORMAL, true},
         {ID_SAVE_LOG, L"&Save Log As\u2026\tCtrl+S", wxITEM_NORMAL, false},
+        {ID_RECORD_TO_FILE, L"&Record to File\u2026", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
@@ -116,9 +149,10 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         }
         EXPECT_EQ(item->GetBitmap().IsOk(), expected[i].bitmap);
     }
-    // Defaults: monitoring on, not on top.
+    // Defaults: monitoring on, not on top, no record file.
     EXPECT_TRUE(bar->IsChecked(ID_MONITOR_WINDOWS));
     EXPECT_FALSE(bar->IsChecked(ID_ALWAYS_ON_TOP));
+    EXPECT_FALSE(bar->IsChecked(ID_RECORD_TO_FILE));
     EXPECT_EQ(frame->GetStatusBar(), nullptr);
 }
 
@@ -231,6 +265,40 @@ TEST_F(MainFrameTest, TextTypedIntoTheLogNeverRunsIntoTheNextLine)
         << value;
     EXPECT_TRUE(backLogged) << value;
     EXPECT_FALSE(value.Contains(L"\n\n")) << value;
+}
+
+TEST_F(MainFrameTest, RecordToFileStartsRecordingIntoTheChosenFileAndStopsAgain)
+{
+    const wxString path = wxFileName(settings.Path()).GetPath() + L"/chosen.jsonl";
+    wxMenuBar* bar = frame->GetMenuBar();
+    wxTextCtrl* log = frame->GetActivityLog();
+    frame->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return log->GetValue().Contains(L"001."); }));
+
+    wxTEST_DIALOG(SendCommand(frame, ID_RECORD_TO_FILE), ChooseFile(path));
+    EXPECT_TRUE(bar->IsChecked(ID_RECORD_TO_FILE));
+    // Written through to the file at once, not only at exit.
+    wxFileConfig saved(L"Corvalin", L"Pellowen", settings.Path(), wxString(),
+                       wxCONFIG_USE_LOCAL_FILE);
+    EXPECT_EQ(saved.Read(L"/Options/RecordFile", L"?"), path);
+    // Clearing the log logs the foreground window again as line 1.
+    SendCommand(frame, ID_CLEAR_LOG);
+    ASSERT_TRUE(PumpUntil([&] { return log->GetValue().StartsWith(L"001."); }));
+    const wxString recorded = ReadFileText(path);
+    EXPECT_TRUE(recorded.StartsWith(L"{\"time\":")) << recorded;
+    EXPECT_TRUE(recorded.Contains(L"\"number\":1,")) << recorded;
+    EXPECT_EQ(recorded.Freq(L'\n'), 1u) << recorded;
+
+    // Picked again: recording stops without a dialog.
+    ASSERT_TRUE(bar->IsChecked(ID_RECORD_TO_FILE));  // else a real dialog would wait for ever
+    SendCommand(frame, ID_RECORD_TO_FILE);
+    EXPECT_FALSE(bar->IsChecked(ID_RECORD_TO_FILE));
+    wxFileConfig cleared(L"Corvalin", L"Pellowen", settings.Path(), wxString(),
+                         wxCONFIG_USE_LOCAL_FILE);
+    EXPECT_EQ(cleared.Read(L"/Options/RecordFile", L"?"), L"");
+    SendCommand(frame, ID_CLEAR_LOG);
+    ASSERT_TRUE(PumpUntil([&] { return log->GetValue().StartsWith(L"001."); }));
+    EXPECT_EQ(ReadFileText(path), recorded);
 }
 
 TEST_F(MainFrameTest, AlwaysOnTopTwiceRestoresTheStyle)
