@@ -124,12 +124,15 @@ std::string WriteNewFile(const std::string& target, const char* data, std::size_
     {
         char self[64];
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+        // Always the same name, given just before the rename: one left by a
+        // save killed in between (or a finished one of a concurrent save,
+        // complete like ours) is simply replaced, so none ever piles up.
+        name = target + ".saving~";
         bool linked = false;
-        for (int attempt = 0; attempt < 100 && !linked; ++attempt)
+        for (int attempt = 0; attempt < 3 && !linked; ++attempt)
         {
-            name = NewName(target);
             linked = linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
-            if (!linked && errno != EEXIST)
+            if (!linked && (errno != EEXIST || unlink(name.c_str()) != 0))
                 break;
         }
         if (!linked)

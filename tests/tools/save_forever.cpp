@@ -1,7 +1,7 @@
 // Saves a large text over the same file again and again, each time with
 // other content, until it is killed: the other half of the test that kills
 // a save at random moments.  Prints "saving" once the first save is under way.
-//   save_forever FILE LINES      (each line is 64 bytes)
+//   save_forever FILE LINES [once]   (each line is 64 bytes; once: one save, then exit)
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,9 +12,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
     {
-        std::fprintf(stderr, "usage: save_forever FILE LINES\n");
+        std::fprintf(stderr, "usage: save_forever FILE LINES [once]\n");
         return 2;
     }
     wxInitializer toolkit;
@@ -32,6 +32,7 @@ int main(int argc, char** argv)
     }
     std::printf("saving\n");
     std::fflush(stdout);
+    const bool once = argc == 4;
     for (unsigned long round = 0;; ++round)
     {
         wxString problem;
@@ -40,5 +41,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", static_cast<const char*>(problem.utf8_str()));
             return 1;
         }
+        if (once)
+            return 0;
     }
 }
