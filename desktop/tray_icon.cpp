@@ -6,7 +6,7 @@
 #include <wx/utils.h>
 
 #include "desktop/frame_requests.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "settings/options.h"
 #include "settings/stored_names.h"
 

@@ -9,7 +9,8 @@
 
 #include "monitor/activity_record.h"
 #include "monitor/foreground_monitor.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/window_tracking.h"
 
 class wxTextCtrl;
 class wxToolBar;

@@ -3,7 +3,7 @@
 #include <wx/datetime.h>
 #include <wx/string.h>
 
-#include "platform/platform.h"
+#include "platform/window_tracking.h"
 
 // Text used for module and title when a window cannot be identified.
 extern const wchar_t* const kNotAValidWindow;

@@ -3,7 +3,7 @@
 #include <wx/datetime.h>
 #include <wx/string.h>
 
-#include "platform/platform.h"
+#include "platform/window_tracking.h"
 
 using WallClock = wxDateTime (*)();
 

@@ -1,6 +1,8 @@
 // Windows side of the desktop: the toolkit wraps the hot key, DDE, the tray
 // and the end of the session; this file only hands them on.
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/single_instance.h"
+#include "platform/window_tracking.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // Win32 side of the platform: the plain window functions, the Tool Help
 // module snapshot and the process image name, one call each.
-#include "platform/platform.h"
+#include "platform/window_tracking.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

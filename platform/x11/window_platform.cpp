@@ -1,6 +1,6 @@
 // X11 side of the platform: EWMH properties read on a connection of our own,
 // every request on a foreign window under an error trap.
-#include "platform/platform.h"
+#include "platform/window_tracking.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,6 +23,7 @@
 #include <wx/evtloopsrc.h>
 #include <wx/timer.h>
 
+#include "platform/posix/processes.h"
 #include "platform/x11/x_error_trap.h"
 
 namespace
@@ -198,30 +199,12 @@ public:
 
     bool ProcessModuleName(unsigned long pid, wxString& name) override
     {
-        std::string bytes;
-        if (ExecutablePathBytes(pid, bytes, false))
-            bytes.erase(0, bytes.find_last_of('/') + 1);
-        else if (!ReadShortName(pid, bytes))
-            return false;
-        name = FromFileName(bytes);
-        // Any process can put line breaks into its name; they must not split
-        // a line of the log.
-        for (wxString::iterator it = name.begin(); it != name.end(); ++it)
-        {
-            const wxUint32 code = wxUniChar(*it).GetValue();
-            if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029)
-                *it = L' ';
-        }
-        return !name.empty();
+        return ReadProcessModuleName(pid, name);
     }
 
     bool ProcessExecutablePath(unsigned long pid, wxString& path) override
     {
-        std::string bytes;
-        if (!ExecutablePathBytes(pid, bytes, true))
-            return false;
-        path = FromFileName(bytes);
-        return !path.empty();
+        return ReadProcessExecutablePath(pid, path);
     }
 
     wxString WindowClass(WindowHandle window) override
@@ -354,11 +337,7 @@ public:
     {
         // The nearest thing to a debugger's output window: the traced
         // process's standard error, written only while a debugger is attached.
-        if (!TracerAttached())
-            return;
-        const wxScopedCharBuffer utf8 = text.utf8_str();
-        ssize_t ignored = write(STDERR_FILENO, utf8.data(), utf8.length());
-        (void)ignored;
+        WriteToAttachedDebugger(text);
     }
 
     void GiveForeground(WindowHandle window) override
@@ -498,105 +477,6 @@ private:
         if (values)
             XResClientIdsDestroy(count, values);
         return pid;
-    }
-
-    // Where the executable is: the /proc link, readable only for processes
-    // we may trace (our own user's); else argv[0], which any user may read.
-    // A process can rewrite its arguments into anything (one string with
-    // spaces, another program's name): argv[0] counts only while its file
-    // name starts with the kernel's short name of the process.  With
-    // fullPath, only an absolute argv[0] is taken.
-    static bool ExecutablePathBytes(unsigned long pid, std::string& bytes, bool fullPath)
-    {
-        char link[64];
-        std::snprintf(link, sizeof link, "/proc/%lu/exe", pid);
-        char target[PATH_MAX];
-        const ssize_t length = readlink(link, target, sizeof target - 1);
-        if (length > 0)
-        {
-            bytes.assign(target, static_cast<size_t>(length));
-            return true;
-        }
-        std::string arguments, comm;
-        if (!ReadProcFile(pid, "cmdline", PATH_MAX + 1, arguments))
-            return false;
-        const size_t end = arguments.find('\0');
-        // No end within the longest path: not a path, and its name unknown.
-        if (end == std::string::npos && arguments.size() > PATH_MAX)
-            return false;
-        arguments.resize(std::min(end, arguments.size()));
-        const size_t nameStart = arguments.find_last_of('/') + 1;
-        if (nameStart == arguments.size() || (fullPath && arguments[0] != '/'))
-            return false;
-        if (ReadShortName(pid, comm) && arguments.compare(nameStart, comm.size(), comm) != 0)
-            return false;
-        bytes = std::move(arguments);
-        return true;
-    }
-
-    // The kernel's short name of the process, which any user may read: the
-    // file name it was started as, cut to 15 bytes, unless it renamed itself.
-    static bool ReadShortName(unsigned long pid, std::string& name)
-    {
-        if (!ReadProcFile(pid, "comm", 64, name))
-            return false;
-        if (!name.empty() && name.back() == '\n')
-            name.pop_back();
-        return !name.empty();
-    }
-
-    // Up to limit bytes of /proc/<pid>/<entry>; false when it cannot be read.
-    static bool ReadProcFile(unsigned long pid, const char* entry, size_t limit, std::string& bytes)
-    {
-        char name[64];
-        std::snprintf(name, sizeof name, "/proc/%lu/%s", pid, entry);
-        const int fd = open(name, O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        bytes.resize(limit);
-        size_t got = 0;
-        bool ok = true;
-        while (got < limit)
-        {
-            const ssize_t n = read(fd, &bytes[got], limit - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-            {
-                ok = n == 0;
-                break;
-            }
-            got += static_cast<size_t>(n);
-        }
-        close(fd);
-        bytes.resize(got);
-        return ok;
-    }
-
-    // File names are bytes; most are UTF-8, and the rest are shown as Latin-1
-    // rather than not at all.
-    static wxString FromFileName(const std::string& bytes)
-    {
-        wxString text = wxString::FromUTF8(bytes.data(), bytes.size());
-        if (text.empty())
-            text = wxString(bytes.data(), wxConvISO8859_1, bytes.size());
-        return text;
-    }
-
-    static bool TracerAttached()
-    {
-        FILE* status = std::fopen("/proc/self/status", "r");
-        if (!status)
-            return false;
-        char line[256];
-        long tracer = 0;
-        while (std::fgets(line, sizeof line, status))
-        {
-            if (std::sscanf(line, "TracerPid: %ld", &tracer) == 1)
-                break;
-        }
-        std::fclose(status);
-        return tracer != 0;
     }
 
     Display* m_display;

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/window_tracking.h"
 
 // A desktop in memory: windows with titles and owning processes, processes
 // with executables, and one foreground window.  Counts the calls so that

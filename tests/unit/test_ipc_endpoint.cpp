@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/platform.h"
-#include "platform/x11/private_directory.h"
+#include "platform/single_instance.h"
+#include "platform/posix/private_directory.h"
 #include "support/temp_folder.h"
 
 namespace

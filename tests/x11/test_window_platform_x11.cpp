@@ -15,7 +15,7 @@
 #include <wx/unix/evtloop.h>
 #include <wx/init.h>
 
-#include "platform/platform.h"
+#include "platform/window_tracking.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,4 +1,4 @@
-#include "platform/x11/local_link.h"
+#include "platform/posix/local_link.h"
 
 #include <errno.h>
 #include <poll.h>

@@ -1,6 +1,8 @@
 // X11 side of the desktop: how a session ends here, the notification area,
 // and the images that Windows keeps as resources.
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/single_instance.h"
+#include "platform/window_tracking.h"
 
 #include <csignal>
 #include <cstdio>

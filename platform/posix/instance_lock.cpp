@@ -1,4 +1,4 @@
-#include "platform/x11/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/x11/private_directory.h"
+#include "platform/posix/private_directory.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
-#include "platform/platform.h"
+#include "platform/single_instance.h"
 
 namespace
 {

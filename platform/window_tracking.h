@@ -1,0 +1,78 @@
+#pragma once
+
+// Following the windows of other programs: what every platform provides, in
+// platform/x11 and platform/wayland on Linux (chosen at run time) and in
+// platform/win32.  Nothing above this layer asks which system it runs on.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <wx/string.h>
+
+// ---------------------------------------------------------------------------
+// Windows of other programs
+
+// A top-level window as the platform names it: an HWND on Windows, an XID on
+// X11.  Zero means "no window".
+using WindowHandle = std::uintptr_t;
+
+// The few window-system calls the monitor and the frame need.  Everything
+// above this interface is the same on every platform and can run against a
+// fake.
+class WindowPlatform
+{
+public:
+    virtual ~WindowPlatform() = default;
+
+    // The window that receives keyboard input now, or 0.
+    virtual WindowHandle ForegroundWindow() = 0;
+    // True while the handle names an existing window; false for 0.
+    virtual bool IsValidWindow(WindowHandle window) = 0;
+    // The title as the window has it (the monitor cleans and cuts it);
+    // empty when the window has none.
+    virtual wxString WindowTitle(WindowHandle window) = 0;
+    // The id of the process that created the window, or 0 when unknown.
+    virtual unsigned long WindowProcessId(WindowHandle window) = 0;
+    // The executable's file name without folder, also for other users'
+    // processes (for those it may be the name the process was started as);
+    // false when nothing of the process can be read.
+    virtual bool ProcessModuleName(unsigned long pid, wxString& name) = 0;
+    // Text for an attached debugger.
+    virtual void DebugOutput(const wxString& text) = 0;
+    // Asks for the window to become the foreground window.
+    virtual void GiveForeground(WindowHandle window) = 0;
+
+    // For the record file only, so asked only when a line is written: the
+    // executable's full path (false where none is known for certain), and
+    // the window's class.
+    virtual bool ProcessExecutablePath(unsigned long pid, wxString& path) = 0;
+    virtual wxString WindowClass(WindowHandle window) = 0;
+
+    // Event-driven tracking, where the platform has it.  After StartEvents the
+    // platform calls onChange, from the main loop, each time the foreground
+    // window changes, and from then on answers ForegroundWindow and the
+    // validity of the watched window from what its events said, without
+    // asking the window system.  False where it has no such events; the
+    // caller then relies on sampling alone.
+    virtual bool StartEvents(std::function<void()> onChange) = 0;
+    // The window whose lifetime matters from now on (the last one logged);
+    // 0 for none.
+    virtual void WatchWindow(WindowHandle window) = 0;
+
+    // Where no process can be named for a window (a compositor that gives no
+    // pid), the name the window system gives its program; empty elsewhere.
+    virtual wxString WindowAppId(WindowHandle) { return wxString(); }
+    // A sentence for the user when some windows cannot be seen by this
+    // backend; empty when it sees them all.
+    virtual wxString Limitation() const { return wxString(); }
+};
+
+// The platform of the running system.  Never null; without a display every
+// query answers "no window".  On Linux the backend is chosen here, from what
+// the session offers.
+std::unique_ptr<WindowPlatform> CreateWindowPlatform();
+
+// Called before the toolkit opens its display: makes sure it is one the
+// program's own windows can use, and says on stderr what that means.
+void PrepareDisplay();
