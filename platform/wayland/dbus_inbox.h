@@ -1,0 +1,68 @@
+#pragma once
+
+// Messages for us on the session bus, for the backends that learn the focus
+// from D-Bus (a KWin script calls us, a GNOME Shell extension signals).
+//
+// GDBus reads the bus on a thread of its own and would hand the messages to
+// the main loop only: the inbox takes them off that thread as they arrive,
+// so that a backend can wait for its first report before the main loop runs
+// (a backend is accepted only once it has reported), and afterwards hands
+// them to the main loop in arrival order through a pipe.
+
+#include <gio/gio.h>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class wxEventLoopSource;
+
+class DbusInbox
+{
+public:
+    // Called from the main loop (or from Wait) with each accepted message.
+    using Handler = std::function<void(GDBusMessage* message)>;
+
+    // Opens a private connection to the session bus; IsOpen() says whether
+    // that worked.
+    explicit DbusInbox(Handler handler);
+    ~DbusInbox();
+    DbusInbox(const DbusInbox&) = delete;
+    DbusInbox& operator=(const DbusInbox&) = delete;
+
+    bool IsOpen() const { return m_connection != nullptr; }
+    // For calls of our own (g_dbus_connection_call_sync); null when closed.
+    GDBusConnection* Connection() const { return m_connection; }
+    // Our name on the bus, for a peer that calls us.
+    std::string UniqueName() const;
+
+    // Method calls to this object path are accepted and answered with an
+    // empty reply.
+    void AcceptMethodCalls(const std::string& objectPath);
+    // Signals of this interface (any member) are accepted; asks the bus to
+    // route them to us.  False when the bus refused.
+    bool AcceptSignals(const std::string& interface);
+
+    // Hands queued messages to the handler; waits up to timeoutMs for one
+    // when none is queued.  False when nothing came.
+    bool Wait(int timeoutMs);
+    // From now on the main loop hands each message to the handler.
+    void ServeFromMainLoop();
+
+private:
+    static GDBusMessage* Filter(GDBusConnection*, GDBusMessage* message, gboolean incoming,
+                                gpointer self);
+    void Drain();
+
+    Handler m_handler;
+    GDBusConnection* m_connection = nullptr;
+    guint m_filter = 0;
+    int m_pipe[2] = {-1, -1};
+    wxEventLoopSource* m_source = nullptr;
+
+    std::mutex m_mutex;  // guards what the bus thread touches
+    std::string m_methodPath;
+    std::string m_signalInterface;
+    std::deque<GDBusMessage*> m_queue;
+};
