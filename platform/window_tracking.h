@@ -63,15 +63,16 @@ public:
     // Where no process can be named for a window (a compositor that gives no
     // pid), the name the window system gives its program; empty elsewhere.
     virtual wxString WindowAppId(WindowHandle) { return wxString(); }
-    // A sentence for the user when some windows cannot be seen by this
-    // backend; empty when it sees them all.
-    virtual wxString Limitation() const { return wxString(); }
 };
 
 // The platform of the running system.  Never null; without a display every
 // query answers "no window".  On Linux the backend is chosen here, from what
 // the session offers.
 std::unique_ptr<WindowPlatform> CreateWindowPlatform();
+// After CreateWindowPlatform: what the user must know about the windows it
+// can see, for the main window (say, that native Wayland windows are out of
+// reach, and what to do about it); empty when it sees them all.
+wxString WindowTrackingNotice();
 
 // Called before the toolkit opens its display: makes sure it is one the
 // program's own windows can use, and says on stderr what that means.

@@ -21,6 +21,9 @@ public:
     // How the backend learns the focus, for the notice: "sway (wlroots
     // foreign-toplevel)".
     virtual wxString Name() const = 0;
+    // After a failed Connect: what the user could do so that this backend
+    // works (GNOME: enable our extension and log in again); empty if nothing.
+    virtual wxString Advice() const { return wxString(); }
 
     WindowHandle ForegroundWindow() override { return m_foreground; }
     bool IsValidWindow(WindowHandle window) override;
