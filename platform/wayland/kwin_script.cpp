@@ -1,0 +1,373 @@
+// KDE Plasma: KWin tells no Wayland client which window is active, but it
+// runs scripts, and a script may call any D-Bus service.  We load a small
+// script of ours that calls us on every activation, caption change and
+// window removal, and keep what it reports.
+#include <gio/gio.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+
+#include <wx/timer.h>
+
+#include "platform/wayland/backends.h"
+#include "platform/wayland/dbus_inbox.h"
+
+namespace
+{
+const char* const kKwinService = "org.kde.KWin";
+const char* const kReportInterface = "example.pellowen.Corvalin.KWinReports";
+// How long a report of "no active window" waits for the activation that
+// usually follows it at once, so that a switch is not logged as nothing.
+constexpr int kNoneGraceMs = 200;
+// Our own calls to KWin: it answers in milliseconds or is stuck.
+constexpr int kCallTimeoutMs = 2000;
+
+// Works on Plasma 5 (clients) and 6 (windows): each name is taken from
+// whichever the running KWin has.  Every value goes as a string, so that no
+// number arrives as a double on one version and an int on another.  X11
+// windows under Xwayland carry their XID as windowId; native ones have none.
+const char* const kScriptTemplate = R"JS((function () {
+    var service = "@SERVICE@", path = "@PATH@", iface = "@IFACE@";
+    function text(v) { return (v === undefined || v === null) ? "" : String(v); }
+    function xid(w) {
+        var id = w.windowId;
+        return (typeof id === "number" && id > 0) ? String(id) : "0";
+    }
+    function report(w) {
+        if (!w) {
+            callDBus(service, path, iface, "ActiveNone");
+            return;
+        }
+        callDBus(service, path, iface, "Active", text(w.caption), text(w.resourceClass),
+                 text(w.resourceName), text(w.pid), text(w.internalId), xid(w));
+    }
+    function watch(w) {
+        if (w && w.captionChanged)
+            w.captionChanged.connect(function () {
+                callDBus(service, path, iface, "Caption", text(w.internalId), text(w.caption));
+            });
+    }
+    var added = workspace.windowAdded || workspace.clientAdded;
+    var removed = workspace.windowRemoved || workspace.clientRemoved;
+    var activated = workspace.windowActivated || workspace.clientActivated;
+    var list = workspace.windowList ? workspace.windowList() : workspace.clientList();
+    for (var i = 0; i < list.length; ++i)
+        watch(list[i]);
+    added.connect(watch);
+    removed.connect(function (w) { if (w) callDBus(service, path, iface, "Closed", text(w.internalId)); });
+    activated.connect(report);
+    report(typeof workspace.activeWindow !== "undefined" ? workspace.activeWindow
+                                                         : workspace.activeClient);
+})();
+)JS";
+
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
+{
+    for (std::size_t at = text.find(what); at != std::string::npos;
+         at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
+std::string RandomToken()
+{
+    std::random_device device;
+    std::uniform_int_distribution<unsigned long long> pick;
+    char token[17];
+    std::snprintf(token, sizeof token, "%016llx", pick(device));
+    return token;
+}
+
+// A call to KWin, its reply or null.
+GVariant* CallKwin(GDBusConnection* bus, const char* path, const char* interface,
+                   const char* method, GVariant* parameters, const GVariantType* replyType)
+{
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(bus, kKwinService, path, interface, method,
+                                                  parameters, replyType, G_DBUS_CALL_FLAGS_NONE,
+                                                  kCallTimeoutMs, nullptr, &error);
+    if (error)
+        g_error_free(error);
+    return reply;
+}
+
+// The unique name that owns KWin's service now; empty without KWin.
+std::string KwinOwner(GDBusConnection* bus)
+{
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetNameOwner", g_variant_new("(s)", kKwinService), G_VARIANT_TYPE("(s)"),
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &error);
+    if (error)
+    {
+        g_error_free(error);
+        return std::string();
+    }
+    const char* owner = nullptr;
+    g_variant_get(reply, "(&s)", &owner);
+    std::string result = owner;
+    g_variant_unref(reply);
+    return result;
+}
+
+// Whole decimal numbers only: anything else reads as 0 (unknown).
+unsigned long long ParseNumber(const char* text)
+{
+    if (!text || !*text || *text < '0' || *text > '9')
+        return 0;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text, &end, 10);
+    return (errno || *end) ? 0 : value;
+}
+
+class KwinScriptPlatform final : public ReportedWindowsPlatform
+{
+public:
+    KwinScriptPlatform() : m_grace(this) {}
+    ~KwinScriptPlatform() override;
+
+    bool Connect(int timeoutMs) override;
+    wxString Name() const override { return L"KWin (script)"; }
+    bool StartEvents(std::function<void()> onChange) override;
+
+private:
+    struct GraceTimer final : wxTimer
+    {
+        explicit GraceTimer(KwinScriptPlatform* owner) : m_owner(owner) {}
+        void Notify() override { m_owner->Commit(); }
+        KwinScriptPlatform* m_owner;
+    };
+
+    void Handle(GDBusMessage* message);
+    void Commit()
+    {
+        m_nonePending = false;
+        EndOfBatch();
+    }
+    // Applies one report; false when it was not one of ours or malformed.
+    bool Apply(const char* member, GVariant* body);
+    bool RunScript(int id);
+    void RemoveScriptFile();
+
+    std::unique_ptr<DbusInbox> m_inbox;
+    std::string m_kwinOwner;
+    std::string m_pluginName;
+    std::string m_scriptFile;
+    bool m_loaded = false;
+    bool m_serving = false;
+    bool m_nonePending = false;
+    GraceTimer m_grace;
+    // KWin's internal id of each window reported, to find it again when its
+    // caption changes or it closes.
+    std::map<std::string, WindowHandle> m_known;
+};
+
+KwinScriptPlatform::~KwinScriptPlatform()
+{
+    m_grace.Stop();
+    if (m_loaded && m_inbox && m_inbox->IsOpen())
+    {
+        // By name: the id KWin gave the script is reused after any unload.
+        GVariant* reply = CallKwin(m_inbox->Connection(), "/Scripting", "org.kde.kwin.Scripting",
+                                   "unloadScript", g_variant_new("(s)", m_pluginName.c_str()),
+                                   nullptr);
+        if (reply)
+            g_variant_unref(reply);
+    }
+    RemoveScriptFile();
+}
+
+void KwinScriptPlatform::RemoveScriptFile()
+{
+    if (!m_scriptFile.empty())
+        unlink(m_scriptFile.c_str());
+    m_scriptFile.clear();
+}
+
+bool KwinScriptPlatform::Connect(int timeoutMs)
+{
+    m_inbox = std::make_unique<DbusInbox>([this](GDBusMessage* message) { Handle(message); });
+    if (!m_inbox->IsOpen())
+        return false;
+    GDBusConnection* bus = m_inbox->Connection();
+    // Without KWin on the bus there is nothing to wait for.
+    m_kwinOwner = KwinOwner(bus);
+    if (m_kwinOwner.empty())
+        return false;
+
+    const std::string token = RandomToken();
+    const std::string objectPath = "/example/pellowen/Corvalin/KWin/r" + token;
+    m_pluginName = "corvalin-" + std::to_string(getpid()) + "-" + token;
+    m_inbox->AcceptMethodCalls(objectPath);
+
+    std::string script = kScriptTemplate;
+    ReplaceAll(script, "@SERVICE@", m_inbox->UniqueName());
+    ReplaceAll(script, "@PATH@", objectPath);
+    ReplaceAll(script, "@IFACE@", kReportInterface);
+
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string file = std::string(runtime && *runtime ? runtime : "/tmp") +
+                       "/corvalin-kwin-XXXXXX.js";
+    int fd = mkstemps(&file[0], 3);
+    if (fd < 0)
+        return false;
+    m_scriptFile = file;
+    bool written = write(fd, script.data(), script.size()) == ssize_t(script.size());
+    written = close(fd) == 0 && written;
+    if (!written)
+    {
+        RemoveScriptFile();
+        return false;
+    }
+
+    GVariant* reply = CallKwin(bus, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
+                               g_variant_new("(ss)", m_scriptFile.c_str(), m_pluginName.c_str()),
+                               G_VARIANT_TYPE("(i)"));
+    if (!reply)
+    {
+        RemoveScriptFile();
+        return false;
+    }
+    gint32 id = -1;
+    g_variant_get(reply, "(i)", &id);
+    g_variant_unref(reply);
+    if (id < 0)
+    {
+        RemoveScriptFile();
+        return false;
+    }
+    m_loaded = true;
+    if (!RunScript(id))
+        return false;
+
+    // The script's first report (the active window, or none) proves that it
+    // runs; KWin reads the file only then, so it may go now.
+    const gint64 end = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
+    while (!HasInitialState())
+    {
+        const gint64 left = (end - g_get_monotonic_time()) / 1000;
+        if (left <= 0 || !m_inbox->Wait(int(left)))
+            break;
+    }
+    RemoveScriptFile();
+    return HasInitialState();
+}
+
+// The object of a loaded script is /Scripting/Script<id> on Plasma 6 and
+// /<id> on Plasma 5; the one that takes the call is the running KWin's.
+bool KwinScriptPlatform::RunScript(int id)
+{
+    for (const std::string& path : {"/Scripting/Script" + std::to_string(id), "/" + std::to_string(id)})
+    {
+        GVariant* reply = CallKwin(m_inbox->Connection(), path.c_str(), "org.kde.kwin.Script",
+                                   "run", nullptr, nullptr);
+        if (reply)
+        {
+            g_variant_unref(reply);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KwinScriptPlatform::StartEvents(std::function<void()> onChange)
+{
+    ReportedWindowsPlatform::StartEvents(std::move(onChange));
+    if (!m_serving && m_inbox)
+    {
+        m_inbox->ServeFromMainLoop();
+        m_serving = true;
+    }
+    return true;
+}
+
+void KwinScriptPlatform::Handle(GDBusMessage* message)
+{
+    // Only KWin speaks for KWin: a call from any other peer is dropped.
+    const char* sender = g_dbus_message_get_sender(message);
+    const char* interface = g_dbus_message_get_interface(message);
+    const char* member = g_dbus_message_get_member(message);
+    if (!sender || m_kwinOwner != sender || !interface ||
+        std::strcmp(interface, kReportInterface) != 0 || !member)
+        return;
+    if (!Apply(member, g_dbus_message_get_body(message)))
+        return;
+    // A "none" waits briefly for the activation that usually follows; the
+    // first report of all is the initial state and is taken as it is.
+    if (m_nonePending && m_serving)
+    {
+        m_grace.StartOnce(kNoneGraceMs);
+        return;
+    }
+    m_grace.Stop();
+    Commit();
+}
+
+bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
+{
+    auto bodyIs = [body](const char* type) {
+        return body && g_variant_is_of_type(body, G_VARIANT_TYPE(type));
+    };
+    if (std::strcmp(member, "Active") == 0 && bodyIs("(ssssss)"))
+    {
+        const char *caption, *resourceClass, *resourceName, *pid, *id, *xid;
+        g_variant_get(body, "(&s&s&s&s&s&s)", &caption, &resourceClass, &resourceName, &pid, &id,
+                      &xid);
+        if (!*id)
+            return false;
+        const unsigned long long x = ParseNumber(xid);
+        // An XID is 32 bits; anything larger is not one.
+        const WindowHandle window = HandleFor(id, x <= 0xffffffffULL ? WindowHandle(x) : 0);
+        m_known[id] = window;
+        // Plasma 6 gives the class of native windows as the app id; Plasma 5
+        // gives the resource class, and the name where the class is empty.
+        const char* appId = *resourceClass ? resourceClass : resourceName;
+        Describe(window, wxString::FromUTF8(caption), wxString::FromUTF8(appId),
+                 static_cast<unsigned long>(ParseNumber(pid)));
+        Focus(window);
+        m_nonePending = false;
+        return true;
+    }
+    if (std::strcmp(member, "ActiveNone") == 0 && (!body || bodyIs("()")))
+    {
+        Focus(0);
+        m_nonePending = true;
+        return true;
+    }
+    if (std::strcmp(member, "Caption") == 0 && bodyIs("(ss)"))
+    {
+        const char *id, *caption;
+        g_variant_get(body, "(&s&s)", &id, &caption);
+        auto known = m_known.find(id);
+        if (known == m_known.end())
+            return false;
+        SetTitle(known->second, wxString::FromUTF8(caption));
+        return true;
+    }
+    if (std::strcmp(member, "Closed") == 0 && bodyIs("(s)"))
+    {
+        const char* id;
+        g_variant_get(body, "(&s)", &id);
+        auto known = m_known.find(id);
+        if (known == m_known.end())
+            return false;
+        Forget(known->second);
+        m_known.erase(known);
+        return true;
+    }
+    return false;
+}
+}  // namespace
+
+std::unique_ptr<ReportedWindowsPlatform> CreateKwinScriptPlatform()
+{
+    return std::make_unique<KwinScriptPlatform>();
+}
