@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,8 @@ const char* const kReportInterface = "example.pellowen.Corvalin.KWinReports";
 constexpr int kNoneGraceMs = 200;
 // Our own calls to KWin: it answers in milliseconds or is stuck.
 constexpr int kCallTimeoutMs = 2000;
+// How long the run of our script by its number may take to show.
+constexpr int kRunByIdMs = 500;
 
 // Works on Plasma 5 (clients) and 6 (windows): each name is taken from
 // whichever the running KWin has.  Every value goes as a string, so that no
@@ -245,20 +248,36 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
         return false;
     }
     m_loaded = true;
-    if (!RunScript(id))
-        return false;
 
     // The script's first report (the active window, or none) proves that it
-    // runs; KWin reads the file only then, so it may go now.
+    // runs; KWin reads the file only then, so it may go afterwards.
     const gint64 end = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
-    while (!HasInitialState())
+    auto waitForReport = [this](gint64 until) {
+        while (!HasInitialState())
+        {
+            const gint64 left = (until - g_get_monotonic_time()) / 1000;
+            if (left <= 0 || !m_inbox->Wait(int(left)))
+                break;
+        }
+        return HasInitialState();
+    };
+    // KWin numbers a script by how many are loaded, so after another one was
+    // unloaded our number can be a live script's, whose object then takes
+    // the run.  Asking KWin to start all loaded scripts reaches ours too.
+    bool ran = RunScript(id) &&
+               waitForReport(std::min(end, g_get_monotonic_time() + kRunByIdMs * 1000));
+    if (!ran)
     {
-        const gint64 left = (end - g_get_monotonic_time()) / 1000;
-        if (left <= 0 || !m_inbox->Wait(int(left)))
-            break;
+        GVariant* started = CallKwin(bus, "/Scripting", "org.kde.kwin.Scripting", "start",
+                                     nullptr, nullptr);
+        if (started)
+        {
+            g_variant_unref(started);
+            ran = waitForReport(end);
+        }
     }
     RemoveScriptFile();
-    return HasInitialState();
+    return ran;
 }
 
 // The object of a loaded script is /Scripting/Script<id> on Plasma 6 and
