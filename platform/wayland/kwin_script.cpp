@@ -320,8 +320,10 @@ void KwinScriptPlatform::Handle(GDBusMessage* message)
     if (!Apply(member, g_dbus_message_get_body(message)))
         return;
     // A "none" waits briefly for the activation that usually follows; the
-    // first report of all is the initial state and is taken as it is.
-    if (m_nonePending && m_serving)
+    // first report of all is the initial state and is taken as it is.  A
+    // closed window ends the wait, so that the focus never stays on a window
+    // that is gone.
+    if (m_nonePending && m_serving && std::strcmp(member, "Closed") != 0)
     {
         m_grace.StartOnce(kNoneGraceMs);
         return;
