@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# On KDE Plasma (Wayland) Corvalin follows the focus through a KWin script of
+# its own: native windows and Xwayland ones, as KWin itself moves the focus.
+# Runs inside tests/wayland/kwin_session.sh; reads what was logged from the
+# record file.
+source "$(dirname "$0")/lib.sh"
+
+[ -n "${CORVALIN_KWIN_SESSION:-}" ] || { fail "not inside tests/wayland/kwin_session.sh"; finish; }
+export GDK_BACKEND=wayland  # for the native clients; Corvalin picks its own
+
+# A KWin script of the test, loaded and started under NAME.  Started through
+# Scripting.start, which runs every loaded script: the object KWin makes for
+# it may carry the number of a script still loaded.
+kwin_call() { gdbus call --session -d org.kde.KWin -o /Scripting -m "org.kde.kwin.Scripting.$1" "${@:2}" >/dev/null; }
+kwin_script() {  # kwin_script NAME CODE
+  printf '%s\n' "$2" >"$E2E_TMP/$1.js"
+  kwin_call loadScript "$E2E_TMP/$1.js" "$1" && kwin_call start
+}
+# KWin itself gives the focus to the window with this caption.
+serial=0
+kwin_activate() {
+  serial=$((serial + 1))
+  kwin_script "activate-$serial" "
+    var list = workspace.windowList ? workspace.windowList() : workspace.clientList();
+    for (var i = 0; i < list.length; ++i)
+      if (list[i].caption === \"$1\") {
+        if (typeof workspace.activeWindow !== 'undefined') workspace.activeWindow = list[i];
+        else workspace.activeClient = list[i];
+      }"
+  kwin_call unloadScript "activate-$serial"
+}
+
+# Bare KWin has no notification area.
+dir=$(install_copy)
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\n' >"$dir/Corvalin.cfg"
+record="$dir/focus.jsonl"
+last_title() { tail -n1 "$record" 2>/dev/null | sed -n 's/.*"title":"\([^"]*\)".*/\1/p'; }
+wait_logged() {  # wait_logged TITLE [TIMEOUT_S]
+  local end=$((SECONDS + ${2:-5}))
+  while [ $SECONDS -lt $end ]; do
+    [ "$(last_title)" = "$1" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# Foreign scripts: one unloaded before we load ours, so that our number is
+# still held by the other, which stays loaded and is unloaded later.
+kwin_script foreign-1 'print("foreign one");'
+kwin_script foreign-2 'print("foreign two");'
+kwin_call unloadScript foreign-1
+
+start_app "$dir"; corvalin=$LAST_PID
+for _ in $(seq 100); do [ -s "$record" ] && break; sleep 0.1; done
+check "Corvalin follows the windows through KWin's scripting" \
+  grep -q "through KWin (script)" "$dir/out.log"
+
+zenity --info --title "Kwin Zen A" --text A >/dev/null 2>&1 & E2E_PIDS+=($!); zen_a=$!
+check "a native window appears and is logged" wait_logged "Kwin Zen A" 10
+zenity --info --title "Kwin Zen B" --text B >/dev/null 2>&1 & E2E_PIDS+=($!)
+check "a second one too" wait_logged "Kwin Zen B" 10
+xterm -T "Kwin X term" -e sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
+check "an Xwayland window too" wait_logged "Kwin X term" 10
+xid=$(xdotool search --name '^Kwin X term$' | head -n1)
+
+before=$(wc -l <"$record")
+sequence=("Kwin Zen A" "Kwin X term" "Kwin Zen B" "Kwin Zen A" "Kwin Zen B" "Kwin X term" "Kwin Zen A")
+asked=()  # when each switch was asked for, in seconds
+for i in "${!sequence[@]}"; do
+  if [ "$i" = 3 ]; then  # the foreign scripts come and go around ours
+    kwin_call unloadScript foreign-2
+    kwin_script foreign-3 'print("foreign three");'
+    kwin_call unloadScript foreign-3
+  fi
+  asked+=("$(date +%s.%N)")
+  kwin_activate "${sequence[$i]}"
+  wait_logged "${sequence[$i]}"
+done
+
+# Closing the active window: KWin gives the focus to another, logged next.
+kill "$zen_a"
+for _ in $(seq 50); do [ "$(last_title)" != "Kwin Zen A" ] && break; sleep 0.1; done
+sleep 0.5
+
+check "every switch is logged once, in order, with nothing between; the close logs the next window" \
+  python3 - "$record" "$before" "$xid" "$(pgrep -f -- '-T Kwin X term' | head -n1)" "${asked[*]}" "${sequence[@]}" <<'EOF'
+import datetime, json, sys
+record, before, xid, xterm_pid = sys.argv[1], int(sys.argv[2]), int(sys.argv[3], 0), int(sys.argv[4])
+asked, expected = [float(t) for t in sys.argv[5].split()], sys.argv[6:]
+lines = [json.loads(l) for l in open(record)]
+switches = lines[before:]
+titles = [r["title"] for r in switches]
+print("switches logged in order: %d/%d" % (sum(a == b for a, b in zip(titles, expected)), len(expected)))
+assert titles[:len(expected)] == expected, titles
+# From the request to KWin (a script of ours loaded and started) to the line.
+latency = [round((datetime.datetime.fromisoformat(r["time"]).timestamp() - t) * 1000)
+           for r, t in zip(switches, asked)]
+print("latency ms:", *latency)
+assert max(latency) < 1000, latency
+after = switches[len(expected):]
+assert len(after) == 1 and after[0]["title"] in ("Kwin Zen B", "Kwin X term"), titles
+for r in lines:
+    assert "Not a valid window" not in (r["module"], r["title"]), r
+handles = {}
+for r in lines:
+    assert handles.setdefault(r["title"], r["handle"]) == r["handle"], ("handle changed", r)
+named = {t: h for t, h in handles.items() if t.startswith("Kwin ")}
+assert len(set(named.values())) == len(named), handles
+for r in switches:
+    if r["title"] == "Kwin X term":
+        assert r["handle"] == xid and r["module"] == "xterm" and r["pid"] == xterm_pid, (r, xid)
+        assert r["class"].lower() == "xterm", r
+    else:
+        assert r["handle"] > 2**32 and r["module"] == "zenity" and r["class"] == "zenity", r
+EOF
+stop_app "$corvalin"
+finish
