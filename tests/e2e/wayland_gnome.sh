@@ -45,7 +45,8 @@ zenity_window() {  # zenity_window TITLE: a native Wayland window; sets LAST_PID
 }
 
 dir=$(install_copy)
-printf '[Options]\nRecordFile=focus.jsonl\n' >"$dir/Corvalin.cfg"
+# GNOME Shell has no notification area: no icon, so no error box in the way.
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\n' >"$dir/Corvalin.cfg"
 record="$dir/focus.jsonl"
 start_app "$dir"; corvalin=$LAST_PID
 zenity_window "Gnome One" || fail "no window for Gnome One"; one=$LAST_PID
@@ -91,6 +92,22 @@ xterm_handle = next(r["handle"] for r in records if r["title"] == "Gnome XTerm")
 assert xterm_handle == xid, (xterm_handle, xid)  # Xwayland windows keep their X11 id
 assert all(r["handle"] > 2**32 for r in records if r["title"] != "Gnome XTerm"), records
 EOF
+# Reports not from the shell, or not shaped as ours, change nothing.
+before=$(lines "$record")
+gdbus emit --session --object-path /example/pellowen/Corvalin \
+  --signal example.pellowen.Corvalin.Focus.FocusChanged \
+  'uint64 77' "'Forged'" "'forged'" "''" 'uint32 1' "'wayland'" 'uint64 0'
+for body in "('Odd',)" "(uint64 1,)" "(uint64 1, 'a', 'b', 'c', 5, 'x11', uint64 2)"; do
+  for member in FocusChanged TitleChanged WindowClosed; do
+    shell_eval "imports.gi.Gio.DBus.session.emit_signal(null, '/example/pellowen/Corvalin',
+      'example.pellowen.Corvalin.Focus', '$member', imports.gi.GLib.Variant.new_parsed(\"$body\"))" >/dev/null
+  done
+done
+focus_window "Gnome XTerm"
+wait_lines "$record" $((before + 1)); sleep 0.3
+check "forged and misshapen reports are ignored; the next switch is logged" \
+  bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome XTerm\""' \
+  _ "$record" "$before"
 check "no record says 'Not a valid window'" bash -c '! grep -q "Not a valid window" "$1"' _ "$record"
 stop_app "$corvalin"
 
@@ -103,9 +120,10 @@ cat "$dir/out.log"
 check "without the extension, Corvalin says how to enable it" \
   grep -qF 'installed but not enabled: run `gnome-extensions enable corvalin@pellowen.example`' \
   "$dir/out.log"
-focus_window "Gnome One"; sleep 0.5
-focus_window "Gnome Two"; sleep 0.5
-check "... and logs no line for a native Wayland window" \
-  bash -c '! grep -q "\"title\":\"Gnome \(One\|Two\)\"\|Not a valid window" "$1"' _ "$record"
+# It still sees X11 windows through Xwayland: the record is being written.
+for title in "Gnome One" "Gnome Two" "Gnome XTerm"; do focus_window "$title"; sleep 0.5; done
+cat "$record"
+check "... and logs the X11 window but no native Wayland window" \
+  bash -c 'grep -q "\"title\":\"Gnome XTerm\"" "$1" && ! grep -q "\"title\":\"Gnome \(One\|Two\)\"\|Not a valid window" "$1"' _ "$record"
 stop_app "$corvalin"
 finish
