@@ -97,10 +97,11 @@ before=$(lines "$record")
 gdbus emit --session --object-path /example/pellowen/Corvalin \
   --signal example.pellowen.Corvalin.Focus.FocusChanged \
   'uint64 77' "'Forged'" "'forged'" "''" 'uint32 1' "'wayland'" 'uint64 0'
-for body in "('Odd',)" "(uint64 1,)" "(uint64 1, 'a', 'b', 'c', 5, 'x11', uint64 2)"; do
+for body in "'(s)', ['Odd']" "'(u)', [1]" "'(tsssist)', [1, 'a', 'b', 'c', 5, 'x11', 2]"; do
   for member in FocusChanged TitleChanged WindowClosed; do
     shell_eval "imports.gi.Gio.DBus.session.emit_signal(null, '/example/pellowen/Corvalin',
-      'example.pellowen.Corvalin.Focus', '$member', imports.gi.GLib.Variant.new_parsed(\"$body\"))" >/dev/null
+      'example.pellowen.Corvalin.Focus', '$member', new imports.gi.GLib.Variant($body))" |
+      grep -q true || fail "the shell did not send a misshapen $member"
   done
 done
 focus_window "Gnome XTerm"
@@ -108,6 +109,7 @@ wait_lines "$record" $((before + 1)); sleep 0.3
 check "forged and misshapen reports are ignored; the next switch is logged" \
   bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome XTerm\""' \
   _ "$record" "$before"
+check "... without a GLib warning" bash -c '! grep -q CRITICAL "$1"' _ "$dir/out.log"
 check "no record says 'Not a valid window'" bash -c '! grep -q "Not a valid window" "$1"' _ "$record"
 stop_app "$corvalin"
 
