@@ -195,6 +195,14 @@ void MainFrame::CreateControls()
     m_mgr.Update();
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
+    // A log that looks complete while some windows cannot be seen would
+    // mislead: the reason stays in sight below it.
+    const wxString notice = WindowTrackingNotice();
+    if (!notice.empty())
+    {
+        CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP)->SetStatusText(notice);
+        GetStatusBar()->SetToolTip(notice);
+    }
 }
 
 void MainFrame::InitDialog()
