@@ -110,6 +110,16 @@ check "forged and misshapen reports are ignored; the next switch is logged" \
   bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome XTerm\""' \
   _ "$record" "$before"
 check "... without a GLib warning" bash -c '! grep -q CRITICAL "$1"' _ "$dir/out.log"
+# A focused window that closes: the shell focuses another, which is logged
+# as it is, and the closed one is not taken for a broken window.
+focus_window "Gnome Two"; wait_lines "$record" $(($(lines "$record") + 1))
+before=$(lines "$record")
+kill "$two"
+wait_lines "$record" $((before + 1)); sleep 0.5
+tail -n +$((before + 1)) "$record"
+check "closing the focused window logs the window the shell focuses next, once" \
+  bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome \(One\|XTerm\)\""' \
+  _ "$record" "$before"
 check "no record says 'Not a valid window'" bash -c '! grep -q "Not a valid window" "$1"' _ "$record"
 stop_app "$corvalin"
 
