@@ -90,8 +90,14 @@ class FocusReporter {
         if (this._titleWindow)
             this._titleWindow.disconnect(this._titleHandler);
         this._titleWindow = window;
+        // An X11 window's title comes in twice (WM_NAME, _NET_WM_NAME): one
+        // signal per new title.
+        let last = window?.get_title();
         this._titleHandler = window ? window.connect('notify::title', () => {
-            this._emit('TitleChanged', '(ts)', [window.get_id(), window.get_title() ?? '']);
+            const title = window.get_title() ?? '';
+            if (title !== last)
+                this._emit('TitleChanged', '(ts)', [window.get_id(), title]);
+            last = title;
         }) : 0;
     }
 
