@@ -198,11 +198,9 @@ void MainFrame::CreateControls()
     // A log that looks complete while some windows cannot be seen would
     // mislead: the reason stays in sight below it.
     const wxString notice = WindowTrackingNotice();
+    // (A notice too long for the bar shows whole as its tip.)
     if (!notice.empty())
-    {
         CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP)->SetStatusText(notice);
-        GetStatusBar()->SetToolTip(notice);
-    }
 }
 
 void MainFrame::InitDialog()
