@@ -8,7 +8,8 @@
 # installed extension only when it starts.
 #
 # Inside, WAYLAND_DISPLAY, DISPLAY and XAUTHORITY (Xwayland),
-# DBUS_SESSION_BUS_ADDRESS and GNOME_SESSION_DIR are set; the shell's output is in $GNOME_SESSION_DIR/shell.log.
+# DBUS_SESSION_BUS_ADDRESS and GNOME_SESSION_DIR are set; the shell's output
+# is in $GNOME_SESSION_DIR/shell.log.
 # Usage: tests/wayland/gnome_session.sh [--extension DIR]... COMMAND [ARGS...]
 set -uo pipefail
 
