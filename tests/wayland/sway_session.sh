@@ -10,7 +10,8 @@ session_dir=$(mktemp -d /tmp/corvalin-sway.XXXXXX)
 chmod 0755 "$session_dir"
 sway_pid=""
 cleanup() {
-  [ -n "$sway_pid" ] && kill "$sway_pid" 2>/dev/null && wait "$sway_pid" 2>/dev/null
+  # sway's XWayland and what sway started run in sway's process group.
+  [ -n "$sway_pid" ] && kill -- "-$sway_pid" 2>/dev/null && wait "$sway_pid" 2>/dev/null
   rm -rf "$session_dir"
 }
 trap cleanup EXIT
@@ -20,7 +21,7 @@ runtime="$session_dir/runtime"
 mkdir -m 0700 "$runtime" && chown nobody "$runtime"
 printf 'output HEADLESS-1 resolution 1280x720\nxwayland enable\n' >"$session_dir/config"
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
-as_nobody env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" \
+setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" \
   WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
   sway -c "$session_dir/config" >"$session_dir/sway.log" 2>&1 &
 sway_pid=$!

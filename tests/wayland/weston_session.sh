@@ -7,7 +7,8 @@ set -uo pipefail
 session_dir=$(mktemp -d /tmp/corvalin-weston.XXXXXX)
 weston_pid=""
 cleanup() {
-  [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null && wait "$weston_pid" 2>/dev/null
+  # weston's XWayland runs in weston's process group.
+  [ -n "$weston_pid" ] && kill -- "-$weston_pid" 2>/dev/null && wait "$weston_pid" 2>/dev/null
   rm -rf "$session_dir"
 }
 trap cleanup EXIT
@@ -15,7 +16,7 @@ trap 'exit 130' INT TERM
 
 export XDG_RUNTIME_DIR="$session_dir/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
-weston --backend=headless-backend.so --xwayland --socket=wayland-1 --idle-time=0 \
+setsid weston --backend=headless-backend.so --xwayland --socket=wayland-1 --idle-time=0 \
   >"$session_dir/weston.log" 2>&1 &
 weston_pid=$!
 display=""
