@@ -195,6 +195,12 @@ void MainFrame::CreateControls()
     m_mgr.Update();
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
+    // A log that looks complete while some windows cannot be seen would
+    // mislead: the reason stays in sight below it.
+    const wxString notice = WindowTrackingNotice();
+    // (A notice too long for the bar shows whole as its tip.)
+    if (!notice.empty())
+        CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP)->SetStatusText(notice);
 }
 
 void MainFrame::InitDialog()

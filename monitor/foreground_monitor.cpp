@@ -23,6 +23,10 @@ void ForegroundMonitor::GetWindowIdentity(WindowHandle window, wxString& module,
     wxString name;
     if (pid != 0 && m_platform.ProcessModuleName(pid, name))
         module = name;
+    // Where the window system names no process, the name it gives the
+    // program beats calling a valid window invalid.
+    else if (!(name = m_platform.WindowAppId(window)).empty())
+        module = name;
 }
 
 bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)

@@ -5,10 +5,12 @@
 #   package: the Debian package (cpack -G DEB) and its check with lintian.
 set -euo pipefail
 what=${1:-test}
-build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev)
-test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils xterm xclip trayer imagemagick valgrind gdb
-           strace python3 desktop-file-utils appstream man-db
-           kwin-wayland xwayland zenity dbus libglib2.0-bin)
+build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev
+            libwayland-dev libwayland-bin)
+test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
+           sway xwayland foot zenity weston kwin-wayland
+           gnome-shell libglib2.0-bin dbus
+           strace python3 desktop-file-utils appstream man-db)
 package_pkgs=(dpkg-dev lintian)
 windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils
               wine wine64 xvfb openbox trayer xdotool x11-utils)

@@ -55,23 +55,6 @@ int OnDisplayLost(Display*)
 }
 }  // namespace
 
-// Under Wayland the foreground window, the hot key and the window titles of
-// other programs are out of reach; through XWayland the X11 programs' windows
-// are not.  GDK would pick Wayland by itself, so it is told not to.
-void PrepareDisplay()
-{
-    const char* session = std::getenv("XDG_SESSION_TYPE");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool waylandSession =
-        (session && std::strcmp(session, "wayland") == 0) || (wayland && *wayland);
-    if (!waylandSession)
-        return;
-    setenv("GDK_BACKEND", "x11", 1);
-    std::fputs("Corvalin: this is a Wayland session; running through XWayland, so only the "
-               "windows of X11 applications can be seen.\n",
-               stderr);
-}
-
 // The toolkit raises no query-end-session event on GTK: termination signals
 // and the loss of the X connection take its place.
 void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> onDisplayLost)

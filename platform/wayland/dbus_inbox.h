@@ -13,6 +13,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -54,12 +55,14 @@ private:
     static GDBusMessage* Filter(GDBusConnection*, GDBusMessage* message, gboolean incoming,
                                 gpointer self);
     void Drain();
+    class PipeReader;
 
     Handler m_handler;
     GDBusConnection* m_connection = nullptr;
     guint m_filter = 0;
     int m_pipe[2] = {-1, -1};
     wxEventLoopSource* m_source = nullptr;
+    std::unique_ptr<PipeReader> m_reader;
 
     std::mutex m_mutex;  // guards what the bus thread touches
     std::string m_methodPath;

@@ -59,6 +59,9 @@ protected:
     // end of the batch: a switch often reports "nothing" first and the new
     // window a moment later, and the "nothing" must not be seen alone.
     void Focus(WindowHandle window);
+    // The window lost the focus: nothing has it, unless another window was
+    // reported to have it since.
+    void Unfocus(WindowHandle window);
     // A batch of reports has been read: commits the focus and tells the
     // monitor when the foreground changed.
     void EndOfBatch();

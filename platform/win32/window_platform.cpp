@@ -158,3 +158,9 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform()
 {
     return std::make_unique<Win32WindowPlatform>();
 }
+
+// Every top-level window of the desktop is in reach here.
+wxString WindowTrackingNotice()
+{
+    return wxString();
+}

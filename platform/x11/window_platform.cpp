@@ -1,6 +1,6 @@
 // X11 side of the platform: EWMH properties read on a connection of our own,
 // every request on a foreign window under an error trap.
-#include "platform/window_tracking.h"
+#include "platform/x11/window_platform.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -517,7 +517,7 @@ void QueuedEventsReader::Notify()
 }
 }  // namespace
 
-std::unique_ptr<WindowPlatform> CreateWindowPlatform()
+std::unique_ptr<WindowPlatform> CreateX11WindowPlatform()
 {
     return std::make_unique<X11WindowPlatform>();
 }

@@ -390,3 +390,24 @@ TEST_F(MainFrameTest, EndOfSessionSavesAndQuitsWithoutAskingEvenWhenHidden)
     // Arriving again after the frame is gone touches nothing.
     wxGetApp().OnQueryEndSession(event);
 }
+
+// A Wayland session whose compositor tells nobody the focus: the frame says
+// below the log which windows it can see, and an X11 session shows nothing.
+TEST(MainFrameNotice, WhatCannotBeSeenStaysInSight)
+{
+    ScopedSettings settings;
+    MainFrame* frame = CreateMainFrame();
+    EXPECT_EQ(frame->GetStatusBar(), nullptr);
+    frame->Quit(true);
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+
+    wxSetEnv(L"WAYLAND_DISPLAY", L"no-such-compositor");
+    frame = CreateMainFrame();
+    wxUnsetEnv(L"WAYLAND_DISPLAY");
+    ASSERT_NE(frame->GetStatusBar(), nullptr);
+    EXPECT_TRUE(frame->GetStatusBar()->GetStatusText().Contains(
+        L"only the windows of X11 applications can be seen"))
+        << frame->GetStatusBar()->GetStatusText();
+    frame->Quit(true);
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+}

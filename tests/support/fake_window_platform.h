@@ -85,6 +85,11 @@ public:
         return true;
     }
     void WatchWindow(WindowHandle window) override { watched = window; }
+    wxString WindowAppId(WindowHandle window) override
+    {
+        const auto it = appIds.find(window);
+        return it == appIds.end() ? wxString() : it->second;
+    }
 
     // What a platform with events does when the foreground changes.
     void Activate(WindowHandle window)
@@ -94,6 +99,8 @@ public:
             onForegroundChange();
     }
 
+    // What a compositor calls the program of a window, where it names no process.
+    std::map<WindowHandle, wxString> appIds;
     std::map<WindowHandle, Window> windows;
     std::map<unsigned long, wxString> modules;
     WindowHandle foreground = 0;

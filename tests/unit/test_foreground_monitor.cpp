@@ -115,6 +115,11 @@ TEST_F(ForegroundMonitorTest, UninspectableProcessKeepsTheRealTitle)
     desktop.AddWindow(500, L"no pid", 0);
     desktop.foreground = 500;
     EXPECT_TRUE(Sample().Contains(L"Not a valid window - no pid (500)"));
+    // A compositor that names no process still names the program.
+    desktop.AddWindow(600, L"native", 0);
+    desktop.appIds[600] = L"org.gnome.Calculator";
+    desktop.foreground = 600;
+    EXPECT_TRUE(Sample().Contains(L"org.gnome.Calculator - native (600)"));
 }
 
 TEST_F(ForegroundMonitorTest, LongTitlesAreCutTo255Characters)

@@ -15,7 +15,7 @@
 #include <wx/unix/evtloop.h>
 #include <wx/init.h>
 
-#include "platform/window_tracking.h"
+#include "platform/x11/window_platform.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -30,7 +30,7 @@ protected:
     {
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr) << "needs an X display (tests/x_session.sh)";
-        platform = CreateWindowPlatform();
+        platform = CreateX11WindowPlatform();
     }
     void TearDown() override
     {

@@ -1,0 +1,129 @@
+// Corvalin's reporter for GNOME Shell 45 and later (ES module).  The
+// shell gives Wayland clients no way to learn which window has the focus,
+// so this signals each change on the session bus for Corvalin to log.  It
+// offers nothing that moves the focus.  The 43/44 variant differs only in how
+// it is loaded; keep the two in step.
+import Gio from 'gi://Gio';
+import GLib from 'gi://GLib';
+import Meta from 'gi://Meta';
+
+import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
+
+const OBJECT_PATH = '/example/pellowen/Corvalin';
+const INTERFACE_XML = `
+<node>
+  <interface name="example.pellowen.Corvalin.Focus">
+    <!-- Emits FocusChanged for the current focus: Corvalin's proof that
+         the extension runs, and its initial state. -->
+    <method name="Report"/>
+    <!-- id 0 and empty fields: no window has the focus.  xid is the X11
+         window id of an Xwayland window, else 0. -->
+    <signal name="FocusChanged">
+      <arg name="id" type="t"/>
+      <arg name="title" type="s"/>
+      <arg name="wmClass" type="s"/>
+      <arg name="appId" type="s"/>
+      <arg name="pid" type="u"/>
+      <arg name="clientType" type="s"/>
+      <arg name="xid" type="t"/>
+    </signal>
+    <signal name="TitleChanged">
+      <arg name="id" type="t"/>
+      <arg name="title" type="s"/>
+    </signal>
+    <signal name="WindowClosed">
+      <arg name="id" type="t"/>
+    </signal>
+  </interface>
+</node>`;
+
+export default class FocusReporter extends Extension {
+    enable() {
+        this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, this);
+        this._dbus.export(Gio.DBus.session, OBJECT_PATH);
+        this._watched = new Map();  // window -> its 'unmanaged' handler
+        this._titleWindow = null;
+        this._titleHandler = 0;
+        this._focusHandler = global.display.connect('notify::focus-window',
+            () => this._focusChanged());
+        this._focusChanged();
+    }
+
+    disable() {
+        global.display.disconnect(this._focusHandler);
+        this._followTitle(null);
+        for (const [window, handler] of this._watched)
+            window.disconnect(handler);
+        this._watched.clear();
+        this._dbus.unexport();
+        this._dbus = null;
+    }
+
+    Report() {
+        this._focusChanged();
+    }
+
+    _focusChanged() {
+        const window = global.display.focus_window;
+        this._followTitle(window);
+        if (!window) {
+            this._emit('FocusChanged', '(tsssust)', [0, '', '', '', 0, '', 0]);
+            return;
+        }
+        this._watch(window);
+        const x11 = window.get_client_type() === Meta.WindowClientType.X11;
+        this._emit('FocusChanged', '(tsssust)', [
+            window.get_id(),
+            window.get_title() ?? '',
+            window.get_wm_class() ?? '',
+            window.get_gtk_application_id() ?? '',
+            Math.max(window.get_pid(), 0),
+            x11 ? 'x11' : 'wayland',
+            x11 ? xidOf(window) : 0,
+        ]);
+    }
+
+    // Only the focused window's title matters: Corvalin logs titles of
+    // focus changes, so following every window would be waste.
+    _followTitle(window) {
+        if (this._titleWindow === window)
+            return;
+        if (this._titleWindow)
+            this._titleWindow.disconnect(this._titleHandler);
+        this._titleWindow = window;
+        // An X11 window's title comes in twice (WM_NAME, _NET_WM_NAME): one
+        // signal per new title.
+        let last = window?.get_title();
+        this._titleHandler = window ? window.connect('notify::title', () => {
+            const title = window.get_title() ?? '';
+            if (title !== last)
+                this._emit('TitleChanged', '(ts)', [window.get_id(), title]);
+            last = title;
+        }) : 0;
+    }
+
+    // A window once reported is followed to its end, so that Corvalin can
+    // drop it.
+    _watch(window) {
+        if (this._watched.has(window))
+            return;
+        this._watched.set(window, window.connect('unmanaged', () => {
+            window.disconnect(this._watched.get(window));
+            this._watched.delete(window);
+            if (this._titleWindow === window)
+                this._followTitle(null);
+            this._emit('WindowClosed', '(t)', [window.get_id()]);
+        }));
+    }
+
+    _emit(name, signature, values) {
+        this._dbus?.emit_signal(name, new GLib.Variant(signature, values));
+    }
+}
+
+// Mutter describes an X11 window as "0x<xid>" (the window id as hex);
+// reading it there costs no round trip to the X server.
+function xidOf(window) {
+    const match = /^0x([0-9a-f]+)/i.exec(window.get_description() ?? '');
+    return match ? parseInt(match[1], 16) : 0;
+}

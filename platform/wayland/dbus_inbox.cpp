@@ -1,0 +1,202 @@
+#include "platform/wayland/dbus_inbox.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <wx/evtloop.h>
+#include <wx/evtloopsrc.h>
+
+class DbusInbox::PipeReader final : public wxEventLoopSourceHandler
+{
+public:
+    explicit PipeReader(std::function<void()> onRead) : m_onRead(std::move(onRead)) {}
+    void OnReadWaiting() override { m_onRead(); }
+    void OnWriteWaiting() override {}
+    void OnExceptionWaiting() override { m_onRead(); }
+
+private:
+    std::function<void()> m_onRead;
+};
+
+DbusInbox::DbusInbox(Handler handler) : m_handler(std::move(handler))
+{
+    if (pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    {
+        m_pipe[0] = m_pipe[1] = -1;
+        return;
+    }
+    GError* error = nullptr;
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (!address)
+    {
+        g_clear_error(&error);
+        return;
+    }
+    // A connection of our own: the filter then sees only our traffic, not the
+    // toolkit's, and closing it ends every subscription at once.
+    m_connection = g_dbus_connection_new_for_address_sync(
+        address,
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    g_free(address);
+    if (!m_connection)
+    {
+        g_clear_error(&error);
+        return;
+    }
+    g_dbus_connection_set_exit_on_close(m_connection, FALSE);
+    m_filter = g_dbus_connection_add_filter(m_connection, &DbusInbox::Filter, this, nullptr);
+}
+
+DbusInbox::~DbusInbox()
+{
+    delete m_source;
+    m_reader.reset();
+    if (m_connection)
+    {
+        // Once removed, the bus thread never calls the filter again.
+        g_dbus_connection_remove_filter(m_connection, m_filter);
+        g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
+        g_object_unref(m_connection);
+    }
+    for (GDBusMessage* message : m_queue)
+        g_object_unref(message);
+    for (int fd : m_pipe)
+        if (fd >= 0)
+            close(fd);
+}
+
+std::string DbusInbox::UniqueName() const
+{
+    const gchar* name = m_connection ? g_dbus_connection_get_unique_name(m_connection) : nullptr;
+    return name ? name : "";
+}
+
+void DbusInbox::AcceptMethodCalls(const std::string& objectPath)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_methodPath = objectPath;
+}
+
+bool DbusInbox::AcceptSignals(const std::string& interface)
+{
+    if (!m_connection)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_signalInterface = interface;
+    }
+    const std::string rule = "type='signal',interface='" + interface + "'";
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "AddMatch", g_variant_new("(s)", rule.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
+        nullptr, &error);
+    if (!reply)
+    {
+        g_clear_error(&error);
+        return false;
+    }
+    g_variant_unref(reply);
+    return true;
+}
+
+// On GDBus's own thread, for every message in or out.
+GDBusMessage* DbusInbox::Filter(GDBusConnection* connection, GDBusMessage* message,
+                                gboolean incoming, gpointer data)
+{
+    if (!incoming)
+        return message;
+    auto* self = static_cast<DbusInbox*>(data);
+    const GDBusMessageType type = g_dbus_message_get_message_type(message);
+    const char* path = g_dbus_message_get_path(message);
+    const char* interface = g_dbus_message_get_interface(message);
+    bool take = false;
+    {
+        std::lock_guard<std::mutex> lock(self->m_mutex);
+        if (type == G_DBUS_MESSAGE_TYPE_METHOD_CALL && path && !self->m_methodPath.empty())
+            take = self->m_methodPath == path;
+        else if (type == G_DBUS_MESSAGE_TYPE_SIGNAL && interface &&
+                 !self->m_signalInterface.empty())
+            take = self->m_signalInterface == interface;
+        if (take)
+            self->m_queue.push_back(G_DBUS_MESSAGE(g_object_ref(message)));
+    }
+    if (!take)
+        return message;
+    if (type == G_DBUS_MESSAGE_TYPE_METHOD_CALL &&
+        !(g_dbus_message_get_flags(message) & G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED))
+    {
+        // The caller is told at once that it was heard; what it said is
+        // looked at on the main loop.
+        GDBusMessage* reply = g_dbus_message_new_method_reply(message);
+        g_dbus_connection_send_message(connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE,
+                                       nullptr, nullptr);
+        g_object_unref(reply);
+    }
+    const char wake = 1;
+    ssize_t ignored = write(self->m_pipe[1], &wake, 1);  // a full pipe wakes as well
+    (void)ignored;
+    g_object_unref(message);
+    return nullptr;
+}
+
+void DbusInbox::Drain()
+{
+    char bytes[256];
+    while (read(m_pipe[0], bytes, sizeof bytes) > 0)
+    {
+    }
+    for (;;)
+    {
+        GDBusMessage* message = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_queue.empty())
+                return;
+            message = m_queue.front();
+            m_queue.pop_front();
+        }
+        m_handler(message);
+        g_object_unref(message);
+    }
+}
+
+bool DbusInbox::Wait(int timeoutMs)
+{
+    if (m_pipe[0] < 0)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_queue.empty())
+            timeoutMs = 0;
+    }
+    pollfd waiting{m_pipe[0], POLLIN, 0};
+    int ready;
+    do
+        ready = poll(&waiting, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    bool any = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        any = !m_queue.empty();
+    }
+    Drain();
+    return any;
+}
+
+void DbusInbox::ServeFromMainLoop()
+{
+    if (m_source || m_pipe[0] < 0)
+        return;
+    m_reader.reset(new PipeReader([this] { Drain(); }));
+    // The toolkit's main loop watches the pipe from now on, also when it
+    // has not started yet.
+    m_source = wxEventLoopBase::AddSourceForFD(m_pipe[0], m_reader.get(), wxEVENT_SOURCE_INPUT);
+    // Messages that came in before.
+    Drain();
+}

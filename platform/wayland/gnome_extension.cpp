@@ -1,0 +1,220 @@
+// GNOME Shell tells no client which window has the focus; our Shell
+// extension (dist/gnome-shell) signals each change on the session bus from
+// the shell's own connection, and this backend listens.
+#include <gio/gio.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/wayland/backends.h"
+#include "platform/wayland/dbus_inbox.h"
+
+namespace
+{
+constexpr char kUuid[] = "corvalin@pellowen.example";
+constexpr char kShellName[] = "org.gnome.Shell";
+constexpr char kObjectPath[] = "/example/pellowen/Corvalin";
+constexpr char kInterface[] = "example.pellowen.Corvalin.Focus";
+
+// The extension's states as org.gnome.Shell.Extensions reports them.
+enum ExtensionState
+{
+    kEnabled = 1,
+    kDisabled = 2,
+    kError = 3,
+    kOutOfDate = 4,
+    kInitialized = 6,
+};
+
+class GnomeExtensionPlatform final : public ReportedWindowsPlatform
+{
+public:
+    bool Connect(int timeoutMs) override;
+    wxString Name() const override { return L"GNOME Shell (extension)"; }
+    wxString Advice() const override { return m_advice; }
+
+private:
+    GVariant* Call(const char* destination, const char* path, const char* interface,
+                   const char* method, GVariant* arguments, const char* replyType, int timeoutMs);
+    void AdviseFromExtensionInfo(int timeoutMs);
+    void OnMessage(GDBusMessage* message);
+
+    std::unique_ptr<DbusInbox> m_inbox;
+    std::string m_shell;  // the shell's unique name: only it may report
+    bool m_focusReported = false;  // the initial state is a focus report
+    wxString m_advice;
+};
+
+GVariant* GnomeExtensionPlatform::Call(const char* destination, const char* path,
+                                       const char* interface, const char* method,
+                                       GVariant* arguments, const char* replyType, int timeoutMs)
+{
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        m_inbox->Connection(), destination, path, interface, method, arguments,
+        G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs > 0 ? timeoutMs : 1,
+        nullptr, &error);
+    g_clear_error(&error);
+    return reply;
+}
+
+bool GnomeExtensionPlatform::Connect(int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto remaining = [&deadline] {
+        return int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                       deadline - std::chrono::steady_clock::now())
+                       .count());
+    };
+    m_advice.clear();
+    m_inbox = std::make_unique<DbusInbox>([this](GDBusMessage* message) { OnMessage(message); });
+    // Without GNOME Shell on the bus this is not GNOME: fail at once, with
+    // no advice.
+    GVariant* owner = m_inbox->IsOpen()
+                          ? Call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                 "org.freedesktop.DBus", "GetNameOwner",
+                                 g_variant_new("(s)", kShellName), "(s)", remaining())
+                          : nullptr;
+    if (!owner)
+    {
+        m_inbox.reset();
+        return false;
+    }
+    const gchar* unique = nullptr;
+    g_variant_get(owner, "(&s)", &unique);
+    m_shell = unique;
+    g_variant_unref(owner);
+
+    if (!m_inbox->AcceptSignals(kInterface))
+    {
+        m_inbox.reset();
+        return false;
+    }
+    // The extension answers Report with a FocusChanged signal: the initial
+    // state, and the proof that it runs.
+    GVariant* reported = Call(m_shell.c_str(), kObjectPath, kInterface, "Report", nullptr, "()",
+                              remaining());
+    if (!reported)
+    {
+        AdviseFromExtensionInfo(remaining());
+        m_inbox.reset();
+        return false;
+    }
+    g_variant_unref(reported);
+    while (!m_focusReported && remaining() > 0)
+        m_inbox->Wait(remaining());
+    if (!m_focusReported)
+    {
+        m_advice = L"GNOME Shell: Corvalin's extension answered but sent no report; log out and "
+                   L"in again so that GNOME Shell loads its current version.";
+        m_inbox.reset();
+        return false;
+    }
+    m_inbox->ServeFromMainLoop();
+    return true;
+}
+
+// Why the extension did not answer, and what the user can do about it.
+void GnomeExtensionPlatform::AdviseFromExtensionInfo(int timeoutMs)
+{
+    const wxString enable = wxString(L"run `gnome-extensions enable ") + kUuid + L"`";
+    GVariant* reply = Call(m_shell.c_str(), "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+                           "GetExtensionInfo", g_variant_new("(s)", kUuid), "(a{sv})", timeoutMs);
+    double state = 0;
+    wxString error;
+    if (reply)
+    {
+        GVariant* info = g_variant_get_child_value(reply, 0);
+        // The shell sends numbers as doubles.
+        g_variant_lookup(info, "state", "d", &state);
+        const gchar* text = nullptr;
+        if (g_variant_lookup(info, "error", "&s", &text) && text)
+            error = wxString::FromUTF8(text);
+        g_variant_unref(info);
+        g_variant_unref(reply);
+    }
+    switch (int(state))
+    {
+    case kDisabled:
+    case kInitialized:
+        m_advice = L"GNOME Shell needs Corvalin's extension, which is installed but not enabled: " +
+                   enable + L", then start Corvalin again.";
+        break;
+    case kError:
+    case kOutOfDate:
+        m_advice = L"GNOME Shell could not run Corvalin's extension" +
+                   (error.empty() ? wxString() : L" (" + error + L")") +
+                   L": make sure the installed Corvalin matches this GNOME version, then log "
+                   L"out and in again.";
+        break;
+    case kEnabled:
+        m_advice = L"GNOME Shell: Corvalin's extension is enabled but does not answer; log out "
+                   L"and in again.";
+        break;
+    default:
+        // Unknown to this shell: installed after it started, or not at all.
+        m_advice = L"GNOME Shell needs Corvalin's extension, which this session does not have: "
+                   L"install Corvalin's package, log out and in again, then " +
+                   enable + L".";
+        break;
+    }
+}
+
+// One signal is one batch.  Anything not shaped as our extension sends it
+// is ignored.
+void GnomeExtensionPlatform::OnMessage(GDBusMessage* message)
+{
+    const char* sender = g_dbus_message_get_sender(message);
+    const char* member = g_dbus_message_get_member(message);
+    GVariant* body = g_dbus_message_get_body(message);
+    if (!sender || m_shell != sender || !member || !body)
+        return;
+    if (std::strcmp(member, "FocusChanged") == 0 &&
+        g_variant_is_of_type(body, G_VARIANT_TYPE("(tsssust)")))
+    {
+        guint64 id = 0, xid = 0;
+        const gchar *title = nullptr, *wmClass = nullptr, *appId = nullptr, *client = nullptr;
+        guint32 pid = 0;
+        g_variant_get(body, "(t&s&s&su&st)", &id, &title, &wmClass, &appId, &pid, &client, &xid);
+        WindowHandle window = 0;
+        if (id != 0)
+        {
+            // Xwayland windows keep their X11 id, as the X11 backend would
+            // name them.
+            const bool x11 = std::strcmp(client, "x11") == 0 && xid < (guint64(1) << 32);
+            window = HandleFor(std::to_string(id), x11 ? WindowHandle(xid) : 0);
+            // WM_CLASS names the program; a GTK application without one
+            // still has its application id.
+            Describe(window, wxString::FromUTF8(title),
+                     wxString::FromUTF8(*wmClass ? wmClass : appId), pid);
+        }
+        Focus(window);
+        m_focusReported = true;
+    }
+    else if (std::strcmp(member, "TitleChanged") == 0 &&
+             g_variant_is_of_type(body, G_VARIANT_TYPE("(ts)")))
+    {
+        guint64 id = 0;
+        const gchar* title = nullptr;
+        g_variant_get(body, "(t&s)", &id, &title);
+        SetTitle(HandleFor(std::to_string(id)), wxString::FromUTF8(title));
+    }
+    else if (std::strcmp(member, "WindowClosed") == 0 &&
+             g_variant_is_of_type(body, G_VARIANT_TYPE("(t)")))
+    {
+        guint64 id = 0;
+        g_variant_get(body, "(t)", &id);
+        Forget(HandleFor(std::to_string(id)));
+    }
+    else
+        return;
+    EndOfBatch();
+}
+}  // namespace
+
+std::unique_ptr<ReportedWindowsPlatform> CreateGnomeExtensionPlatform()
+{
+    return std::make_unique<GnomeExtensionPlatform>();
+}

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Under GNOME Shell (Wayland, headless) with our extension, Corvalin logs
+# every focus change of native Wayland and Xwayland windows once, in order,
+# with title, class and executable, under handles that stay the same; with
+# the extension disabled it says what to do and logs no Wayland window.
+# Starts its own GNOME session (tests/wayland/gnome_session.sh).
+if [ -z "${GNOME_SESSION_DIR:-}" ]; then
+  root=$(cd "$(dirname "$0")/../.." && pwd)
+  major=$(gnome-shell --version 2>/dev/null | grep -o '[0-9]*' | head -n1)
+  [ -n "$major" ] || { echo "FAIL: gnome-shell is not installed" >&2; exit 1; }
+  variant=45; [ "$major" -lt 45 ] && variant=43
+  exec bash "$root/tests/wayland/gnome_session.sh" \
+    --extension "$root/dist/gnome-shell/$variant/corvalin@pellowen.example" \
+    --extension "$root/tests/wayland/eval@corvalin.test" bash "$0"
+fi
+source "$(dirname "$0")/lib.sh"
+
+# The test moves the focus as a user's click would, through the shell.
+shell_eval() {
+  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method org.gnome.Shell.Eval "$1" 2>/dev/null
+}
+find_window='global.get_window_actors().map(a => a.meta_window).find(w => w.get_title() === TITLE)'
+wait_shell_window() {  # wait_shell_window TITLE
+  local end=$((SECONDS + 20))
+  while [ $SECONDS -lt $end ]; do
+    shell_eval "!!${find_window/TITLE/\"$1\"}" | grep -q "'true'" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+focus_window() {  # focus_window TITLE
+  shell_eval "imports.ui.main.activateWindow(${find_window/TITLE/\"$1\"})" >/dev/null
+}
+lines() { cat "$1" 2>/dev/null | grep -c '"number":'; }
+wait_lines() {  # wait_lines FILE N: until FILE has N records (bounded)
+  local end=$((SECONDS + 5))
+  while [ "$(lines "$1")" -lt "$2" ] && [ $SECONDS -lt $end ]; do sleep 0.05; done
+}
+zenity_window() {  # zenity_window TITLE: a native Wayland window; sets LAST_PID
+  GDK_BACKEND=wayland zenity --info --title "$1" --text "$1" >/dev/null 2>&1 &
+  LAST_PID=$!
+  E2E_PIDS+=("$LAST_PID")
+  wait_shell_window "$1"
+}
+
+dir=$(install_copy)
+# GNOME Shell has no notification area: no icon, so no error box in the way.
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\n' >"$dir/Corvalin.cfg"
+record="$dir/focus.jsonl"
+start_app "$dir"; corvalin=$LAST_PID
+zenity_window "Gnome One" || fail "no window for Gnome One"; one=$LAST_PID
+zenity_window "Gnome Two" || fail "no window for Gnome Two"; two=$LAST_PID
+xterm -T "Gnome XTerm" -e sleep 600 >/dev/null 2>&1 &
+xterm=$!; E2E_PIDS+=("$xterm")
+wait_shell_window "Gnome XTerm" || fail "no window for Gnome XTerm"
+check "Corvalin follows the windows through the GNOME Shell extension" \
+  grep -q 'through GNOME Shell (extension)' "$dir/out.log"
+
+# From a known focus, five switches: each must be one record, in order.
+focus_window "Gnome XTerm"; sleep 1
+before=$(lines "$record")
+switched=()
+order=("Gnome One" "Gnome Two" "Gnome XTerm" "Gnome One" "Gnome Two")
+for title in "${order[@]}"; do
+  focus_window "$title"
+  wait_lines "$record" $((before + 1 + ${#switched[@]}))
+  switched+=("$title")
+done
+sleep 0.5  # a second line per switch would come within a few ticks
+tail -n +$((before + 1)) "$record" | grep '"number":' >"$E2E_TMP/switches"
+cat "$E2E_TMP/switches"
+check "every switch is logged once, in order, with title, class, executable and a stable handle" \
+  python3 - "$E2E_TMP/switches" "$one" "$two" "$xterm" "$(xdotool search --name '^Gnome XTerm$' | head -n1)" <<'EOF'
+import json, sys
+records = [json.loads(line) for line in open(sys.argv[1])]
+one, two, xterm, xid = map(int, sys.argv[2:6])
+assert [r["title"] for r in records] == [
+    "Gnome One", "Gnome Two", "Gnome XTerm", "Gnome One", "Gnome Two"], records
+expected = {"Gnome One": (one, "zenity", "zenity"), "Gnome Two": (two, "zenity", "zenity"),
+            "Gnome XTerm": (xterm, "xterm", "XTerm")}
+for r in records:
+    pid, module, cls = expected[r["title"]]
+    assert (r["pid"], r["module"], r["class"]) == (pid, module, cls), r
+    assert r["path"].endswith("/" + module), r
+handles = {}
+for r in records:
+    handles.setdefault(r["title"], set()).add(r["handle"])
+assert all(len(h) == 1 for h in handles.values()), handles
+assert len({h.pop() for h in handles.values()}) == 3, handles
+xterm_handle = next(r["handle"] for r in records if r["title"] == "Gnome XTerm")
+assert xterm_handle == xid, (xterm_handle, xid)  # Xwayland windows keep their X11 id
+assert all(r["handle"] > 2**32 for r in records if r["title"] != "Gnome XTerm"), records
+EOF
+# Reports not from the shell, or not shaped as ours, change nothing.
+before=$(lines "$record")
+gdbus emit --session --object-path /example/pellowen/Corvalin \
+  --signal example.pellowen.Corvalin.Focus.FocusChanged \
+  'uint64 77' "'Forged'" "'forged'" "''" 'uint32 1' "'wayland'" 'uint64 0'
+for body in "'(s)', ['Odd']" "'(u)', [1]" "'(tsssist)', [1, 'a', 'b', 'c', 5, 'x11', 2]"; do
+  for member in FocusChanged TitleChanged WindowClosed; do
+    shell_eval "imports.gi.Gio.DBus.session.emit_signal(null, '/example/pellowen/Corvalin',
+      'example.pellowen.Corvalin.Focus', '$member', new imports.gi.GLib.Variant($body))" |
+      grep -q true || fail "the shell did not send a misshapen $member"
+  done
+done
+focus_window "Gnome XTerm"
+wait_lines "$record" $((before + 1)); sleep 0.3
+check "forged and misshapen reports are ignored; the next switch is logged" \
+  bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome XTerm\""' \
+  _ "$record" "$before"
+check "... without a GLib warning" bash -c '! grep -q CRITICAL "$1"' _ "$dir/out.log"
+# A focused window that closes: the shell focuses another, which is logged
+# as it is, and the closed one is not taken for a broken window.
+focus_window "Gnome Two"; wait_lines "$record" $(($(lines "$record") + 1))
+before=$(lines "$record")
+kill "$two"
+wait_lines "$record" $((before + 1)); sleep 0.5
+tail -n +$((before + 1)) "$record"
+check "closing the focused window logs the window the shell focuses next, once" \
+  bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome \(One\|XTerm\)\""' \
+  _ "$record" "$before"
+check "no record says 'Not a valid window'" bash -c '! grep -q "Not a valid window" "$1"' _ "$record"
+stop_app "$corvalin"
+
+# The extension disabled: Corvalin says what to do and logs no Wayland window.
+gnome-extensions disable corvalin@pellowen.example
+rm -f "$record"
+start_app "$dir"; corvalin=$LAST_PID
+for _ in $(seq 100); do grep -q 'gnome-extensions enable' "$dir/out.log" && break; sleep 0.1; done
+cat "$dir/out.log"
+check "without the extension, Corvalin says how to enable it" \
+  grep -qF 'installed but not enabled: run `gnome-extensions enable corvalin@pellowen.example`' \
+  "$dir/out.log"
+# It still sees X11 windows through Xwayland: the record is being written.
+for title in "Gnome One" "Gnome Two" "Gnome XTerm"; do focus_window "$title"; sleep 0.5; done
+cat "$record"
+check "... and logs the X11 window but no native Wayland window" \
+  bash -c 'grep -q "\"title\":\"Gnome XTerm\"" "$1" && ! grep -q "\"title\":\"Gnome \(One\|Two\)\"\|Not a valid window" "$1"' _ "$record"
+stop_app "$corvalin"
+finish

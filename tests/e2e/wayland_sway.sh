@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Native Wayland windows on a wlroots compositor: inside
+# tests/wayland/sway_session.sh, the focus moved by sway itself between
+# native windows (foot, GTK on Wayland) and an X11 window on XWayland, read
+# back from the record file.
+source "$(dirname "$0")/lib.sh"
+
+dir=$(install_copy)
+# No tray host runs here: its error box would be a window of its own.
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\n' >"$dir/Corvalin.cfg"
+start_app "$dir"
+app=$LAST_PID
+wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+check "says it follows the windows through the wlroots protocol" \
+  grep -q 'following its windows through the wlroots foreign-toplevel protocol' "$dir/out.log"
+
+foot -T 'Foot One' sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
+foot -T 'Foot Two' sleep 600 >/dev/null 2>&1 & two=$!; E2E_PIDS+=($two)
+GDK_BACKEND=wayland zenity --info --title 'Gtk Native' --text native >/dev/null 2>&1 & E2E_PIDS+=($!)
+xterm -T 'X Term' -e sleep 600 & E2E_PIDS+=($!)
+for title in 'Foot One' 'Foot Two' 'Gtk Native' 'X Term'; do
+  wait_count 1 20 bash -c "swaymsg -t get_tree | grep -c '\"name\": \"$title\"'"
+done
+focus() { swaymsg -q "[title=\"^$1\$\"] focus"; sleep 0.4; }
+lines() { wc -l <"$dir/focus.jsonl"; }
+
+# Whatever was logged while the windows opened, from here on each switch
+# must add exactly one line naming the window switched to.
+focus 'Foot One'
+start=$(lines)
+for title in 'Gtk Native' 'X Term' 'Foot Two' 'Foot One' 'X Term'; do focus "$title"; done
+# A title change of the active window is no switch.
+xdotool search --name '^X Term$' set_window --name 'X Term renamed'
+sleep 0.5
+# An empty workspace has no focused window, and coming back is no switch.
+swaymsg -q workspace 9; sleep 0.4; swaymsg -q workspace 1; sleep 0.4
+focus 'Foot Two'
+# Closing the active window hands the focus on, and that is logged.
+kill "$two"; sleep 0.6
+
+python3 - "$dir/focus.jsonl" "$start" <<'PY' && pass "every switch logged once, in order, with title, class and module" || fail "record lines"
+import json, sys
+recs = [json.loads(l) for l in open(sys.argv[1])]
+new = recs[int(sys.argv[2]):]
+got = [(r["title"], r["class"], r["module"], r["seen"]) for r in new]
+want_titles = ["Gtk Native", "X Term", "Foot Two", "Foot One", "X Term renamed", "Foot Two"]
+titles = [g[0] for g in got]
+# The title of the X11 window is read when its line is written.
+assert titles[:5] == ["Gtk Native", "X Term", "Foot Two", "Foot One", "X Term"], titles
+assert titles[5] == "Foot Two", titles
+assert len(titles) == 7, titles          # + the window that took over from Foot Two
+assert titles[6] != "Foot Two", titles
+assert all(g[3] == "event" for g in got), got
+# sway's own IPC names the process behind each window.
+assert all(r["pid"] > 0 for r in new), new
+assert all("Not a valid window" not in (g[0], g[2]) for g in got), got
+by = {g[0]: g for g in got}
+assert by["Gtk Native"][1] == "zenity" and by["Gtk Native"][2] == "zenity", by["Gtk Native"]
+assert by["Foot One"][1] == "foot" and by["Foot One"][2] == "foot", by["Foot One"]
+assert by["X Term"][2] == "xterm", by["X Term"]
+handles = {}
+for r in new:
+    handles.setdefault(r["title"].replace(" renamed", ""), set()).add(r["handle"])
+assert all(len(h) == 1 for h in handles.values()), handles
+assert len({next(iter(h)) for h in handles.values()}) == len(handles), handles
+assert all(next(iter(h)) > 2**32 for h in handles.values()), handles
+print("ok:", titles)
+PY
+check "monitoring survives it all" kill -0 "$app"
+finish

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs a command inside a private headless sway session with XWayland:
+# WAYLAND_DISPLAY, SWAYSOCK and DISPLAY point at it, HOME and the runtime
+# folder are temporary.  sway refuses to run as root, so it runs as nobody;
+# its XWayland then lets root's clients in.  Stops exactly what it started.
+# Usage: tests/wayland/sway_session.sh COMMAND [ARGS...]
+set -uo pipefail
+[ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
+session_dir=$(mktemp -d /tmp/corvalin-sway.XXXXXX)
+chmod 0755 "$session_dir"
+sway_pid=""
+cleanup() {
+  # sway's XWayland and what sway started run in sway's process group.
+  [ -n "$sway_pid" ] && kill -- "-$sway_pid" 2>/dev/null && wait "$sway_pid" 2>/dev/null
+  rm -rf "$session_dir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+runtime="$session_dir/runtime"
+mkdir -m 0700 "$runtime" && chown nobody "$runtime"
+printf 'output HEADLESS-1 resolution 1280x720\nxwayland enable\n' >"$session_dir/config"
+as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" \
+  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+  sway -c "$session_dir/config" >"$session_dir/sway.log" 2>&1 &
+sway_pid=$!
+
+export XDG_RUNTIME_DIR="$runtime"
+for _ in $(seq 100); do
+  SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -1)
+  [ -n "$SWAYSOCK" ] && [ -S "$runtime/wayland-1" ] && break
+  sleep 0.1
+done
+[ -n "$SWAYSOCK" ] || { echo "sway_session: sway did not start" >&2; cat "$session_dir/sway.log" >&2; exit 1; }
+export SWAYSOCK WAYLAND_DISPLAY=wayland-1 XDG_SESSION_TYPE=wayland
+# sway starts XWayland for the first X client and names it to its children.
+for _ in $(seq 50); do
+  swaymsg -q exec "echo \$DISPLAY >$runtime/display"
+  sleep 0.1
+  DISPLAY=$(cat "$runtime/display" 2>/dev/null)
+  [ -n "$DISPLAY" ] && break
+done
+export DISPLAY
+for _ in $(seq 100); do
+  as_nobody env DISPLAY="$DISPLAY" xhost +si:localuser:root >/dev/null 2>&1 && break
+  sleep 0.1
+done
+export HOME="$session_dir/home"
+mkdir -p "$HOME"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
+export NO_AT_BRIDGE=1 GTK_A11Y=none SHELL=/bin/sh
+unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+export CORVALIN_SWAY_SESSION="$session_dir"
+"$@"
