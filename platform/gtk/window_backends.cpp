@@ -55,7 +55,8 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform()
     // use, a script the compositor runs for us, an extension of ours.
     wxString advice;
     using Factory = std::unique_ptr<ReportedWindowsPlatform> (*)();
-    for (Factory create : {&CreateWlrootsPlatform, &CreateGnomeExtensionPlatform})
+    for (Factory create : {&CreateWlrootsPlatform, &CreateKwinScriptPlatform,
+                           &CreateGnomeExtensionPlatform})
     {
         std::unique_ptr<ReportedWindowsPlatform> backend = create();
         if (backend->Connect(kConnectTimeoutMs))
