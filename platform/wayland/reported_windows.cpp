@@ -102,6 +102,10 @@ void ReportedWindowsPlatform::Focus(WindowHandle window)
 {
     m_pendingFocus = Find(window) ? window : 0;
     m_focusReported = true;
+    // A window that got the focus is a switch at once, so that one read
+    // carrying several switches loses none of them; only "nothing" waits.
+    if (m_pendingFocus != 0)
+        Commit(m_pendingFocus);
 }
 
 void ReportedWindowsPlatform::Unfocus(WindowHandle window)
@@ -120,9 +124,14 @@ void ReportedWindowsPlatform::EndOfBatch()
         next = 0;
     m_focusReported = false;
     m_pendingFocus = next;
-    if (next == m_foreground)
+    Commit(next);
+}
+
+void ReportedWindowsPlatform::Commit(WindowHandle window)
+{
+    if (window == m_foreground)
         return;
-    m_foreground = next;
-    if (next != 0 && m_onChange)
+    m_foreground = window;
+    if (window != 0 && m_onChange)
         m_onChange();
 }

@@ -55,15 +55,14 @@ protected:
     void SetTitle(WindowHandle window, const wxString& title);
     // The window is gone.
     void Forget(WindowHandle window);
-    // The window that has the focus now, 0 for none.  Takes effect at the
-    // end of the batch: a switch often reports "nothing" first and the new
-    // window a moment later, and the "nothing" must not be seen alone.
+    // The window that has the focus now, 0 for none.  A window takes effect
+    // at once; "nothing" only at the end of the batch, since a switch often
+    // reports "nothing" first and the new window a moment later.
     void Focus(WindowHandle window);
     // The window lost the focus: nothing has it, unless another window was
     // reported to have it since.
     void Unfocus(WindowHandle window);
-    // A batch of reports has been read: commits the focus and tells the
-    // monitor when the foreground changed.
+    // A batch of reports has been read: commits what is left of the focus.
     void EndOfBatch();
     // True once the first batch was committed.
     bool HasInitialState() const { return m_committedOnce; }
@@ -77,6 +76,9 @@ private:
         unsigned long pid = 0;
     };
     const Window* Find(WindowHandle window) const;
+    // Makes the window the foreground one; tells the monitor when it is a
+    // window and a change.
+    void Commit(WindowHandle window);
 
     std::map<WindowHandle, Window> m_windows;
     std::map<std::string, WindowHandle> m_byKey;

@@ -3,6 +3,8 @@
 // cannot be mistaken for each other or for X11 ids.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/wayland/reported_windows.h"
 
 namespace
@@ -58,7 +60,23 @@ TEST_F(Fixture, ASwitchIsOneChangeHoweverItsReportsAreCut)
     EXPECT_EQ(windows.ForegroundWindow(), c);
     EXPECT_EQ(changes, 3);
 
+    // Several switches in one read: each one is seen, in order.
+    std::vector<WindowHandle> seen;
+    windows.StartEvents([&] { seen.push_back(windows.ForegroundWindow()); });
+    for (WindowHandle next : {a, b, c, a})
+    {
+        windows.Unfocus(windows.ForegroundWindow());
+        windows.Focus(next);
+    }
+    windows.EndOfBatch();
+    EXPECT_EQ(seen, (std::vector<WindowHandle>{a, b, c, a}));
+    windows.StartEvents([this] { ++changes; });
+    changes = 3;
+
     // Split over two reads, the moment of "nothing" tells the monitor nothing.
+    windows.Focus(c);
+    windows.EndOfBatch();
+    changes = 3;
     windows.Unfocus(c);
     windows.EndOfBatch();
     EXPECT_EQ(windows.ForegroundWindow(), 0u);
