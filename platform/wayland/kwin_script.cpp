@@ -145,12 +145,12 @@ private:
     struct GraceTimer final : wxTimer
     {
         explicit GraceTimer(KwinScriptPlatform* owner) : m_owner(owner) {}
-        void Notify() override { m_owner->Commit(); }
+        void Notify() override { m_owner->EndBatch(); }
         KwinScriptPlatform* m_owner;
     };
 
     void Handle(GDBusMessage* message);
-    void Commit()
+    void EndBatch()
     {
         m_nonePending = false;
         EndOfBatch();
@@ -329,7 +329,7 @@ void KwinScriptPlatform::Handle(GDBusMessage* message)
         return;
     }
     m_grace.Stop();
-    Commit();
+    EndBatch();
 }
 
 bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
