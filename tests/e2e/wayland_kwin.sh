@@ -113,5 +113,14 @@ for r in switches:
     else:
         assert r["handle"] > 2**32 and r["module"] == "zenity" and r["class"] == "zenity", r
 EOF
+
+# Corvalin takes its script away when it quits.  KWin numbers a new script by
+# how many are loaded, so a probe's number counts them.
+probe() { gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \
+            "$E2E_TMP/foreign-1.js" "$1" | tr -dc 0-9; }
+with_ours=$(probe probe-1)
 stop_app "$corvalin"
+kwin_call unloadScript probe-1
+after=$(probe probe-2)
+check "quitting unloads our script (probe numbers $with_ours, then $after)" test "$after" = "$((with_ours - 1))"
 finish
