@@ -30,8 +30,9 @@ kwin_activate() {
   kwin_call unloadScript "activate-$serial"
 }
 
-# Bare KWin has no notification area.
 dir=$(install_copy)
+# No tray icon: bare KWin has no notification area, and the error box would
+# stay in the way.
 printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\n' >"$dir/Corvalin.cfg"
 record="$dir/focus.jsonl"
 last_title() { tail -n1 "$record" 2>/dev/null | sed -n 's/.*"title":"\([^"]*\)".*/\1/p'; }
