@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -347,6 +348,11 @@ bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
         const unsigned long long x = ParseNumber(xid);
         // An XID is 32 bits; anything larger is not one.
         const WindowHandle window = HandleFor(id, x <= 0xffffffffULL ? WindowHandle(x) : 0);
+        // An XID names one window at a time: a window that had it before is
+        // gone, and its late removal must not take the new one with it.
+        for (auto known = m_known.begin(); known != m_known.end();)
+            known = known->second == window && known->first != id ? m_known.erase(known)
+                                                                   : std::next(known);
         m_known[id] = window;
         // Plasma 6 gives the class of native windows as the app id; Plasma 5
         // gives the resource class, and the name where the class is empty.
