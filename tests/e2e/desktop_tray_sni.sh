@@ -6,7 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 FRAME='^Corvalin : Keep Watch!$'
 WATCHER=(org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher)
-items() { busctl --user get-property "${WATCHER[@]}" RegisteredStatusNotifierItems; }
+items() { busctl --user get-property "${WATCHER[@]}" RegisteredStatusNotifierItems 2>/dev/null; }
 mapped() { xwininfo -id "$frame" | grep -q 'Map State: IsViewable'; }
 wait_state() {  # wait_state mapped|unmapped
   local end=$((SECONDS + 5))
@@ -23,6 +23,13 @@ frame=$(wait_window "$FRAME") || { fail "frame did not appear"; finish; }
 name="org.kde.StatusNotifierItem-$pid-1"
 check "the item is registered with swaybar's watcher as $name" \
   wait_count 1 10 bash -c "$(declare -f items); $(declare -p WATCHER); items | grep -c '\"$name/StatusNotifierItem\"'"
+# A bar restarted by a reload brings a new watcher, which must learn of us.
+watcher_owner() { busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus GetNameOwner s "${WATCHER[0]}" 2>/dev/null; }
+first=$(watcher_owner)
+swaymsg -q reload
+check "the watcher of the reloaded bar has the item too" \
+  wait_count 1 10 bash -c "$(declare -f items watcher_owner); $(declare -p WATCHER)
+    [ \"\$(watcher_owner)\" != '$first' ] && items | grep -c '\"$name/StatusNotifierItem\"'"
 item=("$name" /StatusNotifierItem org.kde.StatusNotifierItem)
 menu=("$name" /MenuBar com.canonical.dbusmenu)
 
@@ -34,9 +41,11 @@ import json, sys
 icons = json.load(sys.stdin)["data"]
 assert [(w, h) for w, h, _ in icons] == [(16, 16), (32, 32)], [(w, h) for w, h, _ in icons]
 for w, h, argb in icons:
-    assert len(argb) == w * h * 4 and any(argb), (w, h, len(argb))
-    # The opaque pixels are the drawn ones: alpha leads each pixel.
-    assert any(a == 255 and any(argb[i + 1:i + 4]) for i, a in list(enumerate(argb))[::4]), (w, h)
+    assert len(argb) == w * h * 4, (w, h, len(argb))
+# resources/main_16.xpm: the top-left pixel is the dark frame #3A4350, the
+# top-right one clear; alpha leads each pixel.
+small = icons[0][2]
+assert small[0:4] == [255, 0x3A, 0x43, 0x50] and small[15 * 4] == 0, (small[0:4], small[60:64])
 ' && pass "IconPixmap holds the 16 and 32 px icon as ARGB32" || fail "IconPixmap"
 
 # The host's primary click: hides the active frame, shows it again.
