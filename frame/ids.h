@@ -14,5 +14,6 @@ enum
     ID_LOG = 10007,
     ID_SAVE_LOG = 10008,
     ID_RECORD_TO_FILE = 10009,
+    ID_START_AT_LOGIN = 10010,
 };
 

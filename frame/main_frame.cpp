@@ -42,6 +42,8 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_HIDE_TO_TRAY, MainFrame::OnHideToTray)
     EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
     EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
+    EVT_MENU(ID_START_AT_LOGIN, MainFrame::OnStartAtLogin)
+    EVT_MENU_OPEN(MainFrame::OnMenuOpen)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
     wx__DECLARE_EVT0(EVT_QUIT_REQUEST, wxCommandEventHandler(MainFrame::OnQuitRequest))
@@ -130,6 +132,7 @@ void MainFrame::CreateControls()
     AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
     menu->Append(ID_SAVE_LOG, _(L"&Save Log As\u2026\tCtrl+S"), wxString());
     menu->Append(ID_RECORD_TO_FILE, _(L"&Record to File\u2026"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_START_AT_LOGIN, _("Start at Login"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
@@ -195,6 +198,7 @@ void MainFrame::CreateControls()
     m_mgr.Update();
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
+    ShowStartAtLogin();
     // A log that looks complete while some windows cannot be seen would
     // mislead: the reason stays in sight below it.
     const wxString notice = WindowTrackingNotice();
@@ -453,6 +457,28 @@ void MainFrame::OnRecordToFile(wxCommandEvent&)
     }
     // The toolkit has already flipped the mark, whatever came of the choice.
     ShowRecording();
+}
+
+void MainFrame::OnStartAtLogin(wxCommandEvent&)
+{
+    wxString problem;
+    if (!SetStartAtLogin(!StartsAtLogin(), problem))
+        wxLogError(_("Start at Login: %s"), problem);
+    ShowStartAtLogin();
+}
+
+void MainFrame::OnMenuOpen(wxMenuEvent& event)
+{
+    // The entry may have been removed since, by an uninstall or by hand.
+    ShowStartAtLogin();
+    event.Skip();
+}
+
+void MainFrame::ShowStartAtLogin()
+{
+    if (wxMenuBar* bar = GetMenuBar())
+        if (wxMenuItem* item = bar->FindItem(ID_START_AT_LOGIN))
+            item->Check(StartsAtLogin());
 }
 
 void MainFrame::ShowRecording()

@@ -61,6 +61,8 @@ private:
     void Record(const ActivityEntry& entry);
     // The menu's check mark follows whether a record file is open.
     void ShowRecording();
+    // Marks "Start at Login" as the session's own entry says.
+    void ShowStartAtLogin();
     wxString FormatForegroundChange();
     void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
 
@@ -81,6 +83,8 @@ private:
     void OnMonitorTimer(wxTimerEvent& event);
     void OnSaveLog(wxCommandEvent& event);
     void OnRecordToFile(wxCommandEvent& event);
+    void OnStartAtLogin(wxCommandEvent& event);
+    void OnMenuOpen(wxMenuEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
     void OnRecordNowRequest(wxCommandEvent& event);

@@ -111,3 +111,14 @@ wxIcon MainIcon();
 // port draws them (Windows), else the first.
 void SetMenuItemBitmaps(wxMenuItem* item, const wxBitmapBundle& checked,
                         const wxBitmapBundle& unchecked);
+
+// ---------------------------------------------------------------------------
+// Start at login
+
+// Whether the user's session starts this program at login.  Read from the
+// session's own entry each time, so that an uninstall or the user's own
+// removal of it counts.
+bool StartsAtLogin();
+// Adds the entry (for this executable) or removes it.  On failure: false,
+// and problem says why.
+bool SetStartAtLogin(bool start, wxString& problem);

@@ -9,6 +9,7 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/stockitem.h>
+#include <wx/stdpaths.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
@@ -123,6 +124,7 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         {ID_CLEAR_LOG, L"Clear &Log\tCtrl+L", wxITEM_NORMAL, true},
         {ID_SAVE_LOG, L"&Save Log As\u2026\tCtrl+S", wxITEM_NORMAL, false},
         {ID_RECORD_TO_FILE, L"&Record to File\u2026", wxITEM_CHECK, false},
+        {ID_START_AT_LOGIN, L"Start at Login", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
@@ -410,4 +412,38 @@ TEST(MainFrameNotice, WhatCannotBeSeenStaysInSight)
         << frame->GetStatusBar()->GetStatusText();
     frame->Quit(true);
     ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+}
+
+// "Start at Login" writes the session's own entry (a valid desktop entry
+// that starts this executable), removes it again, and shows what the entry
+// says, also after someone else removed it.
+TEST_F(MainFrameTest, StartAtLoginFollowsTheSessionsOwnEntry)
+{
+    wxString config;
+    ASSERT_TRUE(wxGetEnv(L"XDG_CONFIG_HOME", &config));
+    const wxString entry = config + L"/autostart/example.pellowen.Corvalin.desktop";
+    wxRemoveFile(entry);
+    wxMenuItem* item = frame->GetMenuBar()->FindItem(ID_START_AT_LOGIN);
+    ASSERT_NE(item, nullptr);
+
+    SendCommand(frame, ID_START_AT_LOGIN);
+    ASSERT_TRUE(wxFileExists(entry));
+    EXPECT_TRUE(item->IsChecked());
+    const wxString text = ReadFileText(entry);
+    EXPECT_TRUE(text.Contains(L"Exec=\"" + wxStandardPaths::Get().GetExecutablePath() + L"\"\n"))
+        << text;
+    wxArrayString output, errors;
+    if (wxFileExists(L"/usr/bin/desktop-file-validate"))
+        EXPECT_EQ(wxExecute(L"desktop-file-validate " + entry, output, errors, wxEXEC_SYNC), 0)
+            << wxJoin(output, L'\n') << wxJoin(errors, L'\n');
+
+    wxRemoveFile(entry);  // by hand, or by an uninstall
+    wxMenuEvent open(wxEVT_MENU_OPEN, 0, frame->GetMenuBar()->GetMenu(0));
+    frame->GetEventHandler()->ProcessEvent(open);
+    EXPECT_FALSE(item->IsChecked());
+
+    SendCommand(frame, ID_START_AT_LOGIN);
+    SendCommand(frame, ID_START_AT_LOGIN);
+    EXPECT_FALSE(wxFileExists(entry));
+    EXPECT_FALSE(item->IsChecked());
 }
