@@ -1,5 +1,6 @@
 #include "desktop/tray_icon.h"
 
+#include <wx/app.h>
 #include <wx/config.h>
 #include <wx/log.h>
 #include <wx/menu.h>
@@ -19,13 +20,38 @@ wxEND_EVENT_TABLE()
 
 CTrayIcon::~CTrayIcon() = default;
 
+namespace
+{
+// Both kinds of tray show this menu.
+std::vector<TrayMenuEntry> MenuEntries()
+{
+    return {{ID_TRAY_RESTORE, _("Restore")}, {wxID_SEPARATOR, wxString()}, {ID_TRAY_EXIT, _("Exit")}};
+}
+}  // namespace
+
 wxMenu* CTrayIcon::CreatePopupMenu()
 {
     wxMenu* menu = new wxMenu;
-    menu->Append(ID_TRAY_RESTORE, _("Restore"), wxString());
-    menu->AppendSeparator();
-    menu->Append(ID_TRAY_EXIT, _("Exit"), wxString());
+    for (const TrayMenuEntry& entry : MenuEntries())
+    {
+        if (entry.label.empty())
+            menu->AppendSeparator();
+        else
+            menu->Append(entry.id, entry.label, wxString());
+    }
     return menu;
+}
+
+bool CTrayIcon::ShowAsStatusNotifier(const wxIconBundle& icons, const wxString& tooltip)
+{
+    StatusNotifierActions actions;
+    actions.activate = [] { SendToTopWindow(EVT_SHOW_OR_HIDE_REQUEST); };
+    actions.menu = [](int id) {
+        SendToTopWindow(id == ID_TRAY_EXIT ? EVT_QUIT_REQUEST : EVT_SHOW_OR_HIDE_REQUEST);
+    };
+    m_statusNotifier =
+        CreateStatusNotifierIcon(icons, wxTheApp->GetAppName(), tooltip, MenuEntries(), actions);
+    return m_statusNotifier != nullptr;
 }
 
 void CTrayIcon::OnRestore(wxEvent&)
@@ -38,7 +64,7 @@ void CTrayIcon::OnExit(wxCommandEvent&)
     SendToTopWindow(EVT_QUIT_REQUEST);
 }
 
-CTrayIcon* CreateTrayIcon(const wxIcon& icon, const wxString& tooltip, bool checkOption)
+CTrayIcon* CreateTrayIcon(const wxIconBundle& icons, const wxString& tooltip, bool checkOption)
 {
     if (checkOption && !ReadBoolOption(*wxConfigBase::Get(), kOptionShowIconInSystray, true))
         return nullptr;
@@ -46,7 +72,11 @@ CTrayIcon* CreateTrayIcon(const wxIcon& icon, const wxString& tooltip, bool chec
     for (int attempt = 0; attempt < 20; ++attempt)
     {
         // Without a notification area the icon would only wait for one.
-        const bool installed = IsTrayAvailable() && trayIcon->SetIcon(icon, tooltip);
+        const bool installed =
+            IsTrayAvailable() && trayIcon->SetIcon(icons.GetIcon(wxSize(16, 16)), tooltip);
+        // Trays of Wayland desktops and KDE take StatusNotifierItems only.
+        if (!installed && trayIcon->ShowAsStatusNotifier(icons, tooltip))
+            return trayIcon;
         wxMilliSleep(30);
         if (installed)
             return trayIcon;

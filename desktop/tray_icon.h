@@ -1,7 +1,11 @@
 #pragma once
 
-#include <wx/icon.h>
+#include <memory>
+
+#include <wx/iconbndl.h>
 #include <wx/taskbar.h>
+
+class StatusNotifierIcon;
 
 // The popup menu's items.
 enum
@@ -21,11 +25,18 @@ public:
     void OnRestore(wxEvent& event);
     void OnExit(wxCommandEvent& event);
 
+    // Shows the icon through a StatusNotifierItem host, for trays that take
+    // no toolkit icon.  False when no host is on the session bus.
+    bool ShowAsStatusNotifier(const wxIconBundle& icons, const wxString& tooltip);
+
 private:
+    std::unique_ptr<StatusNotifierIcon> m_statusNotifier;
+
     wxDECLARE_EVENT_TABLE();
 };
 
-// A new tray icon installed with the image and tooltip, or null when the
-// option "/Options/ShowIconInSystray" forbids it (with checkOption) or the
-// notification area refused it 20 times.  The caller owns the result.
-CTrayIcon* CreateTrayIcon(const wxIcon& icon, const wxString& tooltip, bool checkOption);
+// A new tray icon installed with the images (16 px in the notification area)
+// and tooltip, or null when the option "/Options/ShowIconInSystray" forbids
+// it (with checkOption) or neither the notification area nor a
+// StatusNotifierItem host took it in 20 attempts.  The caller owns the result.
+CTrayIcon* CreateTrayIcon(const wxIconBundle& icons, const wxString& tooltip, bool checkOption);

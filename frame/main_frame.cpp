@@ -530,7 +530,7 @@ void MainFrame::FinishStart()
         return;
     m_startFinished = true;
     RegisterMainHotKey(m_hotKeyModifiers, m_hotKeyCode);
-    m_trayIcon.reset(CreateTrayIcon(MainIcon(), wxTheApp->GetAppName(), true));
+    m_trayIcon.reset(CreateTrayIcon(MainIcons(), wxTheApp->GetAppName(), true));
     // A start with MinimizeOnRun leaves the user in the window they were
     // working in; once more here, since making the tray icon may activate us.
     if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))

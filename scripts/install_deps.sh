@@ -9,7 +9,7 @@ build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev 
             libwayland-dev libwayland-bin)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
            sway xwayland foot zenity weston kwin-wayland
-           gnome-shell libglib2.0-bin dbus
+           gnome-shell libglib2.0-bin dbus systemd
            strace python3 desktop-file-utils appstream man-db)
 package_pkgs=(dpkg-dev lintian)
 windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils

@@ -48,6 +48,14 @@ bool IsTrayAvailable()
     return true;
 }
 
+// The taskbar takes the toolkit's icon; there is no StatusNotifierItem host.
+std::unique_ptr<StatusNotifierIcon> CreateStatusNotifierIcon(
+    const wxIconBundle&, const wxString&, const wxString&, const std::vector<TrayMenuEntry>&,
+    StatusNotifierActions)
+{
+    return nullptr;
+}
+
 // The rich-edit control puts a data object of its own on the clipboard and
 // renders it late; rendered at exit, after the control's library is gone, it
 // faults.  The text is put back as plain text of ours, then handed to the

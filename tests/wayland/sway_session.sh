@@ -3,15 +3,22 @@
 # WAYLAND_DISPLAY, SWAYSOCK and DISPLAY point at it, HOME and the runtime
 # folder are temporary.  sway refuses to run as root, so it runs as nobody;
 # its XWayland then lets root's clients in.  Stops exactly what it started.
-# Usage: tests/wayland/sway_session.sh COMMAND [ARGS...]
+# With --bar, swaybar runs with its tray, and a session bus run by nobody is
+# shared by sway, swaybar and the command;
+# without it the command gets no session bus.
+# Usage: tests/wayland/sway_session.sh [--bar] COMMAND [ARGS...]
 set -uo pipefail
-[ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
+bar=0
+[ "${1:-}" = --bar ] && { bar=1; shift; }
+[ $# -gt 0 ] || { echo "usage: $0 [--bar] COMMAND..." >&2; exit 2; }
 session_dir=$(mktemp -d /tmp/corvalin-sway.XXXXXX)
 chmod 0755 "$session_dir"
 sway_pid=""
+bus_pid=""
 cleanup() {
   # sway's XWayland and what sway started run in sway's process group.
   [ -n "$sway_pid" ] && kill -- "-$sway_pid" 2>/dev/null && wait "$sway_pid" 2>/dev/null
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null && wait "$bus_pid" 2>/dev/null
   rm -rf "$session_dir"
 }
 trap cleanup EXIT
@@ -21,7 +28,33 @@ runtime="$session_dir/runtime"
 mkdir -m 0700 "$runtime" && chown nobody "$runtime"
 printf 'output HEADLESS-1 resolution 1280x720\nxwayland enable\n' >"$session_dir/config"
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
-setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" \
+bus_env=()
+if [ $bar = 1 ]; then
+  # A session bus admits only its own user unless told; the folder keeps
+  # everyone but nobody and root out anyway.
+  cat >"$session_dir/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$runtime/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+  as_nobody dbus-daemon --config-file="$session_dir/bus.conf" --nofork >"$session_dir/bus.log" 2>&1 &
+  bus_pid=$!
+  for _ in $(seq 50); do [ -S "$runtime/bus" ] && break; sleep 0.1; done
+  [ -S "$runtime/bus" ] || { echo "sway_session: no session bus" >&2; cat "$session_dir/bus.log" >&2; exit 1; }
+  bus_env=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
+  printf 'bar {\n  position top\n  tray_output *\n}\n' >>"$session_dir/config"
+fi
+setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" "${bus_env[@]}" \
   WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
   sway -c "$session_dir/config" >"$session_dir/sway.log" 2>&1 &
 sway_pid=$!
@@ -51,5 +84,6 @@ mkdir -p "$HOME"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
 export NO_AT_BRIDGE=1 GTK_A11Y=none SHELL=/bin/sh
 unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+[ $bar = 1 ] && export "${bus_env[@]}"
 export CORVALIN_SWAY_SESSION="$session_dir"
 "$@"
