@@ -141,7 +141,7 @@ bool SetStartAtLogin(bool start, wxString& problem)
         if (!run.Exists() || !run.HasValue(kRunValue) || run.DeleteValue(kRunValue))
             return true;
     }
-    else if (run.Create(false) &&
+    else if (run.Create() &&
              run.SetValue(kRunValue, L"\"" + wxStandardPaths::Get().GetExecutablePath() + L"\""))
         return true;
     problem = wxString(kRunKey) + L"\\" + kRunValue + L": " + wxSysErrorMsgStr();

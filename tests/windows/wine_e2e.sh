@@ -169,6 +169,17 @@ e=$SHOWN
 check "with monitoring back on the next change is logged" \
   test -n "$(wait_log_line "$(line_re win_probe.exe 'Corvalin Probe E' "$e")" 15)"
 
+# --- Start at Login: the HKCU Run value, written and removed ---------------
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+run_value() { wine reg query "$RUN_KEY" /v Corvalin 2>/dev/null | tr -d '\r' | grep -i 'Corvalin'; }
+probe command "$FRAME" 10010
+sleep 1
+check "Start at Login writes the Run value naming this exe" \
+  bash -c 'grep -qi "REG_SZ.*\"[A-Z]:.*\\\\Corvalin.exe\"" <<<"$1"' _ "$(run_value)"
+probe command "$FRAME" 10010
+sleep 1
+check "Start at Login again removes it" test -z "$(run_value)"
+
 # --- Hide, then a second start brings the frame back over DDE -------------
 probe command "$FRAME" 10002
 sleep 1
