@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 started=$SECONDS
 
-# Test executables whose sources are under tests/unit, tests/gui or
-# tests/x11, as tests/CMakeLists.txt declares them now.
+# Test executables whose sources are under tests/unit, tests/gui,
+# tests/x11 or tests/wayland, as tests/CMakeLists.txt declares them now.
 mapfile -t targets < <(awk '
   /add_executable\(/ { block = ""; inside = 1 }
   inside { block = block " " $0 }
@@ -19,7 +19,7 @@ mapfile -t targets < <(awk '
     inside = 0
     if (match(block, /add_executable\([A-Za-z0-9_]+_tests[ )]/)) {
       name = substr(block, RSTART + 15, RLENGTH - 16)
-      if (block ~ /[ (](unit|gui|x11)\//) print name
+      if (block ~ /[ (](unit|gui|x11|wayland)\//) print name
     }
   }' tests/CMakeLists.txt)
 if [ ${#targets[@]} -eq 0 ]; then

@@ -3,6 +3,7 @@
 // libayatana-appindicator because AppIndicator never passes on the primary
 // click, and that click shows or hides the frame.
 #include "platform/desktop.h"
+#include "platform/posix/session_bus.h"
 
 #include <cstdlib>
 #include <string>
@@ -141,19 +142,6 @@ GVariant* IconPixmaps(const wxIconBundle& icons)
                                                         argb.size(), 1));
     }
     return g_variant_ref_sink(g_variant_builder_end(&pixmaps));
-}
-
-// True when the session has a bus to ask; without one GIO would start a bus
-// of its own through dbus-launch, which no tray host would be on.
-bool SessionBusExists()
-{
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address && *address)
-        return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat info;
-    return runtime && *runtime && stat((std::string(runtime) + "/bus").c_str(), &info) == 0 &&
-           S_ISSOCK(info.st_mode);
 }
 
 class GdbusStatusNotifier : public StatusNotifierIcon

@@ -1,5 +1,7 @@
 #include "platform/wayland/dbus_inbox.h"
 
+#include "platform/posix/session_bus.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -28,6 +30,8 @@ DbusInbox::DbusInbox(Handler handler) : m_handler(std::move(handler))
         m_pipe[0] = m_pipe[1] = -1;
         return;
     }
+    if (!SessionBusExists())
+        return;
     GError* error = nullptr;
     gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     if (!address)
