@@ -1,5 +1,7 @@
 #include "frame/main_frame.h"
 
+#include <chrono>
+
 #include <wx/app.h>
 #include <wx/aui/aui.h>
 #include <wx/config.h>
@@ -9,6 +11,7 @@
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
+#include <wx/utils.h>
 #include <wx/valtext.h>
 
 #include <wx/log.h>
@@ -84,6 +87,7 @@ MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                      const wxPoint& pos, const wxSize& size, long style)
     : m_platform(CreateWindowPlatform()), m_monitor(*m_platform)
 {
+    m_reportLineCost = wxGetEnv(L"CORVALIN_LINE_COST", nullptr);
     Create(parent, id, title, pos, size, style);
 }
 
@@ -370,6 +374,7 @@ void MainFrame::LogForegroundChange()
 
 void MainFrame::Log(Seen seen)
 {
+    const auto started = std::chrono::steady_clock::now();
     ActivityEntry entry;
     if (!m_monitor.NextChange(seen, entry))
         return;
@@ -384,6 +389,13 @@ void MainFrame::Log(Seen seen)
         m_log->AppendText(entry.line);
     if (m_record.IsOpen())
         Record(entry);
+    if (m_reportLineCost)
+    {
+        const auto spent = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - started);
+        m_platform->DebugOutput(wxString::Format(L"line cost %lld us",
+                                                 static_cast<long long>(spent.count())));
+    }
 }
 
 void MainFrame::OpenRecord(const wxString& option)
