@@ -59,6 +59,8 @@ show_window() {  # show_window TITLE SECONDS
   return 1
 }
 
+source "$(dirname "$0")/wine_event_path.sh"
+
 line_re() {  # line_re MODULE TITLE HANDLE -> regex of one Activity log line
   printf '^[0-9]{3,}\\.  [0-9]{2}:[0-9]{2}:[0-9]{3}     %s - %s \\(%s\\) $' "$1" "$2" "$3"
 }
@@ -312,6 +314,9 @@ assert any(r["handle"] == int(sys.argv[2]) and r["module"] == "win_probe.exe" fo
 PY
 check "saving the settings leaves no new file beside them" \
   test "$(ls "$APP4" | sort | tr '\n' ' ')" = "Corvalin.cfg Corvalin.exe focus.jsonl perspective.layout "
+
+# --- Foreground events: each change logged as its event told it ----------
+event_path_tests "$APP/Corvalin.exe"
 
 # --- End of the session: everything saved, no question -------------------
 # Another program's clipboard, with a format of its own, is no business of ours.
