@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include <wx/datetime.h>
 #include <wx/string.h>
 
 // ---------------------------------------------------------------------------
@@ -59,6 +60,11 @@ public:
     // The window whose lifetime matters from now on (the last one logged);
     // 0 for none.
     virtual void WatchWindow(WindowHandle window) = 0;
+    // While onChange runs for a change the platform told with its time: that
+    // time, and ForegroundWindow answers the window the change named, even if
+    // the foreground has moved on since.  Invalid where the platform tells no
+    // time; the caller then stamps the change itself.
+    virtual wxDateTime ChangeTime() { return wxDateTime(); }
 
     // Where no process can be named for a window (a compositor that gives no
     // pid), the name the window system gives its program; empty elsewhere.
