@@ -374,10 +374,12 @@ void MainFrame::LogForegroundChange()
 
 void MainFrame::Log(Seen seen)
 {
-    const auto started = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
     ActivityEntry entry;
     if (!m_monitor.NextChange(seen, entry))
         return;
+    const Clock::time_point sampled = Clock::now();
     // The log is editable: text typed at its end must not run into the line.
     // Only the column of the end is asked, since reading back even the last
     // character copies the whole log on GTK.
@@ -387,14 +389,19 @@ void MainFrame::Log(Seen seen)
         m_log->AppendText(L"\n" + entry.line);
     else
         m_log->AppendText(entry.line);
+    const Clock::time_point shown = Clock::now();
     if (m_record.IsOpen())
         Record(entry);
     if (m_reportLineCost)
     {
-        const auto spent = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now() - started);
-        m_platform->DebugOutput(wxString::Format(L"line cost %lld us",
-                                                 static_cast<long long>(spent.count())));
+        const auto us = [](Clock::duration spent) {
+            return static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
+        };
+        const Clock::time_point done = Clock::now();
+        m_platform->DebugOutput(wxString::Format(L"line cost %lld us (sample %lld, log %lld, record %lld)",
+                                                 us(done - started), us(sampled - started),
+                                                 us(shown - sampled), us(done - shown)));
     }
 }
 

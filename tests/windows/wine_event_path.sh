@@ -63,7 +63,7 @@ event_path_tests() {  # event_path_tests CORVALIN_EXE
 
   # What a line costs, from the sample to the record, over all the lines above.
   local costs
-  costs=$(sed -n 's/.*OutputDebugStringA "line cost \([0-9]*\) us".*/\1/p' "$TMP/app_events.out" | sort -n)
+  costs=$(sed -n 's/.*OutputDebugStringA "line cost \([0-9]*\) us.*/\1/p' "$TMP/app_events.out" | sort -n)
   [ -n "$costs" ] && echo "  line cost: median $(sed -n "$((($(wc -l <<<"$costs") + 1) / 2))p" <<<"$costs") us over $(wc -l <<<"$costs") lines"
 
   probe close "$frame" && probe answer Corvalin 6 10000 >/dev/null
