@@ -182,7 +182,13 @@ public:
         if (m_delivering)
             return reinterpret_cast<WindowHandle>(m_current.window);
         const HWND now = ::GetForegroundWindow();
-        if (!m_hook || now == m_answered || !m_answered || !::IsWindow(m_answered))
+        const DWORD asked = ::GetTickCount();
+        const DWORD sinceLastAsked = asked - m_lastAsked;
+        m_lastAsked = asked;
+        // Only regular sampling waits for events: a sample on its own (the
+        // hot key while monitoring is off) wants the foreground as it is.
+        if (!m_hook || now == m_answered || !m_answered || !::IsWindow(m_answered) ||
+            sinceLastAsked > 3 * kEventGraceMs)
             return Answer(now);
         // The system raises the event after the switch, so a sample may see
         // a new foreground just before its event comes.  The event, with its
@@ -191,9 +197,9 @@ public:
         if (now != m_pending)
         {
             m_pending = now;
-            m_pendingSince = ::GetTickCount();
+            m_pendingSince = asked;
         }
-        if (::GetTickCount() - m_pendingSince < kEventGraceMs)
+        if (asked - m_pendingSince < kEventGraceMs)
             return reinterpret_cast<WindowHandle>(m_answered);
         return Answer(now);
     }
@@ -344,6 +350,7 @@ private:
     HWND m_answered = nullptr;
     HWND m_pending = nullptr;
     DWORD m_pendingSince = 0;
+    DWORD m_lastAsked = 0;
     ProcessNameCache m_names;
 };
 
