@@ -267,7 +267,7 @@ void MainFrame::ShowOrHide()
     if (IsIconized() || !IsShown())
         Iconize(false);
     Show(true);
-    Raise();
+    BringToFront(this);
     if (modal)
         modal->SetFocus();
 }

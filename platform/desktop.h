@@ -62,6 +62,10 @@ void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> o
 // window never reaches the screen.
 void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback);
 
+// Puts a shown window of ours on top of all others and gives it the
+// keyboard, as when a second start asks for it.
+void BringToFront(wxTopLevelWindow* window);
+
 // ---------------------------------------------------------------------------
 // Clipboard
 

@@ -75,6 +75,12 @@ void AllowOtherInstanceForeground()
 {
 }
 
+// The window manager decides; asking it to raise is all X allows.
+void BringToFront(wxTopLevelWindow* window)
+{
+    window->Raise();
+}
+
 namespace
 {
 struct OnScreenWait

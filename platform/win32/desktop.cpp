@@ -39,6 +39,16 @@ void AllowOtherInstanceForeground()
     ::AllowSetForegroundWindow(ASFW_ANY);
 }
 
+// Being allowed the foreground does not restack the window by itself: it is
+// put on top of the Z order first, then given the keyboard.
+void BringToFront(wxTopLevelWindow* window)
+{
+    const HWND hwnd = window->GetHWND();
+    ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::BringWindowToTop(hwnd);
+    ::SetForegroundWindow(hwnd);
+}
+
 // Shell_NotifyIcon fails by itself when there is no taskbar.
 bool IsTrayAvailable()
 {
