@@ -386,9 +386,9 @@ void MainFrame::Log(Seen seen)
     long column = 0;
     const long end = m_log->GetLastPosition();
     if (end > 0 && m_log->PositionToXY(end, &column, nullptr) && column > 0)
-        m_log->AppendText(L"\n" + entry.line);
+        AppendToLog(m_log, L"\n" + entry.line);
     else
-        m_log->AppendText(entry.line);
+        AppendToLog(m_log, entry.line);
     const Clock::time_point shown = Clock::now();
     if (m_record.IsOpen())
         Record(entry);

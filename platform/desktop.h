@@ -12,6 +12,7 @@
 #include <wx/string.h>
 
 class wxMenuItem;
+class wxTextCtrl;
 class wxTopLevelWindow;
 class wxWindow;
 
@@ -65,6 +66,9 @@ void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback);
 // Puts a shown window of ours on top of all others and gives it the
 // keyboard, as when a second start asks for it.
 void BringToFront(wxTopLevelWindow* window);
+
+// Adds text at the end of a multi-line log and shows that end.
+void AppendToLog(wxTextCtrl* log, const wxString& text);
 
 // ---------------------------------------------------------------------------
 // Clipboard

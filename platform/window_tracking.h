@@ -60,10 +60,12 @@ public:
     // The window whose lifetime matters from now on (the last one logged);
     // 0 for none.
     virtual void WatchWindow(WindowHandle window) = 0;
-    // While onChange runs for a change the platform told with its time: that
-    // time, and ForegroundWindow answers the window the change named, even if
-    // the foreground has moved on since.  Invalid where the platform tells no
-    // time; the caller then stamps the change itself.
+    // When the change that ForegroundWindow has just answered happened, where
+    // the platform knows it better than the caller's clock.  While onChange
+    // runs for a change the platform told with its time, that time, and
+    // ForegroundWindow answers the window the change named, even if the
+    // foreground has moved on since.  Invalid otherwise; the caller then
+    // stamps the change itself.
     virtual wxDateTime ChangeTime() { return wxDateTime(); }
 
     // Where no process can be named for a window (a compositor that gives no

@@ -185,28 +185,32 @@ public:
         const DWORD asked = ::GetTickCount();
         const DWORD sinceLastAsked = asked - m_lastAsked;
         m_lastAsked = asked;
+        m_sampledSince = wxDateTime();
         // Only regular sampling waits for events: a sample on its own (the
         // hot key while monitoring is off) wants the foreground as it is.
         if (!m_hook || now == m_answered || !m_answered || !::IsWindow(m_answered) ||
-            sinceLastAsked > 3 * kEventGraceMs)
+            sinceLastAsked > kSamplingGapMs)
             return Answer(now);
         // The system raises the event after the switch, so a sample may see
         // a new foreground just before its event comes.  The event, with its
         // time, gets it first; a sample takes it only if no event has come
-        // for a while (where the system raises none, a tick later).
+        // for a while (where the system raises none, two ticks later).
         if (now != m_pending)
         {
             m_pending = now;
             m_pendingSince = asked;
+            m_pendingSinceWall = wxDateTime::UNow();
         }
         if (asked - m_pendingSince < kEventGraceMs)
             return reinterpret_cast<WindowHandle>(m_answered);
+        // The line says when the change was first seen, not when the wait ended.
+        m_sampledSince = m_pendingSinceWall;
         return Answer(now);
     }
 
     wxDateTime ChangeTime() override
     {
-        return m_delivering ? m_current.when : wxDateTime();
+        return m_delivering ? m_current.when : m_sampledSince;
     }
 
     bool IsValidWindow(WindowHandle window) override
@@ -295,7 +299,10 @@ public:
     void WatchWindow(WindowHandle) override {}
 
 private:
-    static constexpr DWORD kEventGraceMs = 40;
+    // Events can queue behind a busy main loop (a repaint, a burst of lines).
+    static constexpr DWORD kEventGraceMs = 100;
+    // Samples closer than this are the timer's.
+    static constexpr DWORD kSamplingGapMs = 150;
 
     WindowHandle Answer(HWND window)
     {
@@ -351,6 +358,9 @@ private:
     HWND m_pending = nullptr;
     DWORD m_pendingSince = 0;
     DWORD m_lastAsked = 0;
+    wxDateTime m_pendingSinceWall;
+    // For the sample that takes a change no event told: when it was first seen.
+    wxDateTime m_sampledSince;
     ProcessNameCache m_names;
 };
 
