@@ -186,15 +186,17 @@ public:
         const DWORD sinceLastAsked = asked - m_lastAsked;
         m_lastAsked = asked;
         m_sampledSince = wxDateTime();
-        // Only regular sampling waits for events: a sample on its own (the
-        // hot key while monitoring is off) wants the foreground as it is.
+        // Only regular sampling (or a sample amid events) waits for events: a
+        // sample on its own (the hot key while monitoring is off, where no
+        // events come) wants the foreground as it is.
         if (!m_hook || now == m_answered || !m_answered || !::IsWindow(m_answered) ||
             sinceLastAsked > kSamplingGapMs)
             return Answer(now);
         // The system raises the event after the switch, so a sample may see
         // a new foreground just before its event comes.  The event, with its
         // time, gets it first; a sample takes it only if no event has come
-        // for a while (where the system raises none, two ticks later).
+        // for a while (where the system raises none, a quarter second later,
+        // stamped with when it was first seen).
         if (now != m_pending)
         {
             m_pending = now;
@@ -299,8 +301,9 @@ public:
     void WatchWindow(WindowHandle) override {}
 
 private:
-    // Events can queue behind a busy main loop (a repaint, a burst of lines).
-    static constexpr DWORD kEventGraceMs = 100;
+    // Events queue behind a busy main loop: in a burst of switches every few
+    // milliseconds under Wine, some waited over 100 ms for their turn.
+    static constexpr DWORD kEventGraceMs = 250;
     // Samples closer than this are the timer's.
     static constexpr DWORD kSamplingGapMs = 150;
 
@@ -339,6 +342,9 @@ private:
             m_current = m_queue.front();
             m_queue.pop_front();
             m_delivering = true;
+            // A burst of events can hold the timer back for longer than a
+            // lone sample's gap; the samples after it are still regular.
+            m_lastAsked = ::GetTickCount();
             Answer(m_current.window);
             if (m_onChange)
                 m_onChange();
