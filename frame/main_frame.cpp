@@ -1,5 +1,7 @@
 #include "frame/main_frame.h"
 
+#include <chrono>
+
 #include <wx/app.h>
 #include <wx/aui/aui.h>
 #include <wx/config.h>
@@ -9,6 +11,7 @@
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
+#include <wx/utils.h>
 #include <wx/valtext.h>
 
 #include <wx/log.h>
@@ -86,6 +89,7 @@ MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                      const wxPoint& pos, const wxSize& size, long style)
     : m_platform(CreateWindowPlatform()), m_monitor(*m_platform)
 {
+    m_reportLineCost = wxGetEnv(L"CORVALIN_LINE_COST", nullptr);
     Create(parent, id, title, pos, size, style);
 }
 
@@ -267,7 +271,7 @@ void MainFrame::ShowOrHide()
     if (IsIconized() || !IsShown())
         Iconize(false);
     Show(true);
-    Raise();
+    BringToFront(this);
     if (modal)
         modal->SetFocus();
 }
@@ -374,20 +378,35 @@ void MainFrame::LogForegroundChange()
 
 void MainFrame::Log(Seen seen)
 {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
     ActivityEntry entry;
     if (!m_monitor.NextChange(seen, entry))
         return;
+    const Clock::time_point sampled = Clock::now();
     // The log is editable: text typed at its end must not run into the line.
     // Only the column of the end is asked, since reading back even the last
     // character copies the whole log on GTK.
     long column = 0;
     const long end = m_log->GetLastPosition();
     if (end > 0 && m_log->PositionToXY(end, &column, nullptr) && column > 0)
-        m_log->AppendText(L"\n" + entry.line);
+        AppendToLog(m_log, L"\n" + entry.line);
     else
-        m_log->AppendText(entry.line);
+        AppendToLog(m_log, entry.line);
+    const Clock::time_point shown = Clock::now();
     if (m_record.IsOpen())
         Record(entry);
+    if (m_reportLineCost)
+    {
+        const auto us = [](Clock::duration spent) {
+            return static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
+        };
+        const Clock::time_point done = Clock::now();
+        m_platform->DebugOutput(wxString::Format(L"line cost %lld us (sample %lld, log %lld, record %lld)",
+                                                 us(done - started), us(sampled - started),
+                                                 us(shown - sampled), us(done - shown)));
+    }
 }
 
 void MainFrame::OpenRecord(const wxString& option)

@@ -113,6 +113,9 @@ private:
     ForegroundMonitor m_monitor;
     // The optional record file of every logged line.
     ActivityRecord m_record;
+    // With CORVALIN_LINE_COST set: each line's cost, from the sample to the
+    // record, goes to the debugger output ("line cost N us").
+    bool m_reportLineCost = false;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

@@ -51,7 +51,9 @@ bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)
     entry.seen = seen;
     GetWindowIdentity(foreground, entry.module, entry.title, &entry.pid);
     m_vanished = entry.module == kNotAValidWindow && entry.title == kNotAValidWindow ? foreground : 0;
-    entry.when = m_now();
+    // A queued event is stamped with when it happened, not when its turn came.
+    const wxDateTime told = m_platform.ChangeTime();
+    entry.when = told.IsValid() ? told : m_now();
     m_platform.DebugOutput(L"1");
     entry.number = ++m_lineCount;
     entry.line = FormatActivityLine(entry.number, FormatActivityTime(entry.when), entry.module,

@@ -14,6 +14,7 @@
 #include <wx/string.h>
 
 class wxMenuItem;
+class wxTextCtrl;
 class wxTopLevelWindow;
 class wxWindow;
 
@@ -93,6 +94,13 @@ void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> o
 // window's first appearance.  Never runs after the window is gone, nor if the
 // window never reaches the screen.
 void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback);
+
+// Puts a shown window of ours on top of all others and gives it the
+// keyboard, as when a second start asks for it.
+void BringToFront(wxTopLevelWindow* window);
+
+// Adds text at the end of a multi-line log and shows that end.
+void AppendToLog(wxTextCtrl* log, const wxString& text);
 
 // ---------------------------------------------------------------------------
 // Clipboard

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include <wx/datetime.h>
 #include <wx/string.h>
 
 // ---------------------------------------------------------------------------
@@ -59,6 +60,13 @@ public:
     // The window whose lifetime matters from now on (the last one logged);
     // 0 for none.
     virtual void WatchWindow(WindowHandle window) = 0;
+    // When the change that ForegroundWindow has just answered happened, where
+    // the platform knows it better than the caller's clock.  While onChange
+    // runs for a change the platform told with its time, that time, and
+    // ForegroundWindow answers the window the change named, even if the
+    // foreground has moved on since.  Invalid otherwise; the caller then
+    // stamps the change itself.
+    virtual wxDateTime ChangeTime() { return wxDateTime(); }
 
     // Where no process can be named for a window (a compositor that gives no
     // pid), the name the window system gives its program; empty elsewhere.

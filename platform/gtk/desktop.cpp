@@ -20,6 +20,7 @@
 #include <wx/icon.h>
 #include <wx/menuitem.h>
 #include <wx/taskbar.h>
+#include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
 // X11 has no resource section, so the icon is compiled in from the XPMs that
@@ -73,6 +74,17 @@ void InstallEndSessionHooks(std::function<void()> onEnd, std::function<void()> o
 // Nothing to allow: X lets a client ask the window manager for activation.
 void AllowOtherInstanceForeground()
 {
+}
+
+void AppendToLog(wxTextCtrl* log, const wxString& text)
+{
+    log->AppendText(text);
+}
+
+// The window manager decides; asking it to raise is all X allows.
+void BringToFront(wxTopLevelWindow* window)
+{
+    window->Raise();
 }
 
 namespace

@@ -13,6 +13,7 @@
 #include <wx/icon.h>
 #include <wx/log.h>
 #include <wx/menuitem.h>
+#include <wx/textctrl.h>
 #include <wx/window.h>
 
 bool RegisterGlobalHotKey(wxWindow* window, int id, int modifiers, int keyCode)
@@ -40,6 +41,35 @@ IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& service
 void AllowOtherInstanceForeground()
 {
     ::AllowSetForegroundWindow(ASFW_ANY);
+}
+
+// Being allowed the foreground does not restack the window by itself: it is
+// put on top of the Z order first, then given the keyboard.
+void BringToFront(wxTopLevelWindow* window)
+{
+    const HWND hwnd = window->GetHWND();
+    ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::BringWindowToTop(hwnd);
+    ::SetForegroundWindow(hwnd);
+}
+
+// The rich edit scrolls and repaints for every insertion, which under Wine
+// costs more than ten times the rest of a line.  The text goes in without
+// redrawing, and the scroll to the end is done once for a burst of lines,
+// when the events are through.
+void AppendToLog(wxTextCtrl* log, const wxString& text)
+{
+    log->Freeze();
+    log->AppendText(text);
+    log->Thaw();
+    static wxTextCtrl* s_scrollPending = nullptr;
+    if (s_scrollPending == log)
+        return;
+    s_scrollPending = log;
+    log->CallAfter([log] {
+        s_scrollPending = nullptr;
+        ::SendMessageW(log->GetHWND(), WM_VSCROLL, SB_BOTTOM, 0);
+    });
 }
 
 // Shell_NotifyIcon fails by itself when there is no taskbar.

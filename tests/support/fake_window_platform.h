@@ -32,7 +32,7 @@ public:
     WindowHandle ForegroundWindow() override
     {
         ++foregroundQueries;
-        return foreground;
+        return m_told ? m_told : foreground;
     }
     bool IsValidWindow(WindowHandle window) override
     {
@@ -99,6 +99,19 @@ public:
             onForegroundChange();
     }
 
+    // A change told late, after the foreground may have moved on: while
+    // onChange runs, the foreground is the window the event named.
+    void DeliverEvent(WindowHandle window, const wxDateTime& when)
+    {
+        m_told = window;
+        m_toldTime = when;
+        if (onForegroundChange)
+            onForegroundChange();
+        m_told = 0;
+        m_toldTime = wxDateTime();
+    }
+    wxDateTime ChangeTime() override { return m_toldTime; }
+
     // What a compositor calls the program of a window, where it names no process.
     std::map<WindowHandle, wxString> appIds;
     std::map<WindowHandle, Window> windows;
@@ -110,4 +123,8 @@ public:
     int foregroundQueries = 0;
     int validityChecks = 0;
     int otherCalls = 0;
+
+private:
+    WindowHandle m_told = 0;
+    wxDateTime m_toldTime;
 };

@@ -216,6 +216,34 @@ TEST_F(ForegroundEventsTest, MonitoringOffIgnoresEventsAndTheHotKeyStillSamples)
     EXPECT_TRUE(monitor.NextLine(Seen::HotKey).empty());
 }
 
+// Events queued behind each other: each line names the window its event
+// named, at the event's time, though the foreground has moved on since.
+TEST_F(ForegroundEventsTest, ALateEventIsLoggedAsItWasToldNotAsTheForegroundIsNow)
+{
+    const wxDateTime earlier(7, wxDateTime::Dec, 2026, 10, 16, 59, 4);
+    desktop.Activate(100);
+    desktop.foreground = 100;  // the thief has already lost the foreground
+    desktop.DeliverEvent(300, earlier);
+    desktop.DeliverEvent(100, earlier + wxTimeSpan::Milliseconds(3));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], L"002.  16:59:004     thief - thief (300) \n");
+    EXPECT_EQ(lines[2], L"003.  16:59:007     notepad.exe - Untitled - Notepad (100) \n");
+    // Nothing was missed, so the tick has nothing to add; a change the events
+    // missed is the tick's, stamped by the clock.
+    EXPECT_TRUE(Sample().empty());
+    desktop.foreground = 200;
+    EXPECT_TRUE(Sample().StartsWith(L"004.  17:05:083     mail - Inbox (200)"));
+
+    // An event for a window gone before its turn: one line that says so.
+    desktop.DestroyWindow(300);
+    desktop.DeliverEvent(300, earlier);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3], L"005.  16:59:004     Not a valid window - Not a valid window (300) \n");
+    desktop.DeliverEvent(300, earlier);
+    EXPECT_EQ(lines.back(), wxString());
+    EXPECT_EQ(monitor.LineCount(), 5);
+}
+
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)
 {
     desktop.foreground = 100;

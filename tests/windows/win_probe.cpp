@@ -213,6 +213,90 @@ int Show(const wchar_t* title, DWORD milliseconds)
     return 0;
 }
 
+HWND ProbeWindow(const wchar_t* title, int x)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"CorvalinProbeSwitch";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, x, 100,
+                                  240, 160, nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (window)
+        ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+// Wine does not raise EVENT_SYSTEM_FOREGROUND itself; an injected event is
+// what Windows would have sent for the same change.
+void TakeForeground(HWND window, bool inject)
+{
+    SetForegroundWindow(window);
+    if (inject)
+        NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, window, OBJID_WINDOW, CHILDID_SELF);
+}
+
+// switch HOLD-MS THIEF-MS COUNT [inject]: two windows of our own, "home"
+// and "thief"; COUNT times home holds the foreground for HOLD-MS, then the
+// thief takes it for THIEF-MS.  Prints both handles first, then waits half
+// a second before the first switch.
+int Switch(DWORD hold, DWORD thief, long long count, bool inject)
+{
+    HWND home = ProbeWindow(L"Corvalin Probe Home", 100);
+    HWND other = ProbeWindow(L"Corvalin Probe Thief", 400);
+    if (!home || !other)
+        return 1;
+    std::printf("%lld %lld\n", HwndValue(home), HwndValue(other));
+    std::fflush(stdout);
+    PumpFor(500);
+    for (long long i = 0; i < count; ++i)
+    {
+        TakeForeground(home, inject);
+        PumpFor(hold);
+        TakeForeground(other, inject);
+        PumpFor(thief);
+    }
+    TakeForeground(home, inject);
+    PumpFor(500);
+    DestroyWindow(other);
+    DestroyWindow(home);
+    return 0;
+}
+
+HWND g_seenForeground = nullptr;
+
+void CALLBACK NoteForeground(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD)
+{
+    g_seenForeground = window;
+}
+
+// native-events: "yes" when the system raises EVENT_SYSTEM_FOREGROUND by
+// itself for a plain SetForegroundWindow, "no" when it does not.
+int NativeEvents()
+{
+    HWND first = ProbeWindow(L"Corvalin Probe Native 1", 100);
+    HWND second = ProbeWindow(L"Corvalin Probe Native 2", 400);
+    if (!first || !second)
+        return 1;
+    SetForegroundWindow(first);
+    PumpFor(300);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                         NoteForeground, 0, 0, WINEVENT_OUTOFCONTEXT);
+    if (!hook)
+        return 1;
+    SetForegroundWindow(second);
+    PumpFor(1000);
+    const bool second_in_front = GetForegroundWindow() == second;
+    UnhookWinEvent(hook);
+    DestroyWindow(second);
+    DestroyWindow(first);
+    if (!second_in_front)
+        return 1;
+    std::printf(g_seenForeground == second ? "yes\n" : "no\n");
+    return 0;
+}
+
 // answer CAPTION BUTTON-ID MS: waits for a dialog box with that caption
 // ("*" for any), prints its caption and texts, and presses the button.
 int Answer(const wchar_t* caption, int buttonId, DWORD timeout)
@@ -292,7 +376,8 @@ int Usage()
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
-                 "       answer CAPTION BUTTON-ID MS | version FILE\n");
+                 "       answer CAPTION BUTTON-ID MS | version FILE |\n"
+                 "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events\n");
     return 2;
 }
 }  // namespace
@@ -410,6 +495,11 @@ int wmain(int argc, wchar_t** argv)
         return IsClipboardFormatAvailable(RegisterClipboardFormatW(L"Corvalin Probe Format")) ? 0 : 1;
     if (verb == L"activate" && argc >= 3)
         return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
+    if (verb == L"switch" && argc >= 5)
+        return Switch(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)), number(4, 0),
+                      argc >= 6 && std::wcscmp(argv[5], L"inject") == 0);
+    if (verb == L"native-events")
+        return NativeEvents();
     if (verb == L"version" && argc >= 3)
         return Version(argv[2]);
     if (verb == L"answer" && argc >= 5)

@@ -59,6 +59,8 @@ show_window() {  # show_window TITLE SECONDS
   return 1
 }
 
+source "$(dirname "$0")/wine_event_path.sh"
+
 line_re() {  # line_re MODULE TITLE HANDLE -> regex of one Activity log line
   printf '^[0-9]{3,}\\.  [0-9]{2}:[0-9]{2}:[0-9]{3}     %s - %s \\(%s\\) $' "$1" "$2" "$3"
 }
@@ -213,6 +215,25 @@ for _ in $(seq 30); do
 done
 check "with Notepad in front ($in_front_before), a second start brings the frame to the front" \
   [ "${in_front%% *}" = "$FRAME" ]
+# On screen too: the frame's X window ends up on top of the window manager's
+# stacking order (bottom to top), above Notepad; the tray host, a dock, lives
+# in a layer of its own above all windows.
+top_normal_window() {
+  local window
+  for window in $(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //' | tr -d ' ' | tr ',' '\n' | tac); do
+    xprop -id "$window" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK && continue
+    echo "$window"; return
+  done
+}
+xframe=$(xdotool search --name '^Corvalin : Keep Watch!$' 2>/dev/null | head -n1)
+top=""
+for _ in $(seq 30); do
+  top=$(top_normal_window)
+  [ -n "$xframe" ] && [ -n "$top" ] && [ $((top)) = "$xframe" ] && break
+  sleep 0.2
+done
+check "the second start puts the frame on top of the X stacking order (top $top, frame $xframe)" \
+  bash -c '[ -n "$1" ] && [ -n "$2" ] && [ $(($1)) = "$2" ]' _ "$top" "$xframe"
 probe close "$notepad"
 # Gone before the next X window search, which a vanishing window can upset.
 for _ in $(seq 50); do probe find-class Notepad 0 >/dev/null || break; sleep 0.1; done
@@ -323,6 +344,9 @@ assert any(r["handle"] == int(sys.argv[2]) and r["module"] == "win_probe.exe" fo
 PY
 check "saving the settings leaves no new file beside them" \
   test "$(ls "$APP4" | sort | tr '\n' ' ')" = "Corvalin.cfg Corvalin.exe focus.jsonl perspective.layout "
+
+# --- Foreground events: each change logged as its event told it ----------
+event_path_tests "$APP/Corvalin.exe"
 
 # --- End of the session: everything saved, no question -------------------
 # Another program's clipboard, with a format of its own, is no business of ours.

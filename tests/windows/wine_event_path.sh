@@ -1,0 +1,71 @@
+# Foreground events under Wine: each change is logged from what its event
+# said.  Sourced by wine_e2e.sh, which gives probe, check, wait_exit, TMP
+# and PIDS.
+
+# In the record file from byte OFFSET on: the lines for handle THIEF, those
+# of them seen by an event, and whether the time stamps of all the lines
+# only ever go forward.  Prints "EVENTS TOTAL IN-ORDER(1/0)".
+count_thief_lines() {  # count_thief_lines RECORD OFFSET THIEF
+  python3 - "$@" <<'PY'
+import json, sys
+data = open(sys.argv[1], "rb").read()[int(sys.argv[2]):].decode("utf-8")
+records = [json.loads(line) for line in data.split("\n") if line]
+mine = [r for r in records if r["handle"] == int(sys.argv[3])]
+times = [r["time"] for r in records]
+print(sum(r["seen"] == "event" for r in mine), len(mine), int(times == sorted(times)))
+PY
+}
+
+# 40 times: the probe's home window holds the foreground HOLD ms, then its
+# thief takes it for THIEF ms.  Sets EVENTS, TOTAL and IN_ORDER.
+run_switches() {  # run_switches RECORD HOLD THIEF [inject]
+  local record=$1 offset handles
+  offset=$(stat -c %s "$record" 2>/dev/null || echo 0)
+  handles=$(probe switch "$2" "$3" 40 ${4:-} | head -n1)
+  sleep 1
+  read -r EVENTS TOTAL IN_ORDER < <(count_thief_lines "$record" "$offset" "${handles#* }")
+}
+
+event_path_tests() {  # event_path_tests CORVALIN_EXE
+  local app="$TMP/app_events" pid frame native record
+  mkdir -p "$app"
+  cp "$1" "$app/Corvalin.exe"
+  printf '[Options]\r\nRecordFile=focus.jsonl\r\n' >"$app/Corvalin.cfg"
+  record="$app/focus.jsonl"
+  CORVALIN_LINE_COST=1 WINEDEBUG=-all,warn+seh wine "$app/Corvalin.exe" >"$TMP/app_events.out" 2>&1 &
+  pid=$!; PIDS+=("$pid")
+  frame=$(probe find "Corvalin : Keep Watch!" 30000)
+  check "event path: the frame opens" [ -n "$frame" ]
+  [ -n "$frame" ] || return
+
+  # Wine 8.0 raises no EVENT_SYSTEM_FOREGROUND of its own; the probe raises
+  # one after each of its switches, as Windows would.
+  run_switches "$record" 300 20 inject
+  check "injected events: a 20 ms thief after a 300 ms hold is logged from its event ($EVENTS of 40, $TOTAL lines)" \
+    [ "$EVENTS" -ge 38 ]
+  check "injected events: the record's times never go back" [ "$IN_ORDER" = 1 ]
+  run_switches "$record" 10 3 inject
+  check "injected events: a 3 ms thief after a 10 ms hold is logged from its event ($EVENTS of 40, $TOTAL lines)" \
+    [ "$EVENTS" -ge 38 ]
+  check "injected events: the record's times never go back (fast switches)" [ "$IN_ORDER" = 1 ]
+
+  native=$(probe native-events)
+  check "capability check: does this Wine raise EVENT_SYSTEM_FOREGROUND itself? ($native)" \
+    bash -c '[ "$1" = yes ] || [ "$1" = no ]' _ "$native"
+  if [ "$native" = yes ]; then
+    run_switches "$record" 300 20
+    check "real events: a 20 ms thief after a 300 ms hold ($EVENTS of 40)" [ "$EVENTS" -ge 38 ]
+    run_switches "$record" 10 3
+    check "real events: a 3 ms thief after a 10 ms hold ($EVENTS of 40)" [ "$EVENTS" -ge 38 ]
+  else
+    echo "skip: real foreground events (this Wine raises none)"
+  fi
+
+  # What a line costs, from the sample to the record, over all the lines above.
+  local costs
+  costs=$(sed -n 's/.*OutputDebugStringA "line cost \([0-9]*\) us.*/\1/p' "$TMP/app_events.out" | sort -n)
+  [ -n "$costs" ] && echo "  line cost: median $(sed -n "$((($(wc -l <<<"$costs") + 1) / 2))p" <<<"$costs") us over $(wc -l <<<"$costs") lines"
+
+  probe close "$frame" && probe answer Corvalin 6 10000 >/dev/null
+  wait_exit "$pid" 20
+}
