@@ -186,6 +186,23 @@ public:
         const DWORD sinceLastAsked = asked - m_lastAsked;
         m_lastAsked = asked;
         m_sampledSince = wxDateTime();
+        // A change a sample saw and left to its event, gone again before any
+        // event told it: it was in front all the same, so it gets its line
+        // now, as first seen, and what is in front now waits its turn.
+        if (m_pending && now != m_pending && ::IsWindow(m_pending))
+        {
+            const HWND earlier = m_pending;
+            const wxDateTime seenAt = m_pendingSinceWall;
+            Answer(earlier);
+            if (now && now != earlier)
+            {
+                m_pending = now;
+                m_pendingSince = asked;
+                m_pendingSinceWall = wxDateTime::UNow();
+            }
+            m_sampledSince = seenAt;
+            return reinterpret_cast<WindowHandle>(earlier);
+        }
         // Only regular sampling (or a sample amid events) waits for events: a
         // sample on its own (the hot key while monitoring is off, where no
         // events come) wants the foreground as it is.
@@ -195,7 +212,7 @@ public:
         // The system raises the event after the switch, so a sample may see
         // a new foreground just before its event comes.  The event, with its
         // time, gets it first; a sample takes it only if no event has come
-        // for a while (where the system raises none, a quarter second later,
+        // for a while (where the system raises none, two ticks later,
         // stamped with when it was first seen).
         if (now != m_pending)
         {
@@ -303,7 +320,7 @@ public:
 private:
     // Events queue behind a busy main loop: in a burst of switches every few
     // milliseconds under Wine, some waited over 100 ms for their turn.
-    static constexpr DWORD kEventGraceMs = 250;
+    static constexpr DWORD kEventGraceMs = 100;
     // Samples closer than this are the timer's.
     static constexpr DWORD kSamplingGapMs = 150;
 

@@ -59,6 +59,11 @@ event_path_tests() {  # event_path_tests CORVALIN_EXE
     check "real events: a 3 ms thief after a 10 ms hold ($EVENTS of 40)" [ "$EVENTS" -ge 38 ]
   else
     echo "skip: real foreground events (this Wine raises none)"
+    # Then the sampling alone must see a thief that stays three ticks, even
+    # though it is gone again before the wait for its event is over.
+    run_switches "$record" 300 150
+    check "no events: a 150 ms thief after a 300 ms hold is logged by the sampling ($TOTAL of 40)" \
+      [ "$TOTAL" -ge 38 ]
   fi
 
   # What a line costs, from the sample to the record, over all the lines above.
