@@ -13,16 +13,8 @@ RECORD=$dir/focus.jsonl
 # Runs Corvalin --record-now until it ends; sets STATUS, OUT and WINDOWS
 # (visible windows of that process seen meanwhile).
 record_now() {
-  "$dir/Corvalin" --record-now >"$dir/record-now.log" 2>&1 </dev/null &
-  local p=$! end=$((SECONDS + 20)) seen=""
-  E2E_PIDS+=("$p")
-  while kill -0 "$p" 2>/dev/null && [ $SECONDS -lt $end ]; do
-    seen+=$(windows_of "$p")
-    sleep 0.05
-  done
-  WINDOWS=$seen
-  wait_exit "$p" 1
-  STATUS=$EXIT_STATUS
+  run_watched "$dir/record-now.log" "$dir/Corvalin" --record-now
+  WINDOWS=$RUN_WINDOWS STATUS=$RUN_STATUS
   OUT=$(cat "$dir/record-now.log")
 }
 # The active window a moment later: long enough for a raised frame to show.

@@ -19,16 +19,8 @@ dialogs() {
 # Runs a second start in the background until it ends (20 s at most); sets
 # SECOND_STATUS and SECOND_WINDOWS (visible windows of that process seen).
 second_start() {  # second_start DIR [NAME]
-  "$1/${2:-Corvalin}" >"$1/second.log" 2>&1 &
-  local p=$! end=$((SECONDS + 20)) seen=""
-  E2E_PIDS+=("$p")
-  while kill -0 "$p" 2>/dev/null && [ $SECONDS -lt $end ]; do
-    seen+=$(windows_of "$p")
-    sleep 0.05
-  done
-  SECOND_WINDOWS=$seen
-  wait_exit "$p" 1
-  SECOND_STATUS=$EXIT_STATUS
+  run_watched "$1/second.log" "$1/${2:-Corvalin}"
+  SECOND_WINDOWS=$RUN_WINDOWS SECOND_STATUS=$RUN_STATUS
 }
 # Starts a second instance that is expected to show the "too busy" box:
 # waits for a dialog of that process, answers it, and sets SECOND_STATUS.

@@ -54,6 +54,23 @@ start_app() {  # start_app DIR [NAME] [ARGS...]
   E2E_PIDS+=("$LAST_PID")
 }
 
+# Runs a command in the background until it ends (20 s at most), output to
+# LOG; sets RUN_STATUS and RUN_WINDOWS (visible windows of that process seen
+# meanwhile).  For second starts, which must end without showing a window.
+run_watched() {  # run_watched LOG COMMAND [ARGS...]
+  local log=$1; shift
+  "$@" >"$log" 2>&1 </dev/null &
+  local p=$! end=$((SECONDS + 20)) seen=""
+  E2E_PIDS+=("$p")
+  while kill -0 "$p" 2>/dev/null && [ $SECONDS -lt $end ]; do
+    seen+=$(windows_of "$p")
+    sleep 0.05
+  done
+  RUN_WINDOWS=$seen
+  wait_exit "$p" 1
+  RUN_STATUS=$EXIT_STATUS
+}
+
 # Waits until a visible window whose title matches appears; prints its id.
 wait_window() {  # wait_window TITLE_REGEX [TIMEOUT_S]
   local title=$1 timeout=${2:-20} id=""
