@@ -47,7 +47,7 @@ if [ $bar = 1 ]; then
   </policy>
 </busconfig>
 EOF
-  as_nobody dbus-daemon --config-file="$session_dir/bus.conf" --nofork >"$session_dir/bus.log" 2>&1 &
+  setpriv --reuid=nobody --regid=nogroup --clear-groups dbus-daemon --config-file="$session_dir/bus.conf" --nofork >"$session_dir/bus.log" 2>&1 &
   bus_pid=$!
   for _ in $(seq 50); do [ -S "$runtime/bus" ] && break; sleep 0.1; done
   [ -S "$runtime/bus" ] || { echo "sway_session: no session bus" >&2; cat "$session_dir/bus.log" >&2; exit 1; }
