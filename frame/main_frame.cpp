@@ -1,7 +1,5 @@
 #include "frame/main_frame.h"
 
-#include <chrono>
-
 #include <wx/app.h>
 #include <wx/aui/aui.h>
 #include <wx/config.h>
@@ -87,9 +85,11 @@ wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
 
 MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                      const wxPoint& pos, const wxSize& size, long style)
-    : m_platform(CreateWindowPlatform()), m_monitor(*m_platform)
+    : m_platform(CreateWindowPlatform()),
+      m_activity(*m_platform, [this](const wxString& line) { ShowLine(line); },
+                 [this](const wxString& problem) { OnRecordingStopped(problem); })
 {
-    m_reportLineCost = wxGetEnv(L"CORVALIN_LINE_COST", nullptr);
+    m_activity.ReportLineCost(wxGetEnv(L"CORVALIN_LINE_COST", nullptr));
     Create(parent, id, title, pos, size, style);
 }
 
@@ -198,8 +198,12 @@ void MainFrame::CreateControls()
                              .CloseButton(false)
                              .CaptionVisible(true)
                              .Caption(wxString()));
+    // Kept on purpose: the log's value is bound to m_logValue as designed,
+    // though nothing transfers data through it yet.
     m_log->SetValidator(wxTextValidator(wxFILTER_NONE, &m_logValue));
     m_mgr.Update();
+    // Kept on purpose: key-down events are connected at run time as well as
+    // in the table, as designed; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
     ShowStartAtLogin();
@@ -211,19 +215,17 @@ void MainFrame::CreateControls()
         CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP)->SetStatusText(notice);
 }
 
+// The toolkit's initialisation hook, kept on purpose for the second half of
+// the set-up; it does not call the base, so no init-dialog event is sent.
 void MainFrame::InitDialog()
 {
     SetIcons(MainIcons());
     LoadOptions();
     m_timer.reset(new wxTimer(this, ID_MONITOR_TIMER));
     m_timer->Start(50, wxTIMER_CONTINUOUS);
-    // Where the platform reports foreground changes, each one is logged at
-    // once: a window that holds the focus for less than a tick is still seen.
-    // The timer stays, and then costs nothing while nothing changes.
-    m_platform->StartEvents([this] {
-        if (m_monitorWindows)
-            Log(Seen::Event);
-    });
+    // The timer stays where the platform reports changes too, and then costs
+    // nothing while nothing changes.
+    m_activity.StartEvents([this] { return m_monitorWindows; });
 }
 
 MainFrame::~MainFrame()
@@ -278,7 +280,7 @@ void MainFrame::ShowOrHide()
 
 void MainFrame::OnHotKey(wxKeyEvent&)
 {
-    Log(Seen::HotKey);
+    LogForegroundChange(Seen::HotKey);
 }
 
 void MainFrame::OnClose(wxCloseEvent& event)
@@ -298,6 +300,7 @@ void MainFrame::OnIconize(wxIconizeEvent& event)
     event.Skip();
 }
 
+// Kept on purpose as the log's key-down hook: it only lets the key through.
 void MainFrame::OnKeyDown(wxKeyEvent& event)
 {
     event.Skip();
@@ -346,7 +349,7 @@ void MainFrame::OnQuitRequest(wxCommandEvent&)
 // stays as it is, so that it does not become the window it logs.
 void MainFrame::OnRecordNowRequest(wxCommandEvent&)
 {
-    Log(Seen::HotKey);
+    LogForegroundChange(Seen::HotKey);
 }
 
 // The monitor: timer, commands and the Activity log.
@@ -357,7 +360,7 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
     if (!m_startFinished && ++m_ticksBeforeOnScreen >= kTicksToWaitForScreen)
         FinishStart();
     if (m_monitorWindows)
-        Log(Seen::Tick);
+        LogForegroundChange(Seen::Tick);
 }
 
 void MainFrame::OnMonitorWindows(wxCommandEvent&)
@@ -368,73 +371,42 @@ void MainFrame::OnMonitorWindows(wxCommandEvent&)
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
     m_log->SetValue(wxString());
-    m_monitor.Clear();
+    m_activity.Monitor().Clear();
 }
 
-void MainFrame::LogForegroundChange()
+void MainFrame::LogForegroundChange(Seen seen)
 {
-    Log(Seen::Tick);
+    m_activity.LogForegroundChange(seen);
 }
 
-void MainFrame::Log(Seen seen)
+void MainFrame::ShowLine(const wxString& line)
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point started = Clock::now();
-    ActivityEntry entry;
-    if (!m_monitor.NextChange(seen, entry))
-        return;
-    const Clock::time_point sampled = Clock::now();
     // The log is editable: text typed at its end must not run into the line.
     // Only the column of the end is asked, since reading back even the last
     // character copies the whole log on GTK.
     long column = 0;
     const long end = m_log->GetLastPosition();
     if (end > 0 && m_log->PositionToXY(end, &column, nullptr) && column > 0)
-        AppendToLog(m_log, L"\n" + entry.line);
+        AppendToLog(m_log, L"\n" + line);
     else
-        AppendToLog(m_log, entry.line);
-    const Clock::time_point shown = Clock::now();
-    if (m_record.IsOpen())
-        Record(entry);
-    if (m_reportLineCost)
-    {
-        const auto us = [](Clock::duration spent) {
-            return static_cast<long long>(
-                std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
-        };
-        const Clock::time_point done = Clock::now();
-        m_platform->DebugOutput(wxString::Format(L"line cost %lld us (sample %lld, log %lld, record %lld)",
-                                                 us(done - started), us(sampled - started),
-                                                 us(shown - sampled), us(done - shown)));
-    }
+        AppendToLog(m_log, line);
 }
 
 void MainFrame::OpenRecord(const wxString& option)
 {
     const wxString path = ResolveRecordPath(option, SettingsDirectory());
-    if (path.empty() || m_record.Open(path))
+    wxString problem;
+    if (path.empty() || m_activity.OpenRecord(path, problem))
         return;
     // Once, after the frame is up; monitoring goes on without the record.
-    const wxString problem = m_record.TakeNewProblem();
     CallAfter([problem] { wxLogError(_("Recording is off: %s"), problem); });
 }
 
-void MainFrame::Record(const ActivityEntry& entry)
+void MainFrame::OnRecordingStopped(const wxString& problem)
 {
-    RecordDetails details;
-    details.pid = entry.pid;
-    if (entry.pid != 0)
-        m_platform->ProcessExecutablePath(entry.pid, details.path);
-    if (m_platform->IsValidWindow(entry.window))
-        details.windowClass = m_platform->WindowClass(entry.window);
-    if (m_record.Append(entry, details))
-        return;
     ShowRecording();
-    const wxString problem = m_record.TakeNewProblem();
     if (!problem.empty())
-        CallAfter([problem] {
-            wxLogError(_("Recording has stopped: %s"), problem);
-        });
+        CallAfter([problem] { wxLogError(_("Recording has stopped: %s"), problem); });
 }
 
 void MainFrame::OnSaveLog(wxCommandEvent&)
@@ -455,9 +427,9 @@ void MainFrame::OnSaveLog(wxCommandEvent&)
 void MainFrame::OnRecordToFile(wxCommandEvent&)
 {
     wxConfigBase* config = wxConfigBase::Get();
-    if (m_record.IsOpen())
+    if (m_activity.IsRecording())
     {
-        m_record.Close();
+        m_activity.CloseRecord();
         config->Write(kOptionRecordFile, wxString());
         FlushSettings(*config);
     }
@@ -504,17 +476,7 @@ void MainFrame::ShowRecording()
 {
     if (wxMenuBar* bar = GetMenuBar())
         if (wxMenuItem* item = bar->FindItem(ID_RECORD_TO_FILE))
-            item->Check(m_record.IsOpen());
-}
-
-wxString MainFrame::FormatForegroundChange()
-{
-    return m_monitor.NextLine(Seen::Tick);
-}
-
-void MainFrame::GetWindowIdentity(WindowHandle window, wxString& module, wxString& title)
-{
-    m_monitor.GetWindowIdentity(window, module, title);
+            item->Check(m_activity.IsRecording());
 }
 
 // Options: read once at start, written at exit.

@@ -7,8 +7,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
-#include "monitor/activity_record.h"
-#include "monitor/foreground_monitor.h"
+#include "monitor/activity_logger.h"
 #include "platform/desktop.h"
 #include "platform/window_tracking.h"
 
@@ -39,7 +38,8 @@ public:
     void SaveAll();
 
     // One sample of the foreground window; appends its line on a change.
-    void LogForegroundChange();
+    // The timer's, the hot key's and a second start's way alike.
+    void LogForegroundChange(Seen seen = Seen::Tick);
 
     wxTextCtrl* GetActivityLog() const { return m_log; }
     bool IsMonitoring() const { return m_monitorWindows; }
@@ -56,15 +56,14 @@ private:
     void RegisterMainHotKey(int modifiers, int keyCode);
     void ToggleStayOnTop();
 
-    void Log(Seen seen);
+    // Appends a logged line; text typed at the log's end stays apart.
+    void ShowLine(const wxString& line);
     void OpenRecord(const wxString& option);
-    void Record(const ActivityEntry& entry);
+    void OnRecordingStopped(const wxString& problem);
     // The menu's check mark follows whether a record file is open.
     void ShowRecording();
     // Marks "Start at Login" as the session's own entry says.
     void ShowStartAtLogin();
-    wxString FormatForegroundChange();
-    void GetWindowIdentity(WindowHandle window, wxString& module, wxString& title);
 
     void FinishStart();
 
@@ -110,12 +109,8 @@ private:
     WindowHandle m_handBackTo = 0;
     // The platform outlives the monitor that samples it.
     std::unique_ptr<WindowPlatform> m_platform;
-    ForegroundMonitor m_monitor;
-    // The optional record file of every logged line.
-    ActivityRecord m_record;
-    // With CORVALIN_LINE_COST set: each line's cost, from the sample to the
-    // record, goes to the debugger output ("line cost N us").
-    bool m_reportLineCost = false;
+    // The monitor, the record file and the platform's events.
+    ActivityLogger m_activity;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

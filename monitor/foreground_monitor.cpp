@@ -29,7 +29,7 @@ void ForegroundMonitor::GetWindowIdentity(WindowHandle window, wxString& module,
         module = name;
 }
 
-bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)
+bool ForegroundMonitor::FormatForegroundChange(Seen seen, ActivityEntry& entry)
 {
     const WindowHandle foreground = m_platform.ForegroundWindow();
     if (foreground == 0)
@@ -59,12 +59,6 @@ bool ForegroundMonitor::NextChange(Seen seen, ActivityEntry& entry)
     entry.line = FormatActivityLine(entry.number, FormatActivityTime(entry.when), entry.module,
                                     entry.title, foreground);
     return true;
-}
-
-wxString ForegroundMonitor::NextLine(Seen seen)
-{
-    ActivityEntry entry;
-    return NextChange(seen, entry) ? entry.line : wxString();
 }
 
 void ForegroundMonitor::Clear()

@@ -30,19 +30,17 @@ struct ActivityEntry
 };
 
 // Follows the foreground window and numbers its changes.  It owns the last
-// window logged and the line count; the frame feeds it ticks, events and the
-// hot key and shows what it answers.
+// window logged and the line count; ActivityLogger feeds it ticks, events and
+// the hot key and shows what it answers.
 class ForegroundMonitor
 {
 public:
     explicit ForegroundMonitor(WindowPlatform& platform, WallClock now = &wxDateTime::UNow);
 
-    // One sample: true, with the entry filled, when the foreground window
-    // changed since the last line; false otherwise.  An idle sample costs one
-    // foreground query and one validity check.
-    bool NextChange(Seen seen, ActivityEntry& entry);
-    // The same, as the line alone, or an empty text.
-    wxString NextLine(Seen seen);
+    // One sample: true, with the entry and its line filled, when the
+    // foreground window changed since the last line; false otherwise.  An
+    // idle sample costs one foreground query and one validity check.
+    bool FormatForegroundChange(Seen seen, ActivityEntry& entry);
     // After the log was emptied: the next change is line 1 and names the
     // foreground window even if it was the last one logged.
     void Clear();

@@ -56,9 +56,20 @@ if [ $want_tray = 1 ]; then
   trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 24 \
          --SetDockType true --transparent false >"$session_dir/trayer.log" 2>&1 &
   pids+=($!)
+  # Ready once it owns the tray selection, which comes after its window: a
+  # program started before that would find no tray.
   for _ in $(seq 100); do
-    xprop -root 2>/dev/null >/dev/null
-    xdotool search --classname trayer >/dev/null 2>&1 && break
+    python3 - <<'PY' && break
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+d = x.XOpenDisplay(None)
+sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
+PY
     sleep 0.1
   done
 fi

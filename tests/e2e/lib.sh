@@ -112,12 +112,20 @@ wait_exit() {  # wait_exit PID [TIMEOUT_S]
 # PROGRAM is how xterm is called (its argv[0]); "xterm" when not given.
 start_xterm() {  # start_xterm TITLE [PROGRAM]
   local try pid id
+  local err=$E2E_TMP/xterm.err
   for try in 1 2; do
-    "${2:-xterm}" -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>&1 &
+    "${2:-xterm}" -T "$1" -geometry 40x10 -e sleep 600 >/dev/null 2>"$err" &
     pid=$!
     E2E_PIDS+=("$pid")
     id=$(wait_window "^$1\$" 30) && { echo "$id"; return 0; }
-    echo "start_xterm: no window for '$1' after 30 s (try $try)" >&2
+    # Say what went wrong, so that a failure on another machine can be read.
+    {
+      echo "start_xterm: no window for '$1' after 30 s (try $try)"
+      kill -0 "$pid" 2>/dev/null && echo "  xterm $pid still runs" || echo "  xterm $pid has ended"
+      echo "  its windows, mapped or not: $(xdotool search --pid "$pid" 2>/dev/null | tr '\n' ' ')"
+      echo "  ptys in use: $(ls /dev/pts 2>/dev/null | grep -c '^[0-9]')"
+      sed 's/^/  xterm: /' "$err" | grep -v 'cannot load font' | head -n 5
+    } >&2
     kill "$pid" 2>/dev/null
   done
   return 1

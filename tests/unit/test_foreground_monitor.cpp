@@ -1,9 +1,13 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/file.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
 
 #include "support/fake_window_platform.h"
 #include "monitor/activity_line.h"
+#include "monitor/activity_logger.h"
 #include "monitor/foreground_monitor.h"
 
 namespace
@@ -25,7 +29,11 @@ protected:
         desktop.modules[22] = L"mail";
     }
 
-    wxString Sample() { return monitor.NextLine(Seen::Tick); }
+    wxString Sample(Seen seen = Seen::Tick)
+    {
+        ActivityEntry entry;
+        return monitor.FormatForegroundChange(seen, entry) ? entry.line : wxString();
+    }
     // Logs n lines, switching between the two windows.
     void LogLines(int n)
     {
@@ -154,23 +162,37 @@ TEST_F(ForegroundMonitorTest, NumberingGrowsPastThreeDigits)
     EXPECT_TRUE(Sample().StartsWith(L"1000.  "));
 }
 
-// The event path: the platform calls back on each change, the frame answers
-// with a sample, and the timer keeps sampling too.
-class ForegroundEventsTest : public ForegroundMonitorTest
+// The event path as the frame wires it: the platform calls back on each
+// change, the logger samples while monitoring is on, and the timer keeps
+// sampling too.
+class ForegroundEventsTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ForegroundMonitorTest::SetUp();
+        desktop.AddWindow(100, L"Untitled - Notepad", 11);
+        desktop.AddWindow(200, L"Inbox", 22);
         desktop.AddWindow(300, L"thief", 33);
+        desktop.modules[11] = L"notepad.exe";
+        desktop.modules[22] = L"mail";
         desktop.modules[33] = L"thief";
-        desktop.StartEvents([this] {
-            if (monitoring)
-                lines.push_back(monitor.NextLine(Seen::Event));
-        });
+        logger.StartEvents([this] { return monitoring; });
     }
-    bool monitoring = true;
+    // The tick's sample: the line it logged, or an empty text.
+    wxString Sample(Seen seen = Seen::Tick)
+    {
+        const size_t before = lines.size();
+        return logger.LogForegroundChange(seen) && lines.size() > before ? lines.back() : wxString();
+    }
+
+    FakeWindowPlatform desktop;
     std::vector<wxString> lines;
+    std::vector<wxString> stops;
+    ActivityLogger logger{desktop, [this](const wxString& line) { lines.push_back(line); },
+                          [this](const wxString& problem) { stops.push_back(problem); },
+                          &FixedClock};
+    ForegroundMonitor& monitor = logger.Monitor();
+    bool monitoring = true;
 };
 
 TEST_F(ForegroundEventsTest, AChangeSeenByAnEventIsNotLoggedAgainByTheTick)
@@ -212,8 +234,9 @@ TEST_F(ForegroundEventsTest, MonitoringOffIgnoresEventsAndTheHotKeyStillSamples)
     monitoring = false;
     desktop.Activate(200);
     EXPECT_EQ(monitor.LineCount(), 1);
-    EXPECT_TRUE(monitor.NextLine(Seen::HotKey).StartsWith(L"002.  17:05:083     mail - Inbox"));
-    EXPECT_TRUE(monitor.NextLine(Seen::HotKey).empty());
+    EXPECT_TRUE(Sample(Seen::HotKey).StartsWith(L"002.  "));
+    EXPECT_TRUE(lines.back().Contains(L"mail - Inbox"));
+    EXPECT_TRUE(Sample(Seen::HotKey).empty());
 }
 
 // Events queued behind each other: each line names the window its event
@@ -237,11 +260,43 @@ TEST_F(ForegroundEventsTest, ALateEventIsLoggedAsItWasToldNotAsTheForegroundIsNo
     // An event for a window gone before its turn: one line that says so.
     desktop.DestroyWindow(300);
     desktop.DeliverEvent(300, earlier);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[3], L"005.  16:59:004     Not a valid window - Not a valid window (300) \n");
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], L"005.  16:59:004     Not a valid window - Not a valid window (300) \n");
     desktop.DeliverEvent(300, earlier);
-    EXPECT_EQ(lines.back(), wxString());
+    EXPECT_EQ(lines.size(), 5u);
     EXPECT_EQ(monitor.LineCount(), 5);
+}
+
+// The record gets each logged line with what only it holds; when its file
+// can no longer be written, the log goes on and the stop is told once.
+TEST_F(ForegroundEventsTest, TheRecordFollowsTheLogAndAStopIsToldOnce)
+{
+    const wxString folder = wxFileName::CreateTempFileName(L"corvalin-logger");
+    ASSERT_TRUE(wxRemoveFile(folder) && wxMkdir(folder, 0700));
+    const wxString path = folder + L"/focus.jsonl";
+    wxString problem = L"stale";
+    ASSERT_TRUE(logger.OpenRecord(path, problem)) << problem;
+    EXPECT_TRUE(problem.empty());
+    desktop.Activate(100);
+    desktop.Activate(300);
+    wxString text;
+    ASSERT_TRUE(wxFile(path).ReadAll(&text));
+    EXPECT_EQ(text.Freq(L'\n'), 2u);
+    EXPECT_TRUE(text.Contains(L"\"module\":\"thief\",\"path\":\"/usr/bin/thief\",\"pid\":33,"
+                              L"\"class\":\"FakeClass\",\"title\":\"thief\",\"handle\":300,"
+                              L"\"seen\":\"event\""))
+        << text;
+
+    // The folder goes away: the file cannot be opened again at its path.
+    ASSERT_TRUE(wxRemoveFile(path) && wxRmdir(folder));
+    desktop.Activate(200);
+    desktop.Activate(100);
+    EXPECT_EQ(lines.size(), 4u);
+    ASSERT_EQ(stops.size(), 1u);
+    EXPECT_FALSE(stops[0].empty());
+    EXPECT_FALSE(logger.IsRecording());
+    EXPECT_FALSE(logger.OpenRecord(folder + L"/none/focus.jsonl", problem));
+    EXPECT_FALSE(problem.empty());
 }
 
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)

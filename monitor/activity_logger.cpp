@@ -1,0 +1,75 @@
+#include "monitor/activity_logger.h"
+
+#include <chrono>
+#include <utility>
+
+ActivityLogger::ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
+                               WallClock now)
+    : m_platform(platform), m_monitor(platform, now), m_show(std::move(show)),
+      m_stopped(std::move(stopped))
+{
+}
+
+void ActivityLogger::StartEvents(std::function<bool()> monitoring)
+{
+    // Where the platform reports foreground changes, each one is logged at
+    // once: a window that holds the focus for less than a tick is still seen.
+    m_platform.StartEvents([this, monitoring = std::move(monitoring)] {
+        if (monitoring())
+            LogForegroundChange(Seen::Event);
+    });
+}
+
+bool ActivityLogger::LogForegroundChange(Seen seen)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    ActivityEntry entry;
+    if (!m_monitor.FormatForegroundChange(seen, entry))
+        return false;
+    const Clock::time_point sampled = Clock::now();
+    m_show(entry.line);
+    const Clock::time_point shown = Clock::now();
+    if (m_record.IsOpen())
+        Record(entry);
+    if (m_reportLineCost)
+    {
+        const auto us = [](Clock::duration spent) {
+            return static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
+        };
+        const Clock::time_point done = Clock::now();
+        m_platform.DebugOutput(wxString::Format(L"line cost %lld us (sample %lld, log %lld, record %lld)",
+                                                us(done - started), us(sampled - started),
+                                                us(shown - sampled), us(done - shown)));
+    }
+    return true;
+}
+
+bool ActivityLogger::OpenRecord(const wxString& path, wxString& problem)
+{
+    if (m_record.Open(path))
+    {
+        problem.clear();
+        return true;
+    }
+    problem = m_record.TakeNewProblem();
+    return false;
+}
+
+// The details beyond the log line are asked for only here, so that a line
+// that is not recorded costs nothing more.
+void ActivityLogger::Record(const ActivityEntry& entry)
+{
+    RecordDetails details;
+    details.pid = entry.pid;
+    if (entry.pid != 0)
+        m_platform.ProcessExecutablePath(entry.pid, details.path);
+    if (m_platform.IsValidWindow(entry.window))
+        details.windowClass = m_platform.WindowClass(entry.window);
+    if (m_record.Append(entry, details))
+        return;
+    const wxString problem = m_record.TakeNewProblem();
+    if (m_stopped)
+        m_stopped(problem);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+
+#include <wx/string.h>
+
+#include "monitor/activity_record.h"
+#include "monitor/foreground_monitor.h"
+
+// Ties the monitor to what it feeds: the Activity log (through a function the
+// frame gives), the optional record file, and the platform's change events.
+// The frame's timer, hot key and second starts come in through
+// LogForegroundChange; the events come in here, while monitoring is on.
+class ActivityLogger
+{
+public:
+    // Shows one line, ending in " \n", in the Activity log.
+    using ShowLine = std::function<void(const wxString& line)>;
+    // Told once when recording stops for good, with the reason.
+    using RecordingStopped = std::function<void(const wxString& problem)>;
+
+    ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
+                   WallClock now = &wxDateTime::UNow);
+
+    // Follows the platform's change events from now on; each is logged at
+    // once while `monitoring` answers true.
+    void StartEvents(std::function<bool()> monitoring);
+
+    // One sample: when the foreground window changed, its line goes to the
+    // log and, while recording, to the record file.  True when a line was
+    // logged.
+    bool LogForegroundChange(Seen seen);
+
+    // Record file: false with the reason in `problem` when it cannot be used.
+    bool OpenRecord(const wxString& path, wxString& problem);
+    void CloseRecord() { m_record.Close(); }
+    bool IsRecording() const { return m_record.IsOpen(); }
+
+    // With it set, each line's cost goes to the debugger output ("line cost
+    // N us (sample S, log L, record R)"), to measure what a line costs.
+    void ReportLineCost(bool report) { m_reportLineCost = report; }
+
+    ForegroundMonitor& Monitor() { return m_monitor; }
+
+private:
+    void Record(const ActivityEntry& entry);
+
+    WindowPlatform& m_platform;
+    ForegroundMonitor m_monitor;
+    ActivityRecord m_record;
+    ShowLine m_show;
+    RecordingStopped m_stopped;
+    bool m_reportLineCost = false;
+};
