@@ -80,7 +80,7 @@ helper() {  # helper NAME SOURCE FLAGS...: prints the binary; fails when it cann
   echo "$bin"
 }
 say "compiling helpers into $cache"
-fs=$(helper focus_switcher focus_switcher.c -lX11) || fs=""
+fs=$(helper focus_switcher ../tests/tools/focus_switcher.c -lX11) || fs=""
 ml=$(helper map_launcher map_launcher.c -lX11) || ml=""
 bare=""
 if wx_flags=$(wx-config --cxxflags --libs 2>/dev/null); then
