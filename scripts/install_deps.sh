@@ -12,7 +12,7 @@ test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils 
            gnome-shell libglib2.0-bin dbus systemd
            strace python3 desktop-file-utils appstream man-db)
 package_pkgs=(dpkg-dev lintian)
-windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils
+windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils nsis
               wine wine64 xvfb openbox trayer xdotool x11-utils)
 case "$what" in
   build) pkgs=("${build_pkgs[@]}") ;;

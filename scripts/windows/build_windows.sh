@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Corvalin.exe for 64-bit Windows with MinGW-w64:
 #   scripts/windows/build_windows.sh            -> build-mingw/Corvalin.exe
+# and beside it Corvalin-<version>-setup.exe (NSIS, installer.nsi) and
+# Corvalin-<version>-portable.zip (the exe and a read-me).
 # Builds the static wxMSW first when the cache lacks it (build_wxmsw.sh).
 # Environment: CORVALIN_WIN_BUILD  build folder (default build-mingw)
 set -euo pipefail
@@ -25,4 +27,20 @@ cmake -S . -B "$build" \
 # Progress goes to stderr: stdout carries only the path of the result.
 nice -n 10 cmake --build "$build" --target Corvalin -j"${CORVALIN_JOBS:-$(nproc)}" >&2
 x86_64-w64-mingw32-strip "$build/Corvalin.exe"
+
+# The version is the one CMake configured from project(), not a copy of it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "build_windows: no project version in $build/CMakeCache.txt" >&2; exit 1; }
+if command -v makensis >/dev/null; then
+  nice -n 10 makensis -V2 -DVERSION="$version" -DEXE="$here/$build/Corvalin.exe" \
+    -DOUTFILE="$here/$build/Corvalin-$version-setup.exe" "$here/scripts/windows/installer.nsi" >&2
+else
+  echo "build_windows: makensis is missing (Debian package nsis): no installer" >&2
+fi
+stage=$(mktemp -d)
+cp "$build/Corvalin.exe" "$stage/"
+sed 's/$/\r/' scripts/windows/portable-README.txt >"$stage/README.txt"
+rm -f "$build/Corvalin-$version-portable.zip"
+(cd "$stage" && cmake -E tar cf "$here/$build/Corvalin-$version-portable.zip" --format=zip Corvalin.exe README.txt)
+rm -rf "$stage"
 echo "$here/$build/Corvalin.exe"
