@@ -103,7 +103,10 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     if (wxConfigBase* config = wxConfigBase::Get())
         minimizeOnRun = ReadBoolOption(*config, kOptionMinimizeOnRun, false);
     if (minimizeOnRun)
+    {
         m_handBackTo = m_platform->ForegroundWindow();
+        m_handBackTicks = kTicksToWaitForScreen;
+    }
 
     if (m_placement->IsMaximized())
         style |= wxMAXIMIZE;
@@ -359,6 +362,8 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
     // tray icon and hot key.
     if (!m_startFinished && ++m_ticksBeforeOnScreen >= kTicksToWaitForScreen)
         FinishStart();
+    if (m_handBackTo != 0)
+        KeepHandedBack();
     if (m_monitorWindows)
         LogForegroundChange(Seen::Tick);
 }
@@ -516,7 +521,27 @@ void MainFrame::FinishStart()
     // working in; once more here, since making the tray icon may activate us.
     if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
         m_platform->GiveForeground(m_handBackTo);
-    m_handBackTo = 0;
+    m_handBackTicks = kTicksToWaitForScreen;
+}
+
+// Making the tray icon can take the foreground after the fact: under Wine
+// the docked icon's window leaves no window in front at all.  For a while
+// after the start, a foreground that is ours or nobody's goes back to where
+// the user was; once the user is elsewhere, or the frame is shown, we stop.
+void MainFrame::KeepHandedBack()
+{
+    if (IsShown() || --m_handBackTicks < 0 || !m_platform->IsValidWindow(m_handBackTo))
+    {
+        m_handBackTo = 0;
+        return;
+    }
+    const WindowHandle front = m_platform->ForegroundWindow();
+    if (front == m_handBackTo)
+        return;
+    if (front == 0 || m_platform->WindowProcessId(front) == wxGetProcessId())
+        m_platform->GiveForeground(m_handBackTo);
+    else
+        m_handBackTo = 0;
 }
 
 void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)

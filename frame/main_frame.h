@@ -66,6 +66,7 @@ private:
     void ShowStartAtLogin();
 
     void FinishStart();
+    void KeepHandedBack();
 
     void OnHotKey(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
@@ -105,8 +106,10 @@ private:
     bool m_startFinished = false;
     int m_ticksBeforeOnScreen = 0;
     static constexpr int kTicksToWaitForScreen = 40;
-    // With MinimizeOnRun: the window in front before we started.
+    // With MinimizeOnRun: the window in front before we started, and for how
+    // many more ticks it gets the foreground back from us or from nobody.
     WindowHandle m_handBackTo = 0;
+    int m_handBackTicks = 0;
     // The platform outlives the monitor that samples it.
     std::unique_ptr<WindowPlatform> m_platform;
     // The monitor, the record file and the platform's events.
