@@ -20,7 +20,7 @@
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
-#include "monitor/log_file.h"
+#include "platform/text_file_save.h"
 #include "resources/images.h"
 #include "settings/dock_layout.h"
 #include "settings/options.h"
