@@ -26,7 +26,7 @@
 #include "settings/options.h"
 #include "settings/settings_file.h"
 #include "settings/stored_names.h"
-#include "settings/window_manager_helper.h"
+#include "settings/window_placement.h"
 
 wxIMPLEMENT_CLASS(MainFrame, wxFrame);
 

@@ -7,7 +7,7 @@
 #include <wx/config.h>
 
 #include "settings/settings_file.h"
-#include "settings/window_manager_helper.h"
+#include "settings/window_placement.h"
 #include "settings_test_support.h"
 
 namespace

@@ -14,7 +14,7 @@
 #include "settings/dock_layout.h"
 #include "settings/options.h"
 #include "settings/settings_file.h"
-#include "settings/window_manager_helper.h"
+#include "settings/window_placement.h"
 #include "settings_test_support.h"
 
 namespace

@@ -1,4 +1,4 @@
-#include "settings/window_manager_helper.h"
+#include "settings/window_placement.h"
 
 #include <cstdint>
 
