@@ -24,7 +24,8 @@
 #include "resources/images.h"
 #include "settings/dock_layout.h"
 #include "settings/options.h"
-#include "settings/settings_file.h"
+#include "settings/settings_location.h"
+#include "settings/settings_save.h"
 #include "settings/stored_names.h"
 #include "settings/window_placement.h"
 

@@ -9,6 +9,8 @@
 
 namespace
 {
+wxString g_settingsDirectory;
+
 wxString WithSeparator(const wxString& directory)
 {
     if (directory.empty() || wxFileName::IsPathSeparator(directory.Last()))
@@ -32,6 +34,23 @@ bool CanCreateFileIn(const wxString& directory)
     return true;
 }
 }  // namespace
+
+wxString ProgramDirectory()
+{
+    return wxPathOnly(wxStandardPaths::Get().GetExecutablePath()) + wxFileName::GetPathSeparator();
+}
+
+const wxString& SettingsDirectory()
+{
+    if (g_settingsDirectory.empty())
+        g_settingsDirectory = ProgramDirectory();
+    return g_settingsDirectory;
+}
+
+void SetSettingsDirectory(const wxString& directory)
+{
+    g_settingsDirectory = directory;
+}
 
 wxString ChooseSettingsDirectory(const wxString& programDirectory, bool portable,
                                  const wxString& configHome)

@@ -6,7 +6,7 @@
 #include <wx/toplevel.h>
 
 #include "settings/options.h"
-#include "settings/settings_file.h"
+#include "settings/settings_save.h"
 #include "settings/stored_names.h"
 
 bool IsAcceptedSize(const wxSize& size)

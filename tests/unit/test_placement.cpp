@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <wx/config.h>
 
-#include "settings/settings_file.h"
+#include "settings/settings_file_config.h"
 #include "settings/window_placement.h"
 #include "settings_test_support.h"
 

@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/settings_file.h"
+#include "settings/settings_check.h"
+#include "settings/settings_file_config.h"
+#include "settings/settings_save.h"
+#include "settings/settings_store.h"
+#include "settings/toolkit_capture.h"
 #include "settings_test_support.h"
 
 namespace
@@ -137,7 +141,7 @@ TEST_F(SettingsFileTest, DamagedStoreKeepsReadableEntriesAndTheOriginal)
         "AlwaysOnTop=0\nPath=$HOME/x\n=nameless\n[Layout/SelDlg]\nPosX=12\n[Options]\n";
     WriteBytes(m_file, original);
     wxString problem;
-    LogRecorder log;
+    LogCapture log;
     {
         std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
         EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
@@ -235,7 +239,7 @@ TEST_F(SettingsFileTest, OversizedStoreKeepsItsEntriesAndEveryDamagedCopy)
 TEST_F(SettingsFileTest, SaveFailureIsReportedOnce)
 {
     const wxString unwritable = m_folder.Path("missing/Corvalin.cfg");
-    LogRecorder log;
+    LogCapture log;
     std::unique_ptr<wxFileConfig> store(OpenSettingsFile(unwritable));
     store->Write(L"/Options/AlwaysOnTop", 1L);
     EXPECT_FALSE(FlushSettings(*store));
