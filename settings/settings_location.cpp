@@ -7,16 +7,11 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "platform/folder_path.h"
+
 namespace
 {
 wxString g_settingsDirectory;
-
-wxString WithSeparator(const wxString& directory)
-{
-    if (directory.empty() || wxFileName::IsPathSeparator(directory.Last()))
-        return directory;
-    return directory + wxFileName::GetPathSeparator();
-}
 
 // Asking for permission is not enough: access() answers from mode bits,
 // which root passes everywhere (also in /proc, where nothing can be
