@@ -2,6 +2,7 @@
 
 #include <wx/filename.h>
 #include <wx/intl.h>
+#include <wx/strconv.h>
 
 #include "settings/settings_encoding.h"
 
@@ -16,6 +17,19 @@ bool IsUnicodeScalar(unsigned long c)
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
+// Whether the two units at pair are one character.  A high surrogate
+// followed by a low one is where strings hold UTF-16; where they hold whole
+// code points those are two values that are not Unicode.  The toolkit's
+// UTF-32 conversion knows which: one code point, or two.
+bool IsSurrogatePair(const wchar_t* pair)
+{
+    const unsigned long high = static_cast<unsigned long>(pair[0]);
+    const unsigned long low = static_cast<unsigned long>(pair[1]);
+    if (high < 0xD800 || high > 0xDBFF || low < 0xDC00 || low > 0xDFFF)
+        return false;
+    return wxMBConvUTF32().FromWChar(nullptr, 0, pair, 2) == 4;
+}
+
 wxString SettingsTextProblem(const wxString& text)
 {
     const wchar_t* chars = text.wc_str();
@@ -26,8 +40,7 @@ wxString SettingsTextProblem(const wxString& text)
     for (size_t i = 0; i < length; ++i)
     {
         unsigned long c = static_cast<unsigned long>(chars[i]);
-        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length &&
-            chars[i + 1] >= 0xDC00 && chars[i + 1] <= 0xDFFF)
+        if (i + 1 < length && IsSurrogatePair(chars + i))
         {
             ++i;
             c = 0x10000;

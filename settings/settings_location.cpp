@@ -8,6 +8,7 @@
 #include <wx/utils.h>
 
 #include "platform/folder_path.h"
+#include "platform/user_folders.h"
 
 namespace
 {
@@ -69,9 +70,5 @@ wxString ConfigHome()
     if (wxGetEnv(L"XDG_CONFIG_HOME", &configured) && !configured.empty() &&
         wxFileName(WithSeparator(configured)).IsAbsolute())
         return configured;
-    // The toolkit's native path format tells Windows apart without asking
-    // the system (wxPlatformInfo would run "uname" to find out).
-    if (wxFileName::GetFormat() == wxPATH_DOS)
-        return wxStandardPaths::Get().GetUserConfigDir();
-    return WithSeparator(wxGetHomeDir()) + L".config";
+    return DefaultConfigHome();
 }

@@ -19,6 +19,7 @@ wxString ChooseSettingsDirectory(const wxString& programDirectory, bool portable
                                  const wxString& configHome);
 
 // Where this user's programs keep their settings: $XDG_CONFIG_HOME when set
-// to an absolute path, else ~/.config, or the roaming application data
-// folder on Windows.  Without a trailing separator.
+// to an absolute path, else the system's DefaultConfigHome (~/.config, or
+// the roaming application data folder on Windows).  Without a trailing
+// separator.
 wxString ConfigHome();
