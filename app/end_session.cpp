@@ -8,7 +8,7 @@
 #include "desktop/modal_dialogs.h"
 #include "frame/main_frame.h"
 #include "platform/desktop.h"
-#include "settings/settings_file.h"
+#include "settings/settings_save.h"
 
 namespace
 {

@@ -17,8 +17,9 @@
 #include "platform/desktop.h"
 #include "platform/single_instance.h"
 #include "platform/window_tracking.h"
-#include "settings/settings_file.h"
 #include "settings/settings_location.h"
+#include "settings/settings_save.h"
+#include "settings/settings_store.h"
 #include "settings/stored_names.h"
 
 wxBEGIN_EVENT_TABLE(MyApp, wxApp)

@@ -18,13 +18,14 @@
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
-#include "monitor/log_file.h"
+#include "platform/text_file_save.h"
 #include "resources/images.h"
 #include "settings/dock_layout.h"
 #include "settings/options.h"
-#include "settings/settings_file.h"
+#include "settings/settings_location.h"
+#include "settings/settings_save.h"
 #include "settings/stored_names.h"
-#include "settings/window_manager_helper.h"
+#include "settings/window_placement.h"
 
 wxIMPLEMENT_CLASS(MainFrame, wxFrame);
 

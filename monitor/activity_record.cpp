@@ -7,15 +7,10 @@
 #include <wx/intl.h>
 #include <wx/utils.h>
 
+#include "platform/folder_path.h"
+
 namespace
 {
-wxString WithSeparator(const wxString& directory)
-{
-    if (directory.empty() || wxFileName::IsPathSeparator(directory.Last()))
-        return directory;
-    return directory + wxFileName::GetPathSeparator();
-}
-
 void AppendUtf8(std::string& out, wxUint32 c)
 {
     if (c < 0x80)

@@ -7,7 +7,10 @@
 #include <wx/fileconf.h>
 #include <wx/log.h>
 
-#include "settings/settings_file.h"
+#include "settings/settings_check.h"
+#include "settings/settings_file_config.h"
+#include "settings/settings_location.h"
+#include "settings/settings_save.h"
 #include "settings/stored_names.h"
 
 namespace

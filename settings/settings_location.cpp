@@ -7,14 +7,12 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "platform/folder_path.h"
+#include "platform/user_folders.h"
+
 namespace
 {
-wxString WithSeparator(const wxString& directory)
-{
-    if (directory.empty() || wxFileName::IsPathSeparator(directory.Last()))
-        return directory;
-    return directory + wxFileName::GetPathSeparator();
-}
+wxString g_settingsDirectory;
 
 // Asking for permission is not enough: access() answers from mode bits,
 // which root passes everywhere (also in /proc, where nothing can be
@@ -32,6 +30,23 @@ bool CanCreateFileIn(const wxString& directory)
     return true;
 }
 }  // namespace
+
+wxString ProgramDirectory()
+{
+    return wxPathOnly(wxStandardPaths::Get().GetExecutablePath()) + wxFileName::GetPathSeparator();
+}
+
+const wxString& SettingsDirectory()
+{
+    if (g_settingsDirectory.empty())
+        g_settingsDirectory = ProgramDirectory();
+    return g_settingsDirectory;
+}
+
+void SetSettingsDirectory(const wxString& directory)
+{
+    g_settingsDirectory = directory;
+}
 
 wxString ChooseSettingsDirectory(const wxString& programDirectory, bool portable,
                                  const wxString& configHome)
@@ -55,9 +70,5 @@ wxString ConfigHome()
     if (wxGetEnv(L"XDG_CONFIG_HOME", &configured) && !configured.empty() &&
         wxFileName(WithSeparator(configured)).IsAbsolute())
         return configured;
-    // The toolkit's native path format tells Windows apart without asking
-    // the system (wxPlatformInfo would run "uname" to find out).
-    if (wxFileName::GetFormat() == wxPATH_DOS)
-        return wxStandardPaths::Get().GetUserConfigDir();
-    return WithSeparator(wxGetHomeDir()) + L".config";
+    return DefaultConfigHome();
 }

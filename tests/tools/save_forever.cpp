@@ -8,7 +8,7 @@
 #include <wx/init.h>
 #include <wx/string.h>
 
-#include "monitor/log_file.h"
+#include "platform/text_file_save.h"
 
 int main(int argc, char** argv)
 {

@@ -16,7 +16,7 @@
 #include <wx/utils.h>
 
 #include "monitor/activity_record.h"
-#include "monitor/log_file.h"
+#include "platform/text_file_save.h"
 #include "support/temp_folder.h"
 
 namespace

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/dock_layout.h"
-#include "settings/settings_file.h"
+#include "settings/toolkit_capture.h"
 #include "settings_test_support.h"
 
 namespace
@@ -100,7 +100,7 @@ TEST_F(DockLayoutFileTest, RoundTripUnderItsKey)
 
 TEST_F(DockLayoutFileTest, DamagedFilesReadAsNothingAndAreReplaced)
 {
-    LogRecorder log;
+    LogCapture log;
     const std::string damaged[] = {
         "garbage without equals\n[unclosed\nPerspectiveSelDlg2=layout2|\n",
         std::string(3 * 1024 * 1024, 'x'),

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "settings/options.h"
-#include "settings/settings_file.h"
+#include "settings/settings_file_config.h"
+#include "settings/settings_save.h"
+#include "settings/toolkit_capture.h"
 #include "settings_test_support.h"
 
 namespace
@@ -42,7 +44,7 @@ TEST_F(OptionsTest, BoolsReadAsIntegersWithoutWarnings)
     auto store = StoreWith(
         "[Options]\nZero=0\nOne=1\nFive=5\nMinus=-1\nPadded= 1\nWord=yes\nTrue=true\n"
         "Fraction=1.5\nEmpty=\nHex=0x1\nHuge=99999999999999999999999\n");
-    LogRecorder log;
+    LogCapture log;
     EXPECT_FALSE(ReadBoolOption(*store, L"/Options/Zero", true));
     EXPECT_TRUE(ReadBoolOption(*store, L"/Options/One", false));
     EXPECT_TRUE(ReadBoolOption(*store, L"/Options/Five", false));

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <wx/config.h>
 
-#include "settings/settings_file.h"
-#include "settings/window_manager_helper.h"
+#include "settings/settings_file_config.h"
+#include "settings/window_placement.h"
 #include "settings_test_support.h"
 
 namespace

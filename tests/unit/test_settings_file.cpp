@@ -6,10 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "settings/settings_file.h"
+#include "settings/settings_check.h"
+#include "settings/settings_file_config.h"
+#include "settings/settings_save.h"
+#include "settings/settings_store.h"
+#include "settings/toolkit_capture.h"
 #include "settings_test_support.h"
 
 namespace
@@ -89,6 +94,8 @@ TEST_F(SettingsFileTest, TextCheckFindsWhatTheFileConfigurationCannotKeep)
     wxString surrogate(L"A=");
     surrogate += wxUniChar(0xD800);
     EXPECT_FALSE(CheckSettingsText(surrogate));
+    // Beyond the first 64K: one character, two units where strings are UTF-16.
+    EXPECT_TRUE(CheckSettingsText(wxString::FromUTF8("A=\xF0\x9F\x98\x80\n")));
     wxString beyond(L"A=");
     beyond += wxUniChar(0x110000);
     EXPECT_FALSE(CheckSettingsText(beyond));
@@ -128,55 +135,51 @@ TEST_F(SettingsFileTest, CleanStoreIsOpenedAsItIs)
     EXPECT_FALSE(Exists(m_file + L".damaged"));
 }
 
-// Bad lines: what parsed is kept, the original goes aside byte for byte, the
-// file left behind reads cleanly, and nothing reached the log on the way.
-TEST_F(SettingsFileTest, DamagedStoreKeepsReadableEntriesAndTheOriginal)
+// Bad lines, whether the toolkit reads past them or the file fails the check
+// first (NULs): every readable entry is kept as stored, the original goes
+// aside byte for byte, the file left behind reads cleanly, and nothing
+// reached the log on the way.
+TEST_F(SettingsFileTest, DamagedStoreKeepsEveryReadableEntryAndTheOriginal)
 {
-    const std::string original =
-        "[Options]\nMonitorWindows=0\nthis is no setting\n[broken\nAlwaysOnTop=1\n"
-        "AlwaysOnTop=0\nPath=$HOME/x\n=nameless\n[Layout/SelDlg]\nPosX=12\n[Options]\n";
-    WriteBytes(m_file, original);
-    wxString problem;
-    LogRecorder log;
-    {
-        std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
-        EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
-        EXPECT_EQ(12, store->ReadLong(L"/Layout/SelDlg/PosX", -1));
-        EXPECT_EQ(wxString(), store->GetPath());  // the root
-    }
-    EXPECT_EQ(0, log.Count()) << log.Text();
-    EXPECT_NE(wxNOT_FOUND, problem.Find(L"Corvalin.cfg.damaged")) << problem;
-    EXPECT_EQ(original, ReadBytes(m_file + L".damaged"));
-
-    wxString damage;
-    std::unique_ptr<wxFileConfig> again(OpenSettingsFile(m_file, &damage));
-    EXPECT_EQ(wxString(), damage);
-    EXPECT_EQ(0, again->ReadLong(L"/Options/MonitorWindows", 1));
-    EXPECT_EQ(0, again->ReadLong(L"/Options/AlwaysOnTop", 1));
-    // Copied as stored, not expanded.
-    EXPECT_EQ(L"$HOME/x", again->Read(L"/Options/Path", wxString()));
-}
-
-// One junk line, before or after the good ones, costs only itself.
-TEST_F(SettingsFileTest, OneBadLineKeepsEveryReadableEntry)
-{
-    const std::string good = "[Options]\nMonitorWindows=0\nAlwaysOnTop=1\n[Layout/SelDlg]\nPosX=12\n";
+    const std::string good =
+        "[Options]\nMonitorWindows=0\nAlwaysOnTop=1\nPath=$HOME/x\n[Layout/SelDlg]\nPosX=12\n";
+    std::vector<std::string> inputs;
     for (const std::string& junk : {std::string("junk line\n"), std::string("x\0y\n", 4),
                                     std::string("A=\x01\0\n", 6)})
     {
-        for (const std::string& text : {junk + good, good + junk})
+        inputs.push_back(junk + good);
+        inputs.push_back(good + junk);
+    }
+    // Many kinds at once: an unclosed header, a nameless entry, a key given
+    // twice (the last one counts), a group opened again.
+    inputs.push_back("[Options]\nMonitorWindows=0\nthis is no setting\n[broken\nAlwaysOnTop=0\n"
+                     "AlwaysOnTop=1\nPath=$HOME/x\n=nameless\n[Layout/SelDlg]\nPosX=12\n[Options]\n");
+    for (const std::string& text : inputs)
+    {
+        SCOPED_TRACE(text);
+        WriteBytes(m_file, text);
+        wxString problem;
+        LogCapture log;
         {
-            SCOPED_TRACE(text);
-            WriteBytes(m_file, text);
-            wxString problem;
             std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
-            EXPECT_NE(wxString(), problem);
             EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
             EXPECT_EQ(1, store->ReadLong(L"/Options/AlwaysOnTop", 0));
             EXPECT_EQ(12, store->ReadLong(L"/Layout/SelDlg/PosX", -1));
-            EXPECT_EQ(text, ReadBytes(m_file + L".damaged"));
-            wxRemoveFile(m_file + L".damaged");
+            EXPECT_EQ(wxString(), store->GetPath());  // the root
         }
+        EXPECT_EQ(0, log.Count()) << log.Text();
+        EXPECT_NE(wxNOT_FOUND, problem.Find(L"Corvalin.cfg.damaged")) << problem;
+        EXPECT_EQ(text, ReadBytes(m_file + L".damaged"));
+
+        wxString damage;
+        std::unique_ptr<wxFileConfig> again(OpenSettingsFile(m_file, &damage));
+        EXPECT_EQ(wxString(), damage);
+        EXPECT_EQ(0, again->ReadLong(L"/Options/MonitorWindows", 1));
+        EXPECT_EQ(1, again->ReadLong(L"/Options/AlwaysOnTop", 0));
+        // Copied as stored, not expanded.
+        EXPECT_EQ(L"$HOME/x", again->Read(L"/Options/Path", wxString()));
+        again.reset();
+        wxRemoveFile(m_file + L".damaged");
     }
 }
 
@@ -230,12 +233,24 @@ TEST_F(SettingsFileTest, OversizedStoreKeepsItsEntriesAndEveryDamagedCopy)
     EXPECT_NE(wxNOT_FOUND, problem.Find(L".damaged-2")) << problem;
 }
 
+// Beyond what is searched for entries, the start of the file still is.
+TEST_F(SettingsFileTest, FarTooLargeStoreKeepsTheEntriesAtItsStart)
+{
+    WriteBytes(m_file, "[Options]\nMonitorWindows=0\n" + std::string(17 * 1024 * 1024, '#') +
+                           "\nAlwaysOnTop=1\n");
+    wxString problem;
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, &problem));
+    EXPECT_NE(wxNOT_FOUND, problem.Find(L"Corvalin.cfg.damaged")) << problem;
+    EXPECT_EQ(0, store->ReadLong(L"/Options/MonitorWindows", 1));
+    EXPECT_FALSE(store->HasEntry(L"/Options/AlwaysOnTop"));
+}
+
 // A folder that cannot be written: every flush fails quietly, and the
 // failure is handed out once.
 TEST_F(SettingsFileTest, SaveFailureIsReportedOnce)
 {
     const wxString unwritable = m_folder.Path("missing/Corvalin.cfg");
-    LogRecorder log;
+    LogCapture log;
     std::unique_ptr<wxFileConfig> store(OpenSettingsFile(unwritable));
     store->Write(L"/Options/AlwaysOnTop", 1L);
     EXPECT_FALSE(FlushSettings(*store));

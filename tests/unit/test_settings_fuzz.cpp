@@ -13,8 +13,10 @@
 
 #include "settings/dock_layout.h"
 #include "settings/options.h"
-#include "settings/settings_file.h"
-#include "settings/window_manager_helper.h"
+#include "settings/settings_save.h"
+#include "settings/settings_store.h"
+#include "settings/toolkit_capture.h"
+#include "settings/window_placement.h"
 #include "settings_test_support.h"
 
 namespace
@@ -172,7 +174,7 @@ TEST(SettingsFuzz, DamagedSettingsFilesAreSurvivedAndRepaired)
         std::remove((file + L".damaged").utf8_str());
         wxString problem;
         {
-            LogRecorder log;
+            LogCapture log;
             delete wxConfigBase::Set(OpenSettingsStore(file, &problem));
             wxConfigBase* store = wxConfigBase::Get(false);
             ASSERT_NE(nullptr, store);
@@ -217,7 +219,7 @@ TEST(SettingsFuzz, DamagedLayoutFilesAreSurvivedAndReplaced)
     Generator generate(7);
     int accepted = 0;
     int runs = 0;
-    LogRecorder log;
+    LogCapture log;
     for (size_t i = 0; i < 1500; ++i, ++runs)
     {
         WriteBytes(file, generate.PerspectiveInput(i));

@@ -1,4 +1,4 @@
-#include "monitor/log_file.h"
+#include "platform/text_file_save.h"
 
 #include <wx/intl.h>
 

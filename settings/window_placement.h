@@ -20,7 +20,8 @@ bool IsAcceptedSize(const wxSize& size);
 // 200..2000 becomes the default one, each by itself.
 Placement BoundPlacement(Placement stored, const wxSize& defaultSize);
 
-// Follows a top-level window's size and move events, keeps its last normal
+// Keeps a top-level window's placement (position, size, maximised) across runs.
+// Follows the window's size and move events, keeps its last normal
 // geometry, and stores it under "/Layout/<name>".
 class WindowManagerHelper
 {

@@ -1,4 +1,4 @@
-#include "settings/window_manager_helper.h"
+#include "settings/window_placement.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include <wx/toplevel.h>
 
 #include "settings/options.h"
-#include "settings/settings_file.h"
+#include "settings/settings_save.h"
 #include "settings/stored_names.h"
 
 bool IsAcceptedSize(const wxSize& size)
