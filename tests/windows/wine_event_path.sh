@@ -67,9 +67,13 @@ event_path_tests() {  # event_path_tests CORVALIN_EXE
   fi
 
   # What a line costs, from the sample to the record, over all the lines above.
-  local costs
-  costs=$(sed -n 's/.*OutputDebugStringA "line cost \([0-9]*\) us.*/\1/p' "$TMP/app_events.out" | sort -n)
-  [ -n "$costs" ] && echo "  line cost: median $(sed -n "$((($(wc -l <<<"$costs") + 1) / 2))p" <<<"$costs") us over $(wc -l <<<"$costs") lines"
+  median() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
+  local line='.*OutputDebugStringA "line cost \([0-9]*\) us (sample \([0-9]*\), log \([0-9]*\), record \([0-9]*\)).*'
+  local count
+  count=$(grep -c 'OutputDebugStringA "line cost' "$TMP/app_events.out")
+  [ "$count" -gt 0 ] && echo "  line cost: median $(sed -n "s/$line/\1/p" "$TMP/app_events.out" | median) us over $count lines" \
+    "(sample $(sed -n "s/$line/\2/p" "$TMP/app_events.out" | median), log $(sed -n "s/$line/\3/p" "$TMP/app_events.out" | median)," \
+    "record $(sed -n "s/$line/\4/p" "$TMP/app_events.out" | median))"
 
   probe close "$frame" && probe answer Corvalin 6 10000 >/dev/null
   wait_exit "$pid" 20
