@@ -34,5 +34,6 @@ x86_64-w64-mingw32-g++ -municode -O1 -Wall -Wextra -static -static-libgcc -stati
 
 tests/x_session.sh tests/windows/wine_e2e.sh "$exe" "$build/win_probe.exe"
 status=$?
+tests/x_session.sh tests/windows/wine_dpi.sh "$exe" "$build/win_probe.exe" || status=1
 echo "test_windows: done in $((SECONDS - started)) s"
 exit $status
