@@ -153,7 +153,7 @@ void MainFrame::CreateControls()
 
     m_toolbar = new ToolBarPane(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER, L"toolbar");
-    m_toolbar->SetToolBitmapSize(wxSize(16, 16));
+    // No fixed bitmap size: wx scales one by whole factors only (16 px at 150 %).
     m_toolbar->AddTool(ID_CLEAR_LOG, wxString(), ClearLogImage(), wxBitmapBundle(), wxITEM_NORMAL,
                        L"Clear Log", wxString());
     m_toolbar->AddSeparator();

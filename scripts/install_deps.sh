@@ -6,14 +6,14 @@
 set -euo pipefail
 what=${1:-test}
 build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev
-            libwayland-dev libwayland-bin)
+            libwayland-dev libwayland-bin librsvg2-bin)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
            sway xwayland foot zenity weston kwin-wayland
            gnome-shell libglib2.0-bin dbus systemd
            strace python3 desktop-file-utils appstream man-db)
 package_pkgs=(dpkg-dev lintian)
 windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils nsis
-              wine wine64 xvfb openbox trayer xdotool x11-utils)
+              wine wine64 xvfb openbox trayer xdotool x11-utils librsvg2-bin icoutils)
 case "$what" in
   build) pkgs=("${build_pkgs[@]}") ;;
   test) pkgs=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;

@@ -23,10 +23,9 @@
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
-// X11 has no resource section, so the icon is compiled in from the XPMs that
-// resources/make_images.py draws alongside main.ico.
-#include "resources/main_16.xpm"
-#include "resources/main_32.xpm"
+// X11 has no resource section, so the icon is drawn from the SVG compiled
+// into the program, the one main.ico is made from.
+#include "resources/images.h"
 
 namespace
 {
@@ -147,14 +146,15 @@ bool IsTrayAvailable()
 wxIconBundle MainIcons()
 {
     wxIconBundle icons;
-    icons.AddIcon(wxIcon(main_16_xpm));
-    icons.AddIcon(wxIcon(main_32_xpm));
+    const wxBitmapBundle image = ProgramImage();
+    icons.AddIcon(image.GetIcon(wxSize(16, 16)));
+    icons.AddIcon(image.GetIcon(wxSize(32, 32)));
     return icons;
 }
 
 wxIcon MainIcon()
 {
-    return wxIcon(main_16_xpm);
+    return ProgramImage().GetIcon(wxSize(16, 16));
 }
 
 // GTK menu items have one image.

@@ -34,6 +34,12 @@ x86_64-w64-mingw32-g++ -municode -O1 -Wall -Wextra -static -static-libgcc -stati
 
 tests/x_session.sh tests/windows/wine_e2e.sh "$exe" "$build/win_probe.exe"
 status=$?
-tests/x_session.sh tests/windows/wine_installer.sh "$exe" "$build/win_probe.exe" || status=1
+# The installer and the DPI checks time nothing: side by side, each on its
+# own display and in its own prefix, their output shown in turn.
+tests/x_session.sh tests/windows/wine_installer.sh "$exe" "$build/win_probe.exe" >"$build/wine_installer.log" 2>&1 &
+installer=$!
+tests/x_session.sh tests/windows/wine_dpi.sh "$exe" "$build/win_probe.exe" >"$build/wine_dpi.log" 2>&1 || status=1
+wait $installer || status=1
+cat "$build/wine_installer.log" "$build/wine_dpi.log"
 echo "test_windows: done in $((SECONDS - started)) s"
 exit $status

@@ -37,15 +37,29 @@ check "Title, Category and Status read back" test "$(
   for p in Title Category Status; do busctl --user get-property "${item[@]}" "$p"; done | tr '\n' ' ')" \
   = 's "Corvalin" s "ApplicationStatus" s "Active" '
 busctl --user --json=short get-property "${item[@]}" IconPixmap | python3 -c '
-import json, sys
+import colorsys, json, sys
 icons = json.load(sys.stdin)["data"]
 assert [(w, h) for w, h, _ in icons] == [(16, 16), (32, 32)], [(w, h) for w, h, _ in icons]
+# resources/corvalin.svg, in its 32-unit grid: a dark frame from the top-left
+# corner, the top-right corner clear (the shadow is offset down), and six
+# tiles red, green, blue / yellow, orange, purple.  The renderer blends the
+# frame into the title bar at 16 px, so colours are told apart by hue, which
+# also shows a misread byte order; alpha leads each pixel.
+tiles = [((6, 13), 5, "red"), ((15, 13), 120, "green"), ((24, 13), 215, "blue"),
+         ((6, 23), 45, "yellow"), ((15, 23), 28, "orange"), ((24, 23), 280, "purple")]
 for w, h, argb in icons:
     assert len(argb) == w * h * 4, (w, h, len(argb))
-# resources/main_16.xpm: the top-left pixel is the dark frame #3A4350, the
-# top-right one clear; alpha leads each pixel.
-small = icons[0][2]
-assert small[0:4] == [255, 0x3A, 0x43, 0x50] and small[15 * 4] == 0, (small[0:4], small[60:64])
+    def at(ux, uy):
+        i = (int(uy * h / 32) * w + int(ux * w / 32)) * 4
+        return argb[i:i + 4]
+    a, r, g, b = at(0, 0)
+    assert a == 255 and max(r, g, b) < 128, (w, "top-left", [a, r, g, b])
+    assert at(31, 0)[0] == 0, (w, "top-right", at(31, 0))
+    for (ux, uy), hue, name in tiles:
+        a, r, g, b = at(ux, uy)
+        hh, ss, vv = colorsys.rgb_to_hsv(r / 255, g / 255, b / 255)
+        off = abs((hh * 360 - hue + 180) % 360 - 180)
+        assert a == 255 and ss > 0.4 and vv > 0.4 and off < 15, (w, name, [a, r, g, b])
 ' && pass "IconPixmap holds the 16 and 32 px icon as ARGB32" || fail "IconPixmap"
 
 # The host's primary click: hides the active frame, shows it again.

@@ -6,6 +6,7 @@
 // Handles are printed and taken as decimal numbers.  Exit status 0 means
 // the request succeeded, 1 that it failed or timed out, 2 a usage error.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +101,64 @@ HWND ChildById(HWND parent, int id)
     ChildSearch search{id, nullptr};
     EnumChildWindows(parent, FindChildById, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+struct ClassSearch
+{
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindChildByClass(HWND child, LPARAM param)
+{
+    auto* search = reinterpret_cast<ClassSearch*>(param);
+    if (ClassOf(child) == search->className)
+    {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// What a top-level window is drawn for: the DPI the system gives it (from
+// GetDpiForWindow, which only Windows 10 and later have, hence looked up),
+// the screen's, and the size of its native toolbar's buttons.  The toolbar
+// keeps its image list in its own process, out of our reach; a button is its
+// image plus the padding the toolbar reports, so the image size follows.
+int Dpi(HWND window)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow)
+        std::printf("window-dpi=%u\n", getDpiForWindow(window));
+    else
+        std::printf("window-dpi=none\n");
+    // gdi32 is looked up too, so the probe links nothing but its usual libraries.
+    using GetDeviceCapsFn = int(WINAPI*)(HDC, int);
+    const auto getDeviceCaps = reinterpret_cast<GetDeviceCapsFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"gdi32.dll"), "GetDeviceCaps")));
+    HDC screen = GetDC(nullptr);
+    std::printf("screen-dpi=%d\n", getDeviceCaps ? getDeviceCaps(screen, LOGPIXELSY) : 0);
+    ReleaseDC(nullptr, screen);
+
+    ClassSearch search{TOOLBARCLASSNAMEW, nullptr};
+    EnumChildWindows(window, FindChildByClass, reinterpret_cast<LPARAM>(&search));
+    if (!search.found)
+    {
+        std::printf("toolbar=none\n");
+        return 1;
+    }
+    DWORD_PTR button = 0;
+    DWORD_PTR padding = 0;
+    if (!SendMessageTimeoutW(search.found, TB_GETBUTTONSIZE, 0, 0, SMTO_ABORTIFHUNG, 5000, &button) ||
+        !SendMessageTimeoutW(search.found, TB_GETPADDING, 0, 0, SMTO_ABORTIFHUNG, 5000, &padding))
+        return 1;
+    std::printf("toolbar-button=%ux%u\n", LOWORD(button), HIWORD(button));
+    std::printf("toolbar-padding=%ux%u\n", LOWORD(padding), HIWORD(padding));
+    std::printf("toolbar-image=%dx%d\n", static_cast<int>(LOWORD(button)) - LOWORD(padding),
+                static_cast<int>(HIWORD(button)) - HIWORD(padding));
+    return 0;
 }
 
 struct TopSearch
@@ -376,7 +435,7 @@ int Usage()
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
-                 "       answer CAPTION BUTTON-ID MS | version FILE |\n"
+                 "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
                  "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events\n");
     return 2;
 }
@@ -500,6 +559,8 @@ int wmain(int argc, wchar_t** argv)
                       argc >= 6 && std::wcscmp(argv[5], L"inject") == 0);
     if (verb == L"native-events")
         return NativeEvents();
+    if (verb == L"dpi" && argc >= 3)
+        return Dpi(ParseHwnd(argv[2]));
     if (verb == L"version" && argc >= 3)
         return Version(argv[2]);
     if (verb == L"answer" && argc >= 5)
