@@ -153,7 +153,8 @@ void MainFrame::CreateControls()
 
     m_toolbar = new ToolBarPane(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER, L"toolbar");
-    // No fixed bitmap size: wx scales one by whole factors only (16 px at 150 %).
+    // The tools take their 16 x 16 from the images, which scale to any DPI; a
+    // size set here is scaled by whole factors only (11 px on screen at 150 %).
     m_toolbar->AddTool(ID_CLEAR_LOG, wxString(), ClearLogImage(), wxBitmapBundle(), wxITEM_NORMAL,
                        L"Clear Log", wxString());
     m_toolbar->AddSeparator();

@@ -165,6 +165,8 @@ TEST_F(MainFrameTest, ToolbarAndLogLiveInTheirNamedPanes)
     ASSERT_NE(toolbar, nullptr);
     EXPECT_EQ(toolbar->GetName(), L"toolbar");
     ASSERT_EQ(toolbar->GetToolsCount(), 7u);
+    // The images' own size: 16 x 16 at normal scale.
+    EXPECT_EQ(toolbar->GetToolBitmapSize(), wxSize(16, 16));
     const int ids[] = {ID_CLEAR_LOG, -1, wxID_ABOUT, -1, ID_HIDE_TO_TRAY, wxID_EXIT, -1};
     const wchar_t* tips[] = {L"Clear Log", L"", L"About", L"", L"Hide window",
                              L"Terminate Application", L""};
