@@ -32,7 +32,7 @@ x86_64-w64-mingw32-strip "$build/Corvalin.exe"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "build_windows: no project version in $build/CMakeCache.txt" >&2; exit 1; }
 if command -v makensis >/dev/null; then
-  nice -n 10 makensis -V2 -DVERSION="$version" -DEXE="$here/$build/Corvalin.exe" \
+  nice -n 10 makensis -V2 -DVERSION="$version" -DEXE="$here/$build/Corvalin.exe" -DICON="$here/$build/icons/main.ico" \
     -DOUTFILE="$here/$build/Corvalin-$version-setup.exe" "$here/scripts/windows/installer.nsi" >&2
 else
   echo "build_windows: makensis is missing (Debian package nsis): no installer" >&2

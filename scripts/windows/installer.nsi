@@ -1,5 +1,6 @@
 ; Corvalin's Windows installer.  Built on Linux by build_windows.sh:
-;   makensis -DVERSION=x.y.z -DEXE=/path/Corvalin.exe -DOUTFILE=/path/setup.exe installer.nsi
+;   makensis -DVERSION=x.y.z -DEXE=/path/Corvalin.exe -DICON=/path/main.ico
+;            -DOUTFILE=/path/setup.exe installer.nsi
 ;
 ; Installs for the current user only, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\Corvalin, with a Start menu shortcut and an entry
@@ -25,6 +26,9 @@
 !endif
 !ifndef OUTFILE
   !error "pass -DOUTFILE=path of the setup program"
+!endif
+!ifndef ICON
+  !error "pass -DICON=path of the program icon (main.ico, made by the build)"
 !endif
 
 ; Wine on the build machines runs 64-bit programs only, and so does Corvalin.
@@ -56,8 +60,8 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "Pellowen"
 
-!define MUI_ICON "${__FILEDIR__}/../../resources/main.ico"
-!define MUI_UNICON "${__FILEDIR__}/../../resources/main.ico"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Corvalin.exe"
 !insertmacro MUI_PAGE_COMPONENTS
