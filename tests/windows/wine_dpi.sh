@@ -4,26 +4,11 @@
 # 32 px), not a 16 px image stretched.  Inside tests/x_session.sh.
 # Usage: tests/windows/wine_dpi.sh CORVALIN_EXE WIN_PROBE_EXE
 set -uo pipefail
-[ $# -eq 2 ] || { echo "usage: $0 CORVALIN_EXE WIN_PROBE_EXE" >&2; exit 2; }
-[ -n "${DISPLAY:-}" ] || { echo "wine_dpi: run me inside tests/x_session.sh" >&2; exit 2; }
-
-source "$(dirname "$0")/../e2e/lib.sh"
-TMP=$E2E_TMP
-PIDS=()
-export WINEPREFIX="$TMP/prefix" WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-e2e_before_cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-}
+source "$(dirname "$0")/wine_lib.sh" wine_dpi "$@"
 
 APP="$TMP/app"
 mkdir -p "$APP"
 cp "$1" "$APP/Corvalin.exe"
-cp "$2" "$TMP/win_probe.exe"
-probe() { wine "$TMP/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 wineboot -i >/dev/null 2>&1
 check "fresh Wine prefix set up" test -d "$WINEPREFIX/drive_c/windows"

@@ -6,30 +6,11 @@
 # of its own to the foreground.
 # Usage: tests/windows/wine_e2e.sh CORVALIN_EXE WIN_PROBE_EXE
 set -uo pipefail
-[ $# -eq 2 ] || { echo "usage: $0 CORVALIN_EXE WIN_PROBE_EXE" >&2; exit 2; }
-[ -n "${DISPLAY:-}" ] || { echo "wine_e2e: run me inside tests/x_session.sh" >&2; exit 2; }
-
-source "$(dirname "$0")/../e2e/lib.sh"
-TMP=$E2E_TMP
-PIDS=()
-export WINEPREFIX="$TMP/prefix" WINEDEBUG=-all WINEARCH=win64
-# No Mono or Gecko installer prompts in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-# Ends every process of this private prefix, and only those, before the
-# shared clean-up removes the folder.
-e2e_before_cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-}
+source "$(dirname "$0")/wine_lib.sh" wine_e2e "$@"
 
 APP="$TMP/app"
 mkdir -p "$APP"
 cp "$1" "$APP/Corvalin.exe"
-cp "$2" "$TMP/win_probe.exe"
-
-probe() { wine "$TMP/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # The Activity log as the rich-edit control gives it out, with LF line ends.
 log_text() { probe text "$FRAME" 10007 | sed 's/\r$//'; }

@@ -6,32 +6,16 @@
 # the registry each step leaves.
 # Usage: tests/windows/wine_installer.sh CORVALIN_EXE WIN_PROBE_EXE
 set -uo pipefail
-[ $# -eq 2 ] || { echo "usage: $0 CORVALIN_EXE WIN_PROBE_EXE" >&2; exit 2; }
-[ -n "${DISPLAY:-}" ] || { echo "wine_installer: run me inside tests/x_session.sh" >&2; exit 2; }
-
-source "$(dirname "$0")/../e2e/lib.sh"
-TMP=$E2E_TMP
-PIDS=()
-export WINEPREFIX="$TMP/prefix" WINEDEBUG=-all WINEARCH=win64
-# No Mono or Gecko prompts; no Linux menu entries for the Start menu shortcut.
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
-
-e2e_before_cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-}
+source "$(dirname "$0")/wine_lib.sh" wine_installer "$@"
 
 EXE=$1
 BUILD=$(cd "$(dirname "$1")" && pwd)
 built_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
 SETUP="$BUILD/Corvalin-$built_version-setup.exe"
 ZIP="$BUILD/Corvalin-$built_version-portable.zip"
-cp "$2" "$TMP/win_probe.exe"
 # The version the sources declare, read here on its own to hold the build to it.
 version=$(grep -m1 -oE 'project\(Corvalin VERSION [0-9]+\.[0-9]+\.[0-9]+' "$E2E_ROOT/CMakeLists.txt" | cut -d' ' -f3)
 
-probe() { wine "$TMP/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 # A Windows path as the Windows side spells it, e.g. winenv LOCALAPPDATA.
 winenv() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r\n'; }
 # The data of one value, as "reg query" prints it (DWORDs as 0x..).
