@@ -44,18 +44,8 @@ TEST(ModifierMaskOfKeyCode, UnmappedKeyOrNoKeyGivesNothing)
     EXPECT_EQ(ModifierMaskOfKeyCode(modmap.map, 0), 0u);
 }
 
-TEST(LockVariants, EveryLockCombinationOnce)
-{
-    const unsigned int base = ControlMask | ShiftMask;
-    const std::vector<unsigned int> variants = LockVariants(base, Mod2Mask, Mod5Mask);
-    EXPECT_EQ(variants.size(), 8u);
-    EXPECT_EQ(variants.front(), base) << "the plain combination is grabbed first";
-    EXPECT_NE(std::find(variants.begin(), variants.end(), base | LockMask | Mod2Mask | Mod5Mask),
-              variants.end());
-    for (unsigned int mask : variants)
-        EXPECT_EQ(mask & ~(LockMask | Mod2Mask | Mod5Mask), base);
-}
-
+// That every variant is grabbed, plain one first, the X11 key-grab test
+// shows against a real server; here, the cases of odd key maps.
 TEST(LockVariants, MissingLockKeysAddNoDuplicates)
 {
     EXPECT_EQ(Sorted(LockVariants(ControlMask, Mod2Mask, 0)),
