@@ -203,12 +203,12 @@ void MainFrame::CreateControls()
                              .CloseButton(false)
                              .CaptionVisible(true)
                              .Caption(wxString()));
-    // Kept on purpose: the log's value is bound to m_logValue as designed,
-    // though nothing transfers data through it yet.
+    // Kept on purpose: the log's value is bound to m_logValue, though nothing
+    // transfers data through it yet.
     m_log->SetValidator(wxTextValidator(wxFILTER_NONE, &m_logValue));
     m_mgr.Update();
     // Kept on purpose: key-down events are connected at run time as well as
-    // in the table, as designed; OnKeyDown only passes them on.
+    // in the table; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
     ShowStartAtLogin();
