@@ -313,10 +313,19 @@ FRAME=$(probe find "Corvalin : Keep Watch!" 30000)
 show_window "Corvalin Probe R" 300
 r=$SHOWN
 wait_log_line "$(line_re win_probe.exe 'Corvalin Probe R' "$r")" 15 >/dev/null
+# Replaced meanwhile, as a log rotation does: the next line goes to the file
+# the name now leads to, not to the one moved away.
+mv "$APP4/focus.jsonl" "$TMP/focus.moved"
+: >"$APP4/focus.jsonl"
+show_window "Corvalin Probe S" 300
+s=$SHOWN
+wait_log_line "$(line_re win_probe.exe 'Corvalin Probe S' "$s")" 15 >/dev/null
 [ -n "$FRAME" ] && probe close "$FRAME" && probe answer Corvalin 6 10000 >/dev/null
 wait_exit "$pid" 20
+check "record file replaced while recording: the next line goes to the new file only" \
+  bash -c 'grep -q "\"handle\":$1," "$2" && ! grep -q "\"handle\":$1," "$3"' _ "$s" "$APP4/focus.jsonl" "$TMP/focus.moved"
 check "record file: a cut last line is ended before the first new line" \
-  python3 - "$APP4/focus.jsonl" "$r" <<'PY'
+  python3 - "$TMP/focus.moved" "$r" <<'PY'
 import json, sys
 lines = open(sys.argv[1], encoding="utf-8").read().split("\n")
 assert lines[0] == '{"cut', lines[:2]
