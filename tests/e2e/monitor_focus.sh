@@ -50,6 +50,16 @@ printf '%s\n' "$log" > "$E2E_TMP/log2.txt"
 check "while off, nothing was logged; afterwards lines go on at 002" \
   bash -c "grep -q '^002\.  .* xterm - Beta ($b) \$' '$E2E_TMP/log2.txt' && ! grep -q 'Alpha' '$E2E_TMP/log2.txt'"
 
+# Text typed at the end of the log stays where it was typed, and the next
+# line starts a line of its own.
+activate "$frame"
+press ctrl+End
+xdotool type --delay 20 'typed note'
+activate "$a"
+log=$(read_log "$frame")
+check "typed text stays on its line; the next logged line starts a new one" \
+  bash -c "grep -Pzq 'typed note\n[0-9]{3}\.  [0-9:]+     xterm - Alpha - one \($a\) \n' <<<\"\$1\"" _ "$log"
+
 # Windows that appear and vanish within a tick or two must not upset the
 # monitor: every X request on them is trapped.
 for i in $(seq 25); do
