@@ -31,6 +31,12 @@ frame=$(wait_window "$FRAME" 5)
 check "... with its frame" test -n "$frame"
 check "... which still answers (the log can be read)" bash -c "
   $(declare -f read_log activate active_window); [ -n \"\$(read_log $frame)\" ]"
+# Without a tray, hiding still hides; a second start brings the frame back.
+activate "$frame"
+xdotool key --clearmodifiers alt+f; sleep 0.3; xdotool key h
+check "Hide to Tray hides the frame, tray or not" wait_no_window "$FRAME" 5
+run_watched "$dir/second.log" "$dir/Corvalin"
+check "... and a second start shows it again (status $RUN_STATUS)" quiet wait_window "$FRAME" 5
 stop_app "$pid"
 
 printf '[Options]\nShowIconInSystray=0\n' > "$dir/Corvalin.cfg"
