@@ -221,11 +221,11 @@ def main():
         events = [e for e in bench.events[before_peer:] if e[1] in titles]
         row = {"dwell": dwell_ms, "corvalin": len(lines), "peer": len(events), "took": took}
         if dwell_ms == 100:
-            # Only where every switch settles before the next one: there the
-            # n-th line and event belong to the n-th request.
-            row["from_request"] = (
-                [(l[0] - t0) * 1000 for (t0, want), l in zip(sent, lines) if l[1]["title"] == want],
-                [(e[0] - t0) * 1000 for (t0, want), e in zip(sent, events) if e[1] == want])
+            # Only where every switch settles before the next one; a request
+            # the compositor did not carry out drops out of the pairing.
+            as_lines = [(t, {"title": title}) for t, title in events]
+            row["from_request"] = ([(l - t0) * 1000 for t0, l in pair(sent, lines)],
+                                   [(e - t0) * 1000 for t0, e in pair(sent, as_lines)])
             row["behind"] = [(l - p) * 1000 for p, l in pair(events, lines)]
         rows.append(row)
     driver.close()

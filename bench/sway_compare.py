@@ -116,11 +116,8 @@ def main():
                 if event[1] == con:
                     lat_p.append((event[0] - t0) * 1000)
             row["lat"] = (lat_c, lat_p)
-            lat_l = []
-            for (t0, con), (seen_at, line) in zip(sent, appeared):
-                if ids[line["title"]] == con:
-                    lat_l.append((seen_at - t0) * 1000)
-            row["lat_line"] = lat_l
+            row["lat_line"] = [(l - t0) * 1000 for t0, l in
+                               pair([(t, titles_of[c]) for t, c in sent], appeared)]
             row["behind"] = [(l - p) * 1000 for p, l in
                              pair([(t, titles_of[c]) for t, c in seen], appeared)]
         rows.append(row)
