@@ -8,7 +8,7 @@ starts Corvalin (record file on) and the windows named TITLE.  Usage:
 Needs python3-gi: the switch requests go over one D-Bus connection kept open,
 so that a request costs well under the shortest dwell.
 """
-import os, queue, statistics, sys, tempfile, threading, time
+import os, queue, shutil, statistics, sys, tempfile, threading, time
 
 import gi
 gi.require_version("Gio", "2.0")
@@ -131,6 +131,7 @@ class Kwin:
     def close(self):
         for name in list(self.loaded):
             self.unload(name)
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 class Gnome:
