@@ -8,6 +8,8 @@ starts Corvalin (record file on), a bare wxGTK frame with and without a
 """
 import json, os, socket, statistics, struct, sys, threading, time
 
+from record_tail import RecordTail, pair
+
 MAGIC = b"i3-ipc"
 RUN_COMMAND, GET_TREE, SUBSCRIBE = 0, 4, 2
 
@@ -68,11 +70,6 @@ def cpu_ns(pid):
     return total
 
 
-def records(path):
-    with open(path) as f:
-        return [json.loads(line) for line in f if line.strip()]
-
-
 def stamp(record):
     # "2026-12-08T11:30:48.358+00:00": milliseconds of the local wall clock.
     from datetime import datetime
@@ -86,13 +83,19 @@ def main():
     tree = ask(command, GET_TREE)
     ids = {n["name"]: n["id"] for n in walk(tree) if n.get("name") in titles}
     cycle = [ids[t] for t in titles]
+    # Three threads stamp what they receive; a short switch interval keeps
+    # one from waiting long for the interpreter while another holds it.
+    sys.setswitchinterval(0.0002)
+    tail = RecordTail(record_file)
+    tail.start()
     peer = Peer()
     peer.start()
+    titles_of = {v: k for k, v in ids.items()}
     rows = []
     for dwell_ms in (100, 30, 10, 3):
         ask(command, RUN_COMMAND, b"[con_id=%d] focus" % cycle[-1])
         time.sleep(0.5)
-        before_lines, before_peer = len(records(record_file)), len(peer.events)
+        before_lines, before_peer = len(tail.lines), len(peer.events)
         sent = []
         for i in range(40):
             con = cycle[i % len(cycle)]
@@ -100,7 +103,8 @@ def main():
             ask(command, RUN_COMMAND, b"[con_id=%d] focus" % con)
             time.sleep(dwell_ms / 1000)
         time.sleep(1.0)
-        new = [r for r in records(record_file)[before_lines:] if r["title"] in titles]
+        appeared = [l for l in tail.lines[before_lines:] if l[1]["title"] in titles]
+        new = [r for _, r in appeared]
         seen = [e for e in peer.events[before_peer:] if e[1] in cycle]
         row = {"dwell": dwell_ms, "corvalin": len(new), "peer": len(seen)}
         if dwell_ms == 100:
@@ -112,6 +116,10 @@ def main():
                 if event[1] == con:
                     lat_p.append((event[0] - t0) * 1000)
             row["lat"] = (lat_c, lat_p)
+            row["lat_line"] = [(l - t0) * 1000 for t0, l in
+                               pair([(t, titles_of[c]) for t, c in sent], appeared)]
+            row["behind"] = [(l - p) * 1000 for p, l in
+                             pair([(t, titles_of[c]) for t, c in seen], appeared)]
         rows.append(row)
 
     print("Corvalin on sway 1.7 (headless), beside sway's own IPC, one run")
@@ -119,10 +127,15 @@ def main():
     for row in rows:
         print(f"{'switches seen of 40, %d ms dwell' % row['dwell']:44} {row['corvalin']:>16} {row['peer']:>16}")
     lat_c, lat_p = rows[0]["lat"]
-    def show(values):
-        return "n/a" if not values else "%.1f / %.1f (%d)" % (statistics.median(values), max(values), len(values))
+    def show(values, digits=1):
+        if not values:
+            return "n/a"
+        return "%.*f / %.*f (%d)" % (digits, statistics.median(values), digits, max(values), len(values))
     print(f"{'latency from focus command, ms: median / max':44} {show(lat_c):>16} {show(lat_p):>16}")
     print("  (Corvalin: the record's time field, millisecond resolution; sway IPC: event received)")
+    print(f"{'latency from focus command to line, ms':44} {show(rows[0]['lat_line']):>16} {'':>16}")
+    print(f"{'Corvalin line - sway event, ms: median / max':44} {show(rows[0]['behind'], 2):>16} {'':>16}")
+    print("  (line: the record line read through inotify; event: sway's window event received)")
 
     idle = float(os.environ.get("CORVALIN_BENCH_IDLE", "20"))
     # After a burst of lines the text view goes on laying them out for a few
