@@ -212,7 +212,7 @@ bool MyApp::HandOver(const wxString& service, const wxString& message, bool& run
     if (message != kRecordNowMessage)
         AllowOtherInstanceForeground();
     stClient client;
-    std::unique_ptr<IpcConnectionBase> connection(
+    std::unique_ptr<IpcConnection> connection(
         client.MakeConnection(L"localhost", service, GetAppName()));
     running = running || client.PeerAnswered();
     if (!connection)

@@ -6,7 +6,7 @@
 #include <wx/app.h>
 #include <wx/cmdline.h>
 
-#include "platform_ipc.h"
+#include "platform/instance_link.h"
 
 class MainFrame;
 class stServer;

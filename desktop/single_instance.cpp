@@ -40,7 +40,7 @@ bool stConnection::OnExecute(const wxString&, const void* data, size_t size, wxI
     return true;
 }
 
-IpcConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
+IpcConnection* stServer::OnAcceptConnection(const wxString& topic)
 {
     if (topic != wxTheApp->GetAppName())
         return nullptr;
@@ -49,7 +49,7 @@ IpcConnectionBase* stServer::OnAcceptConnection(const wxString& topic)
     return new stConnection;
 }
 
-IpcConnectionBase* stClient::OnMakeConnection()
+IpcConnection* stClient::OnMakeConnection()
 {
     return new stConnection;
 }

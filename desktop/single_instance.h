@@ -1,8 +1,6 @@
 #pragma once
 
-// Each platform names its link classes in platform_ipc.h: the toolkit's DDE
-// classes on Windows, our own local socket link on X11.
-#include "platform_ipc.h"
+#include "platform/instance_link.h"
 
 #include "desktop/modal_dialogs.h"
 
@@ -24,7 +22,7 @@ class stServer : public IpcServer
 {
 public:
     ~stServer() override = default;
-    IpcConnectionBase* OnAcceptConnection(const wxString& topic) override;
+    IpcConnection* OnAcceptConnection(const wxString& topic) override;
 
 private:
     // Created with the server, before any dialog can open.
@@ -34,5 +32,5 @@ private:
 class stClient : public IpcClient
 {
 public:
-    IpcConnectionBase* OnMakeConnection() override;
+    IpcConnection* OnMakeConnection() override;
 };
