@@ -212,12 +212,30 @@ void MainFrame::CreateControls()
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
     ShowStartAtLogin();
-    // A log that looks complete while some windows cannot be seen would
-    // mislead: the reason stays in sight below it.
+    ShowTrackingNotice();
+    OnWindowTrackingNoticeChanged([this] { ShowTrackingNotice(); });
+}
+
+// A log that looks complete while some windows cannot be seen would
+// mislead: the reason stays in sight below it, for as long as it holds.
+void MainFrame::ShowTrackingNotice()
+{
     const wxString notice = WindowTrackingNotice();
+    wxStatusBar* bar = GetStatusBar();
+    if (notice.empty())
+    {
+        if (bar)
+        {
+            SetStatusBar(nullptr);
+            bar->Destroy();
+            SendSizeEvent();
+        }
+        return;
+    }
     // (A notice too long for the bar shows whole as its tip.)
-    if (!notice.empty())
-        CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP)->SetStatusText(notice);
+    if (!bar)
+        bar = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP);
+    bar->SetStatusText(notice);
 }
 
 // The toolkit's initialisation hook, kept on purpose for the second half of
@@ -235,6 +253,7 @@ void MainFrame::InitDialog()
 
 MainFrame::~MainFrame()
 {
+    OnWindowTrackingNoticeChanged(nullptr);
     // Text copied from the log stays on the clipboard after we are gone.
     KeepClipboardAfterExit();
     if (wxConfigBase::Get(true))

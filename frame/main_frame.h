@@ -64,6 +64,7 @@ private:
     void ShowRecording();
     // Marks "Start at Login" as the session's own entry says.
     void ShowStartAtLogin();
+    void ShowTrackingNotice();
 
     void FinishStart();
     void KeepHandedBack();

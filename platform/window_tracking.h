@@ -81,6 +81,9 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform();
 // can see, for the main window (say, that native Wayland windows are out of
 // reach, and what to do about it); empty when it sees them all.
 wxString WindowTrackingNotice();
+// The notice changes while the program runs where a backend can be lost and
+// taken up again; the handler is then called from the main loop.
+void OnWindowTrackingNoticeChanged(std::function<void()> handler);
 
 // Called before the toolkit opens its display: makes sure it is one the
 // program's own windows can use, and says on stderr what that means.

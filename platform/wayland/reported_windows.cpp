@@ -1,11 +1,65 @@
 #include "platform/wayland/reported_windows.h"
 
+#include <glib.h>
+
+#include <wx/timer.h>
+
 #include "platform/posix/processes.h"
+
+namespace
+{
+// How many queued changes the monitor is told about in one turn of the main
+// loop; the rest follow in the next turns, after the compositor's reports
+// have been read again.
+constexpr size_t kChangesPerTurn = 32;
+// A bound on what waits: far beyond any real backlog, and still a few MB.
+constexpr size_t kMostQueuedChanges = 100000;
+
+// Serials for native windows, never reused in a run, also across the
+// backends that a lost compositor makes us create anew: a new window must
+// never look like the last one logged.
+WindowHandle g_nextSerial = (WindowHandle(1) << 32) + 1;
+}  // namespace
+
+class ReportedWindowsPlatform::DeliveryTimer final : public wxTimer
+{
+public:
+    explicit DeliveryTimer(ReportedWindowsPlatform& owner) : m_owner(owner) {}
+    void Notify() override { m_owner.Deliver(); }
+
+private:
+    ReportedWindowsPlatform& m_owner;
+};
+
+ReportedWindowsPlatform::ReportedWindowsPlatform() = default;
+ReportedWindowsPlatform::~ReportedWindowsPlatform() = default;
+
+wxString ReportedWindowsPlatform::DecodeText(const char* bytes)
+{
+    if (!bytes)
+        return wxString();
+    gchar* valid = g_utf8_make_valid(bytes, -1);
+    const wxString text = wxString::FromUTF8(valid);
+    g_free(valid);
+    return text;
+}
 
 const ReportedWindowsPlatform::Window* ReportedWindowsPlatform::Find(WindowHandle window) const
 {
+    if (m_telling && m_telling->window == window && window != 0)
+        return &m_telling->seen;
     const auto found = m_windows.find(window);
     return found == m_windows.end() ? nullptr : &found->second;
+}
+
+WindowHandle ReportedWindowsPlatform::ForegroundWindow()
+{
+    return m_telling ? m_telling->window : m_foreground;
+}
+
+wxDateTime ReportedWindowsPlatform::ChangeTime()
+{
+    return m_telling ? m_telling->when : wxDateTime();
 }
 
 bool ReportedWindowsPlatform::IsValidWindow(WindowHandle window)
@@ -61,9 +115,9 @@ WindowHandle ReportedWindowsPlatform::HandleFor(const std::string& key, WindowHa
     // under it is a window whose end we missed.
     WindowHandle handle = xid;
     if (handle == 0 || handle >= (WindowHandle(1) << 32))
-        handle = m_nextSerial++;
-    else if (const Window* old = Find(handle))
-        m_byKey.erase(old->key);
+        handle = g_nextSerial++;
+    else if (const auto old = m_windows.find(handle); old != m_windows.end())
+        m_byKey.erase(old->second.key);
     m_windows[handle].key = key;
     m_byKey[key] = handle;
     return handle;
@@ -87,6 +141,16 @@ void ReportedWindowsPlatform::SetTitle(WindowHandle window, const wxString& titl
         found->second.title = title;
 }
 
+void ReportedWindowsPlatform::SetPid(WindowHandle window, unsigned long pid)
+{
+    const auto found = m_windows.find(window);
+    if (found != m_windows.end())
+        found->second.pid = pid;
+    for (Change& change : m_changes)
+        if (change.window == window && change.seen.pid == 0)
+            change.seen.pid = pid;
+}
+
 void ReportedWindowsPlatform::Forget(WindowHandle window)
 {
     const auto found = m_windows.find(window);
@@ -100,7 +164,7 @@ void ReportedWindowsPlatform::Forget(WindowHandle window)
 
 void ReportedWindowsPlatform::Focus(WindowHandle window)
 {
-    m_pendingFocus = Find(window) ? window : 0;
+    m_pendingFocus = m_windows.count(window) ? window : 0;
     m_focusReported = true;
     // A window that got the focus is a switch at once, so that one read
     // carrying several switches loses none of them; only "nothing" waits.
@@ -110,7 +174,7 @@ void ReportedWindowsPlatform::Focus(WindowHandle window)
 
 void ReportedWindowsPlatform::Unfocus(WindowHandle window)
 {
-    if ((m_focusReported ? m_pendingFocus : m_foreground) == window)
+    if ((m_focusReported ? m_pendingFocus : Latest()) == window)
         Focus(0);
 }
 
@@ -119,19 +183,74 @@ void ReportedWindowsPlatform::EndOfBatch()
     m_committedOnce = true;
     // A batch that said nothing about the focus leaves it where it was,
     // unless it closed the focused window.
-    WindowHandle next = m_focusReported ? m_pendingFocus : m_foreground;
-    if (!Find(next))
+    WindowHandle next = m_focusReported ? m_pendingFocus : Latest();
+    if (!m_windows.count(next))
         next = 0;
     m_focusReported = false;
     m_pendingFocus = next;
     Commit(next);
+    Deliver();
+}
+
+WindowHandle ReportedWindowsPlatform::Latest() const
+{
+    return m_changes.empty() ? m_foreground : m_changes.back().window;
 }
 
 void ReportedWindowsPlatform::Commit(WindowHandle window)
 {
-    if (window == m_foreground)
+    if (window == Latest())
         return;
-    m_foreground = window;
-    if (window != 0 && m_onChange)
+    if (m_changes.size() >= kMostQueuedChanges)
+        m_changes.pop_front();  // the oldest of a storm that never ends
+    Change change;
+    change.window = window;
+    if (const auto found = m_windows.find(window); found != m_windows.end())
+        change.seen = found->second;
+    change.when = wxDateTime::UNow();
+    m_changes.push_back(std::move(change));
+}
+
+void ReportedWindowsPlatform::ReleaseChanges()
+{
+    m_held = false;
+    Deliver();
+}
+
+void ReportedWindowsPlatform::Deliver()
+{
+    // The monitor's call may read reports again (a backend that drains its
+    // connection); those changes wait for this loop.
+    if (m_delivering || m_held)
+        return;
+    m_delivering = true;
+    size_t told = 0;
+    while (!m_changes.empty() && !m_held && told < kChangesPerTurn)
+    {
+        const Change change = std::move(m_changes.front());
+        m_changes.pop_front();
+        m_foreground = change.window;
+        if (change.window == 0 || !m_onChange)
+            continue;
+        ++told;
+        m_telling = &change;
         m_onChange();
+        m_telling = nullptr;
+    }
+    m_delivering = false;
+    if (!m_changes.empty() && !m_held)
+    {
+        if (!m_deliveryTimer)
+            m_deliveryTimer = std::make_unique<DeliveryTimer>(*this);
+        m_deliveryTimer->StartOnce(1);
+    }
+}
+
+void ReportedWindowsPlatform::ReportLost(const wxString& why)
+{
+    if (m_lost)
+        return;
+    m_lost = true;
+    if (m_onLost)
+        m_onLost(why);
 }

@@ -5,8 +5,10 @@
 // a script, an extension), so a backend keeps what it was told and answers
 // every query from that: a tick costs no request to the compositor.
 
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/window_tracking.h"
@@ -24,10 +26,19 @@ public:
     // After a failed Connect: what the user could do so that this backend
     // works (GNOME: enable our extension and log in again); empty if nothing.
     virtual wxString Advice() const { return wxString(); }
+    // Told once, from the main loop, when the compositor stops reporting
+    // (it went away, or closed our connection); the backend is then of no
+    // further use and may be destroyed once the call has returned.
+    void SetLostHandler(std::function<void(const wxString& why)> onLost)
+    {
+        m_onLost = std::move(onLost);
+    }
 
-    WindowHandle ForegroundWindow() override { return m_foreground; }
+    ReportedWindowsPlatform();
+    ~ReportedWindowsPlatform() override;
+
+    WindowHandle ForegroundWindow() override;
     bool IsValidWindow(WindowHandle window) override;
-    wxString WindowTitle(WindowHandle window) override;
     unsigned long WindowProcessId(WindowHandle window) override;
     bool ProcessModuleName(unsigned long pid, wxString& name) override;
     void DebugOutput(const wxString& text) override;
@@ -40,6 +51,12 @@ public:
     // Every window's end is reported anyway.
     void WatchWindow(WindowHandle) override {}
     wxString WindowAppId(WindowHandle window) override { return WindowClass(window); }
+    wxString WindowTitle(WindowHandle window) override;
+    wxDateTime ChangeTime() override;
+
+    // Text from the compositor as it came: invalid UTF-8 becomes U+FFFD, so
+    // that a window is always named.
+    static wxString DecodeText(const char* bytes);
 
 protected:
     // For the backends, called as reports arrive.
@@ -62,10 +79,21 @@ protected:
     // The window lost the focus: nothing has it, unless another window was
     // reported to have it since.
     void Unfocus(WindowHandle window);
-    // A batch of reports has been read: commits what is left of the focus.
+    // A batch of reports has been read: commits what is left of the focus
+    // and hands the changes to the monitor.
     void EndOfBatch();
     // True once the first batch was committed.
     bool HasInitialState() const { return m_committedOnce; }
+    // While held, changes wait in order (each with its moment) instead of
+    // going to the monitor: for a backend that completes a window's details
+    // from a second source.  Release hands on what waited.
+    void HoldChanges() { m_held = true; }
+    void ReleaseChanges();
+    // The process behind a window, learnt late: also for its changes that
+    // wait.
+    void SetPid(WindowHandle window, unsigned long pid);
+    // The compositor stopped reporting: says so to whoever listens, once.
+    void ReportLost(const wxString& why);
 
 private:
     struct Window
@@ -75,17 +103,38 @@ private:
         wxString appId;
         unsigned long pid = 0;
     };
+    // A change of the focus as it was seen: the window as it was then, so
+    // that a window gone before the monitor's turn is still named.
+    struct Change
+    {
+        WindowHandle window = 0;
+        Window seen;
+        wxDateTime when;
+    };
     const Window* Find(WindowHandle window) const;
-    // Makes the window the foreground one; tells the monitor when it is a
-    // window and a change.
+    // The focus as the reports have it, told to the monitor or not yet.
+    WindowHandle Latest() const;
+    // Queues the window as the next foreground one, unless it already is.
     void Commit(WindowHandle window);
+    // Tells the monitor the queued changes, a bounded number per turn so
+    // that a storm of windows never keeps the main loop from reading on.
+    void Deliver();
+    class DeliveryTimer;
 
     std::map<WindowHandle, Window> m_windows;
     std::map<std::string, WindowHandle> m_byKey;
-    WindowHandle m_nextSerial = (WindowHandle(1) << 32) + 1;
     WindowHandle m_pendingFocus = 0;
     bool m_focusReported = false;
+    // The last window handed to the monitor (0: none has the focus).
     WindowHandle m_foreground = 0;
     bool m_committedOnce = false;
     std::function<void()> m_onChange;
+    std::function<void(const wxString&)> m_onLost;
+    bool m_lost = false;
+    std::deque<Change> m_changes;
+    // The change the monitor is being told about, while it is.
+    const Change* m_telling = nullptr;
+    bool m_held = false;
+    bool m_delivering = false;
+    std::unique_ptr<DeliveryTimer> m_deliveryTimer;
 };

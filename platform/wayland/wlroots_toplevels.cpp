@@ -11,10 +11,13 @@
 #include <cstdio>
 #include <cstring>
 #include <list>
+#include <unordered_map>
+#include <vector>
 
 #include <wayland-client.h>
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
+#include <wx/timer.h>
 
 #include "platform/wayland/backends.h"
 #include "platform/wayland/sway_ipc.h"
@@ -23,8 +26,12 @@
 namespace
 {
 constexpr std::uint32_t kManagerVersion = 3;
-// A compositor without an IPC that names processes is not asked forever.
-constexpr int kPidQuestions = 3;
+// How long a switch may wait for sway's IPC to name its process: the two
+// reports leave sway together, so this bounds a slow or gone IPC only.
+constexpr int kPidWaitMs = 150;
+// Reads per wake-up: a storm of windows is taken off the socket at once,
+// before the compositor's buffer for us can fill.
+constexpr int kReadsPerWake = 256;
 
 class WlrootsPlatform;
 
@@ -43,7 +50,12 @@ private:
 class WlrootsPlatform final : public ReportedWindowsPlatform
 {
 public:
-    ~WlrootsPlatform() override { Disconnect(); }
+    WlrootsPlatform() : m_pidWait(*this) {}
+    ~WlrootsPlatform() override
+    {
+        m_pidWait.Stop();
+        Disconnect();
+    }
 
     bool Connect(int timeoutMs) override
     {
@@ -61,6 +73,8 @@ public:
             return false;
         }
         EndOfBatch();
+        // sway's own IPC names the processes; elsewhere it is simply absent.
+        m_sway.Start();
         m_source = wxEventLoopBase::AddSourceForFD(wl_display_get_fd(m_display), &m_reader,
                                                    wxEVENT_SOURCE_INPUT | wxEVENT_SOURCE_EXCEPTION);
         if (!m_source)
@@ -88,27 +102,88 @@ public:
 
     // Everything the compositor sent since the last read, as one batch: a
     // switch deactivates the old window and activates the new one in
-    // separate reports that arrive together.
+    // separate reports that arrive together.  What keeps arriving meanwhile
+    // is read too, so that a storm of windows never fills the compositor's
+    // buffer for us (it would close our connection).
     void ReadEvents()
     {
-        if (!m_display)
-            return;
-        while (wl_display_prepare_read(m_display) != 0)
-            if (wl_display_dispatch_pending(m_display) < 0)
+        for (int read = 0; m_display && read < kReadsPerWake; ++read)
+        {
+            while (wl_display_prepare_read(m_display) != 0)
+                if (wl_display_dispatch_pending(m_display) < 0)
+                    return Lost();
+            wl_display_flush(m_display);
+            pollfd waiting{wl_display_get_fd(m_display), POLLIN, 0};
+            if (read > 0 && poll(&waiting, 1, 0) <= 0)
+            {
+                wl_display_cancel_read(m_display);
+                break;
+            }
+            if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
                 return Lost();
-        wl_display_flush(m_display);
-        if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
+        }
+        if (m_finished)
             return Lost();
         EndOfBatch();
     }
 
-    // The compositor is gone: what it reported is no longer true.
+    // The compositor is gone: what it reported is no longer true, and it is
+    // said, so that the backend can be taken up again.
     void Lost()
     {
+        if (!m_display)
+            return;
+        const int error = wl_display_get_error(m_display);
         for (Toplevel& toplevel : m_toplevels)
             Forget(toplevel.handle);
+        m_awaitingPid.clear();
+        ReleaseChanges();
         EndOfBatch();
         Disconnect();
+        ReportLost(error ? wxString::Format(L"the Wayland connection failed (%s)",
+                                            wxString(std::strerror(error)))
+                         : wxString(L"the compositor closed the Wayland connection"));
+    }
+
+    // sway named processes: the switches that waited for theirs go on.
+    void OnSwayNews()
+    {
+        for (auto waiting = m_awaitingPid.begin(); waiting != m_awaitingPid.end();)
+        {
+            const auto found = m_byHandle.find(*waiting);
+            if (found == m_byHandle.end())
+            {
+                waiting = m_awaitingPid.erase(waiting);
+                continue;
+            }
+            Toplevel& toplevel = *found->second;
+            toplevel.pid = m_sway.PidFor(toplevel.appId, toplevel.title);
+            if (toplevel.pid == 0)
+            {
+                ++waiting;
+                continue;
+            }
+            SetPid(toplevel.handle, toplevel.pid);
+            waiting = m_awaitingPid.erase(waiting);
+        }
+        if (m_awaitingPid.empty())
+            StopWaitingForPids();
+        // The window that had the focus before sway's first answer.
+        const auto focused = m_byHandle.find(ForegroundWindow());
+        if (focused != m_byHandle.end() && focused->second->pid == 0)
+        {
+            Toplevel& toplevel = *focused->second;
+            toplevel.pid = m_sway.PidFor(toplevel.appId, toplevel.title);
+            if (toplevel.pid != 0)
+                SetPid(toplevel.handle, toplevel.pid);
+        }
+    }
+
+    void StopWaitingForPids()
+    {
+        m_awaitingPid.clear();
+        m_pidWait.Stop();
+        ReleaseChanges();
     }
 
 private:
@@ -122,8 +197,16 @@ private:
         wxString title;
         wxString appId;
         bool activated = false;
-        int pidQuestions = 0;
         unsigned long pid = 0;
+        std::list<Toplevel>::iterator self;
+    };
+
+    struct PidWait final : wxTimer
+    {
+        explicit PidWait(WlrootsPlatform& owner) : m_owner(owner) {}
+        // The IPC did not name them in time: logged by their app id.
+        void Notify() override { m_owner.StopWaitingForPids(); }
+        WlrootsPlatform& m_owner;
     };
 
     // wl_display_roundtrip without waiting forever on a stuck compositor.
@@ -165,6 +248,7 @@ private:
         for (Toplevel& toplevel : m_toplevels)
             zwlr_foreign_toplevel_handle_v1_destroy(toplevel.proxy);
         m_toplevels.clear();
+        m_byHandle.clear();
         if (m_manager)
             zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
         if (m_seat)
@@ -211,8 +295,9 @@ private:
         toplevel.platform = self;
         toplevel.proxy = proxy;
         toplevel.handle = self->HandleFor(key);
-        zwlr_foreign_toplevel_handle_v1_add_listener(proxy, &kToplevelListener,
-                                                     &self->m_toplevels.back());
+        toplevel.self = std::prev(self->m_toplevels.end());
+        self->m_byHandle[toplevel.handle] = &toplevel;
+        zwlr_foreign_toplevel_handle_v1_add_listener(proxy, &kToplevelListener, &toplevel);
     }
     // The compositor stops reporting (it is going away).
     static void OnFinished(void* data, zwlr_foreign_toplevel_manager_v1*)
@@ -222,11 +307,11 @@ private:
 
     static void OnTitle(void* data, zwlr_foreign_toplevel_handle_v1*, const char* title)
     {
-        static_cast<Toplevel*>(data)->title = wxString::FromUTF8(title);
+        static_cast<Toplevel*>(data)->title = DecodeText(title);
     }
     static void OnAppId(void* data, zwlr_foreign_toplevel_handle_v1*, const char* appId)
     {
-        static_cast<Toplevel*>(data)->appId = wxString::FromUTF8(appId);
+        static_cast<Toplevel*>(data)->appId = DecodeText(appId);
     }
     static void OnOutput(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
     static void OnState(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states)
@@ -243,18 +328,25 @@ private:
     {
         auto* toplevel = static_cast<Toplevel*>(data);
         WlrootsPlatform& self = *toplevel->platform;
-        if (toplevel->activated && toplevel->pid == 0 && toplevel->pidQuestions < kPidQuestions)
+        bool awaitPid = false;
+        if (toplevel->activated && toplevel->pid == 0 && self.m_sway.IsConnected())
         {
-            // The protocol names no process; the compositor's own IPC may,
-            // asked while the window is the focused one, until it answers.
-            ++toplevel->pidQuestions;
-            toplevel->pid = SwayFocusedWindowPid(toplevel->title);
+            // The protocol names no process; sway's IPC does, in reports of
+            // its own that may still be on their way.
+            toplevel->pid = self.m_sway.PidFor(toplevel->appId, toplevel->title);
+            awaitPid = toplevel->pid == 0;
         }
         self.Describe(toplevel->handle, toplevel->title, toplevel->appId, toplevel->pid);
-        if (toplevel->activated)
-            self.Focus(toplevel->handle);
-        else
-            self.Unfocus(toplevel->handle);
+        if (!toplevel->activated)
+            return self.Unfocus(toplevel->handle);
+        self.Focus(toplevel->handle);
+        if (awaitPid)
+        {
+            self.m_awaitingPid.push_back(toplevel->handle);
+            self.HoldChanges();
+            if (!self.m_pidWait.IsRunning())
+                self.m_pidWait.StartOnce(kPidWaitMs);
+        }
     }
     static void OnClosed(void* data, zwlr_foreign_toplevel_handle_v1* proxy)
     {
@@ -262,7 +354,8 @@ private:
         WlrootsPlatform& self = *toplevel->platform;
         self.Forget(toplevel->handle);
         zwlr_foreign_toplevel_handle_v1_destroy(proxy);
-        self.m_toplevels.remove_if([proxy](const Toplevel& t) { return t.proxy == proxy; });
+        self.m_byHandle.erase(toplevel->handle);
+        self.m_toplevels.erase(toplevel->self);
     }
     static void OnParent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
 
@@ -286,6 +379,11 @@ private:
     bool m_finished = false;
     // A list: the listeners keep pointers to its elements.
     std::list<Toplevel> m_toplevels;
+    std::unordered_map<WindowHandle, Toplevel*> m_byHandle;
+    SwayWindowEvents m_sway{[this] { OnSwayNews(); }};
+    // Focused windows whose process sway has not named yet.
+    std::vector<WindowHandle> m_awaitingPid;
+    PidWait m_pidWait;
     DisplayReader m_reader{*this};
     wxEventLoopSource* m_source = nullptr;
 };
@@ -297,6 +395,8 @@ void DisplayReader::OnReadWaiting()
 
 void DisplayReader::OnExceptionWaiting()
 {
+    // Hang-up with reports still unread: those are read first.
+    m_platform.ReadEvents();
     m_platform.Lost();
 }
 }  // namespace

@@ -395,8 +395,10 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform()
     return std::make_unique<Win32WindowPlatform>();
 }
 
-// Every top-level window of the desktop is in reach here.
+// Every top-level window of the desktop is in reach here, and stays so.
 wxString WindowTrackingNotice()
 {
     return wxString();
 }
+
+void OnWindowTrackingNoticeChanged(std::function<void()>) {}

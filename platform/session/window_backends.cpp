@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/session/reconnecting_platform.h"
 #include "platform/wayland/backends.h"
 #include "platform/window_tracking.h"
 #include "platform/x11/window_platform.h"
@@ -16,6 +17,7 @@ namespace
 constexpr int kConnectTimeoutMs = 3000;
 
 wxString g_notice;
+std::function<void()> g_noticeChanged;
 
 bool IsWaylandSession()
 {
@@ -33,6 +35,24 @@ bool HasXDisplay()
 void Tell(const wxString& text)
 {
     std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(text.utf8_str()));
+}
+
+// What the user must know changed: a backend was lost or is back.
+void ChangeNotice(const wxString& notice, const wxString& detail)
+{
+    if (!notice.empty())
+        Tell(detail.empty() ? notice : notice + L" (" + detail + L")");
+    else if (!detail.empty())
+        Tell(detail);
+    g_notice = notice;
+    if (g_noticeChanged)
+        g_noticeChanged();
+}
+
+// While a Wayland backend is away, the X11 path sees what it can.
+std::unique_ptr<WindowPlatform> CreateFallback()
+{
+    return CreateX11WindowPlatform();
 }
 }  // namespace
 
@@ -54,6 +74,7 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform()
     // In the order of how much a backend needs: a protocol any client may
     // use, a script the compositor runs for us, an extension of ours.
     wxString advice;
+    ReconnectingPlatform::Family waitFor = nullptr;
     using Factory = std::unique_ptr<ReportedWindowsPlatform> (*)();
     for (Factory create : {&CreateWlrootsPlatform, &CreateKwinScriptPlatform,
                            &CreateGnomeExtensionPlatform})
@@ -63,10 +84,17 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform()
         {
             Tell(L"this is a Wayland session; following its windows through " + backend->Name() +
                  L".");
-            return backend;
+            return std::make_unique<ReconnectingPlatform>(create, std::move(backend),
+                                                          &CreateFallback, &ChangeNotice);
         }
+        // A backend that can tell what is missing (our GNOME extension) is
+        // the session's own: it is asked again until it works.
         if (!backend->Advice().empty())
+        {
             advice += L" " + backend->Advice();
+            if (!waitFor)
+                waitFor = create;
+        }
     }
     if (HasXDisplay())
         g_notice = L"This Wayland compositor tells no program which window has the focus, so "
@@ -76,10 +104,18 @@ std::unique_ptr<WindowPlatform> CreateWindowPlatform()
                    L"there is no XWayland: no window of another program can be seen.";
     g_notice += advice;
     Tell(g_notice);
+    if (waitFor)
+        return std::make_unique<ReconnectingPlatform>(waitFor, nullptr, &CreateFallback,
+                                                      &ChangeNotice);
     return CreateX11WindowPlatform();
 }
 
 wxString WindowTrackingNotice()
 {
     return g_notice;
+}
+
+void OnWindowTrackingNoticeChanged(std::function<void()> handler)
+{
+    g_noticeChanged = std::move(handler);
 }

@@ -1,0 +1,78 @@
+#pragma once
+
+// A Wayland backend can be lost while we run: the compositor restarts, KWin
+// is replaced, our GNOME Shell extension is switched off.  This keeps the
+// monitor's one platform object and puts behind it whatever follows the
+// windows now: the backend, or the X11 path while the backend is away and
+// asked to come back, less often each time, up to once a second.
+
+#include <functional>
+#include <memory>
+
+#include "platform/wayland/reported_windows.h"
+#include "platform/window_tracking.h"
+
+class ReconnectingPlatform final : public WindowPlatform
+{
+public:
+    using Family = std::unique_ptr<ReportedWindowsPlatform> (*)();
+    using Fallback = std::unique_ptr<WindowPlatform> (*)();
+    // Told each change of what the user must know (empty: all is well),
+    // with what to say about it on the way.
+    using Notice = std::function<void(const wxString& notice, const wxString& detail)>;
+
+    // backend: the connected one, or null when it is to be waited for (the
+    // GNOME extension not yet enabled); family makes a new one to connect.
+    ReconnectingPlatform(Family family, std::unique_ptr<ReportedWindowsPlatform> backend,
+                         Fallback fallback, Notice notice);
+    ~ReconnectingPlatform() override;
+
+    WindowHandle ForegroundWindow() override { return m_current->ForegroundWindow(); }
+    bool IsValidWindow(WindowHandle window) override { return m_current->IsValidWindow(window); }
+    wxString WindowTitle(WindowHandle window) override { return m_current->WindowTitle(window); }
+    unsigned long WindowProcessId(WindowHandle window) override
+    {
+        return m_current->WindowProcessId(window);
+    }
+    bool ProcessModuleName(unsigned long pid, wxString& name) override
+    {
+        return m_current->ProcessModuleName(pid, name);
+    }
+    void DebugOutput(const wxString& text) override { m_current->DebugOutput(text); }
+    void GiveForeground(WindowHandle window) override { m_current->GiveForeground(window); }
+    bool ProcessExecutablePath(unsigned long pid, wxString& path) override
+    {
+        return m_current->ProcessExecutablePath(pid, path);
+    }
+    wxString WindowClass(WindowHandle window) override { return m_current->WindowClass(window); }
+    bool StartEvents(std::function<void()> onChange) override;
+    void WatchWindow(WindowHandle window) override;
+    wxDateTime ChangeTime() override { return m_current->ChangeTime(); }
+    wxString WindowAppId(WindowHandle window) override { return m_current->WindowAppId(window); }
+
+    // How long the next attempt waits, after `failures` failed ones: for the
+    // tests of the back-off.
+    static int RetryDelayMs(int failures);
+
+private:
+    class Timer;
+    void Adopt(std::unique_ptr<ReportedWindowsPlatform> backend);
+    void OnLost(const wxString& why);
+    void FallBack();
+    void TryAgain();
+
+    Family m_family;
+    Fallback m_fallback;
+    Notice m_notice;
+    wxString m_name;
+    std::unique_ptr<ReportedWindowsPlatform> m_backend;
+    // Kept until the main loop has left the lost backend's own call.
+    std::unique_ptr<ReportedWindowsPlatform> m_lostBackend;
+    std::unique_ptr<WindowPlatform> m_fallbackPlatform;
+    WindowPlatform* m_current = nullptr;
+    std::function<void()> m_onChange;
+    bool m_eventsStarted = false;
+    WindowHandle m_watched = 0;
+    int m_failures = 0;
+    std::unique_ptr<Timer> m_timer;
+};
