@@ -10,7 +10,7 @@ what=${1:-test}
 build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev nlohmann-json3-dev libx11-dev libxres-dev
             libwayland-dev libwayland-bin librsvg2-bin)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
-           sway xwayland foot zenity weston kwin-wayland
+           sway xwayland foot zenity weston kwin-wayland wayland-protocols
            gnome-shell libglib2.0-bin dbus systemd
            strace python3 desktop-file-utils appstream man-db)
 package_pkgs=(dpkg-dev lintian)
