@@ -3,6 +3,7 @@
 #include "platform/posix/session_bus.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -23,8 +24,21 @@ private:
     std::function<void()> m_onRead;
 };
 
+namespace
+{
+// Far above any report of ours (a title is cut to a few hundred characters
+// by the script or extension that sends it); anything larger is a peer's
+// abuse and is dropped unread.
+constexpr gsize kLargestMessage = 256 * 1024;
+}  // namespace
+
 DbusInbox::DbusInbox(Handler handler) : m_handler(std::move(handler))
 {
+    // GDBus reads each message whole into memory on its own thread.  glibc
+    // would otherwise raise its threshold for mapping large blocks after
+    // the first huge one was freed, and keep the next ones in its heap for
+    // good: a peer's few big messages would stay as our memory.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     if (pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
     {
         m_pipe[0] = m_pipe[1] = -1;
@@ -62,6 +76,8 @@ DbusInbox::~DbusInbox()
     m_reader.reset();
     if (m_connection)
     {
+        for (guint subscription : m_subscriptions)
+            g_dbus_connection_signal_unsubscribe(m_connection, subscription);
         // Once removed, the bus thread never calls the filter again.
         g_dbus_connection_remove_filter(m_connection, m_filter);
         g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
@@ -109,6 +125,34 @@ bool DbusInbox::AcceptSignals(const std::string& interface)
     return true;
 }
 
+void DbusInbox::Subscribe(const char* sender, const char* interface, const char* member,
+                          const char* arg0, std::function<void(GVariant*)> callback)
+{
+    if (!m_connection)
+        return;
+    m_callbacks.push_back(std::make_unique<std::function<void(GVariant*)>>(std::move(callback)));
+    // Delivered in the main context, which is the toolkit's main loop.
+    m_subscriptions.push_back(g_dbus_connection_signal_subscribe(
+        m_connection, sender, interface, member, nullptr, arg0, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* parameters, gpointer data) {
+            (*static_cast<std::function<void(GVariant*)>*>(data))(parameters);
+        },
+        m_callbacks.back().get(), nullptr));
+}
+
+void DbusInbox::WatchOwner(const char* name, std::function<void(const std::string&)> callback)
+{
+    Subscribe("org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged", name,
+              [callback = std::move(callback)](GVariant* parameters) {
+                  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sss)")))
+                      return;
+                  const gchar *name, *oldOwner, *newOwner;
+                  g_variant_get(parameters, "(&s&s&s)", &name, &oldOwner, &newOwner);
+                  callback(newOwner);
+              });
+}
+
 // On GDBus's own thread, for every message in or out.
 GDBusMessage* DbusInbox::Filter(GDBusConnection* connection, GDBusMessage* message,
                                 gboolean incoming, gpointer data)
@@ -127,11 +171,19 @@ GDBusMessage* DbusInbox::Filter(GDBusConnection* connection, GDBusMessage* messa
         else if (type == G_DBUS_MESSAGE_TYPE_SIGNAL && interface &&
                  !self->m_signalInterface.empty())
             take = self->m_signalInterface == interface;
-        if (take)
-            self->m_queue.push_back(G_DBUS_MESSAGE(g_object_ref(message)));
     }
     if (!take)
         return message;
+    GVariant* body = g_dbus_message_get_body(message);
+    if (body && g_variant_get_size(body) > kLargestMessage)
+    {
+        g_object_unref(message);
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_queue.push_back(G_DBUS_MESSAGE(g_object_ref(message)));
+    }
     if (type == G_DBUS_MESSAGE_TYPE_METHOD_CALL &&
         !(g_dbus_message_get_flags(message) & G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED))
     {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class wxEventLoopSource;
 
@@ -45,6 +46,16 @@ public:
     // route them to us.  False when the bus refused.
     bool AcceptSignals(const std::string& interface);
 
+    // Calls back, from the main loop, with the parameters of each signal of
+    // that sender, interface, member and first argument (null: any) until
+    // the inbox goes.  For the bus's own signals (a name's new owner) and a
+    // peer's state, not for reports.
+    void Subscribe(const char* sender, const char* interface, const char* member,
+                   const char* arg0, std::function<void(GVariant* parameters)> callback);
+    // Calls back with the new owner ("" when none) each time the name
+    // changes hands.
+    void WatchOwner(const char* name, std::function<void(const std::string& owner)> callback);
+
     // Hands queued messages to the handler; waits up to timeoutMs for one
     // when none is queued.  False when nothing came.
     bool Wait(int timeoutMs);
@@ -63,6 +74,8 @@ private:
     int m_pipe[2] = {-1, -1};
     wxEventLoopSource* m_source = nullptr;
     std::unique_ptr<PipeReader> m_reader;
+    std::vector<guint> m_subscriptions;
+    std::vector<std::unique_ptr<std::function<void(GVariant*)>>> m_callbacks;
 
     std::mutex m_mutex;  // guards what the bus thread touches
     std::string m_methodPath;

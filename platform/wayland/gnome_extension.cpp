@@ -112,6 +112,23 @@ bool GnomeExtensionPlatform::Connect(int timeoutMs)
         m_inbox.reset();
         return false;
     }
+    // Watched, never guessed from silence: the shell leaving, and our
+    // extension switched off, ends the reports.
+    m_inbox->WatchOwner(kShellName, [this](const std::string& owner) {
+        if (owner != m_shell)
+            ReportLost(L"GNOME Shell left the session bus");
+    });
+    m_inbox->Subscribe(m_shell.c_str(), "org.gnome.Shell.Extensions", "ExtensionStateChanged",
+                       kUuid, [this](GVariant* parameters) {
+                           if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv})")))
+                               return;
+                           GVariant* info = g_variant_get_child_value(parameters, 1);
+                           double state = 0;
+                           const bool known = g_variant_lookup(info, "state", "d", &state);
+                           g_variant_unref(info);
+                           if (known && int(state) != kEnabled)
+                               ReportLost(L"Corvalin's GNOME Shell extension was switched off");
+                       });
     m_inbox->ServeFromMainLoop();
     return true;
 }

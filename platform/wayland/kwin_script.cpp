@@ -278,6 +278,19 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
         }
     }
     RemoveScriptFile();
+    if (ran)
+    {
+        // Our script lives and dies with this KWin: a KWin that leaves or is
+        // replaced ends the reports, and whatever now owns the name is
+        // another program until a script of ours runs in it.
+        m_inbox->WatchOwner(kKwinService, [this](const std::string& owner) {
+            if (owner == m_kwinOwner)
+                return;
+            m_loaded = false;
+            ReportLost(owner.empty() ? L"KWin left the session bus"
+                                     : L"KWin was replaced on the session bus");
+        });
+    }
     return ran;
 }
 

@@ -67,4 +67,65 @@ assert all(next(iter(h)) > 2**32 for h in handles.values()), handles
 print("ok:", titles)
 PY
 check "monitoring survives it all" kill -0 "$app"
+
+# A window whose title and app id are not UTF-8 is named all the same, with
+# its process, and does not cost any other window its process or path.
+bad_title=$'bad \xff\xfe mid \xc3( end'
+"$WAYLAND_WINDOWS" window "$bad_title" $'bad\xffapp' >"$E2E_TMP/bad.out" & bad=$!; E2E_PIDS+=($bad)
+wait_count 1 20 grep -c mapped "$E2E_TMP/bad.out"
+sleep 0.5
+foot -T 'Foot After' sleep 600 >/dev/null 2>&1 & after=$!; E2E_PIDS+=($after)
+wait_count 1 20 bash -c "grep -c '\"title\":\"Foot After\"' '$dir/focus.jsonl'"
+python3 - "$dir/focus.jsonl" "$bad" <<'PY' && pass "an invalid-UTF-8 title and app id are named lossily with the pid; the next window keeps pid and path" || fail "invalid UTF-8 window"
+import json, sys
+recs = [json.loads(l) for l in open(sys.argv[1])]
+bad = [r for r in recs if r["title"].startswith("bad ")]
+assert len(bad) == 1, bad
+b = bad[0]
+assert b["title"].startswith("bad \ufffd") and " mid \ufffd( end" in b["title"], b
+assert b["class"] == "bad\ufffdapp" and b["pid"] == int(sys.argv[2]), b
+assert b["module"] == "wayland_windows" and b["path"].endswith("/wayland_windows"), b
+after = [r for r in recs if r["title"] == "Foot After"][0]
+assert after["pid"] > 0 and after["module"] == "foot" and after["path"].endswith("/foot"), after
+print("ok:", b["title"], b["pid"])
+PY
+
+# A storm of 10,000 native windows: switches are still logged afterwards,
+# and the connection to sway stayed up throughout.
+before=$(lines)
+"$WAYLAND_WINDOWS" storm 10000 || fail "the storm client failed"
+storm_end=$(date +%s%N)
+# The log catches up with the storm; then every switch is logged again.
+for _ in $(seq 120); do
+  n=$(lines); sleep 0.5; [ "$n" = "$(lines)" ] && break
+done
+echo "storm: $(( $(lines) - before )) lines logged, caught up $(( ($(date +%s%N) - storm_end) / 1000000 )) ms after the storm"
+focus 'Foot One'; focus 'X Term renamed'; focus 'Foot After'
+check "after the storm, each switch is logged" \
+  bash -c 'tail -3 "$1" | python3 -c "import json,sys; t=[json.loads(l)[\"title\"] for l in sys.stdin]; sys.exit(t != [\"Foot One\", \"X Term renamed\", \"Foot After\"])"' _ "$dir/focus.jsonl"
+check "the storm broke no connection" bash -c '! grep -q "stopped reporting" "$1"' _ "$dir/out.log"
+check "monitoring survives the storm" kill -0 "$app"
+stop_app "$app"
+
+# sway killed and started again under a Corvalin whose own window is on an X
+# server of its own: it says so, follows the new sway within a second of its
+# start, and the notice goes.
+Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & E2E_PIDS+=($!)
+for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY=:77 start_app "$dir"
+app=$LAST_PID
+wait_count 2 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+"$(dirname "$0")/../wayland/sway_session.sh" --restart || fail "sway did not start again"
+restarted=$(date +%s%N)
+wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
+wait_count 1 10 grep -c 'reports windows again' "$dir/out.log"
+back=$(date +%s%N)
+echo "taken up again $(( (back - restarted) / 1000000 )) ms after sway's restart"
+check "the loss is said once, with its reason" test "$(grep -c 'stopped reporting windows' "$dir/out.log")" = 1
+before=$(lines)
+foot -T 'Foot Again' sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
+wait_count 1 20 bash -c "grep -c '\"title\":\"Foot Again\"' '$dir/focus.jsonl'"
+check "the new sway's windows are logged, with their process" \
+  bash -c 'grep "\"Foot Again\"" "$1" | grep -q "\"module\":\"foot\""' _ "$dir/focus.jsonl"
+check "monitoring survives the restart" kill -0 "$app"
 finish
