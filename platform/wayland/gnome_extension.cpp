@@ -157,7 +157,7 @@ void GnomeExtensionPlatform::AdviseFromExtensionInfo(int timeoutMs)
     case kDisabled:
     case kInitialized:
         m_advice = L"GNOME Shell needs Corvalin's extension, which is installed but not enabled: " +
-                   enable + L", then start Corvalin again.";
+                   enable + L"; Corvalin takes it up as soon as it runs.";
         break;
     case kError:
     case kOutOfDate:

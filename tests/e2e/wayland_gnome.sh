@@ -121,6 +121,21 @@ check "closing the focused window logs the window the shell focuses next, once" 
   bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome \(One\|XTerm\)\""' \
   _ "$record" "$before"
 check "no record says 'Not a valid window'" bash -c '! grep -q "Not a valid window" "$1"' _ "$record"
+
+# The extension switched off while Corvalin runs: said at once (never
+# guessed from silence), and taken up again when it is switched on.
+gnome-extensions disable corvalin@pellowen.example
+wait_count 1 5 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
+check "switching the extension off is said" grep -q 'extension was switched off' "$dir/out.log"
+gnome-extensions enable corvalin@pellowen.example
+enabled=$(date +%s%N)
+wait_count 1 5 grep -c 'reports windows again' "$dir/out.log"
+echo "taken up again $(( ($(date +%s%N) - enabled) / 1000000 )) ms after the extension was enabled"
+before=$(lines "$record")
+focus_window "Gnome XTerm"; focus_window "Gnome One"
+wait_lines "$record" $((before + 1)); sleep 0.3
+check "after it is enabled again, switches are logged" \
+  bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Gnome One\""' _ "$record"
 stop_app "$corvalin"
 
 # The extension disabled: Corvalin says what to do and logs no Wayland window.
@@ -137,5 +152,12 @@ for title in "Gnome One" "Gnome Two" "Gnome XTerm"; do focus_window "$title"; sl
 cat "$record"
 check "... and logs the X11 window but no native Wayland window" \
   bash -c 'grep -q "\"title\":\"Gnome XTerm\"" "$1" && ! grep -q "\"title\":\"Gnome \(One\|Two\)\"\|Not a valid window" "$1"' _ "$record"
+# Enabled for the first time while it runs: picked up without a restart.
+gnome-extensions enable corvalin@pellowen.example
+wait_count 1 5 grep -c 'reports windows again' "$dir/out.log"
+check "the extension enabled while Corvalin runs is taken up" grep -q 'reports windows again' "$dir/out.log"
+focus_window "Gnome One"; sleep 0.5
+check "... and native windows are logged from then on" \
+  bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Gnome One\""' _ "$record"
 stop_app "$corvalin"
 finish
