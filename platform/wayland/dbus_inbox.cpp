@@ -175,14 +175,13 @@ GDBusMessage* DbusInbox::Filter(GDBusConnection* connection, GDBusMessage* messa
     if (!take)
         return message;
     GVariant* body = g_dbus_message_get_body(message);
-    if (body && g_variant_get_size(body) > kLargestMessage)
-    {
-        g_object_unref(message);
-        return nullptr;
-    }
+    const bool oversized = body && g_variant_get_size(body) > kLargestMessage;
     {
         std::lock_guard<std::mutex> lock(self->m_mutex);
-        self->m_queue.push_back(G_DBUS_MESSAGE(g_object_ref(message)));
+        if (oversized)
+            self->m_oversized = true;
+        else
+            self->m_queue.push_back(G_DBUS_MESSAGE(g_object_ref(message)));
     }
     if (type == G_DBUS_MESSAGE_TYPE_METHOD_CALL &&
         !(g_dbus_message_get_flags(message) & G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED))
@@ -213,9 +212,21 @@ void DbusInbox::Drain()
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_queue.empty())
-                return;
-            message = m_queue.front();
-            m_queue.pop_front();
+            {
+                if (!m_oversized || !m_onOversized)
+                    return;
+                m_oversized = false;
+            }
+            else
+            {
+                message = m_queue.front();
+                m_queue.pop_front();
+            }
+        }
+        if (!message)
+        {
+            m_onOversized();
+            return;
         }
         m_handler(message);
         g_object_unref(message);

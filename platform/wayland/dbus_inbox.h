@@ -46,6 +46,12 @@ public:
     // route them to us.  False when the bus refused.
     bool AcceptSignals(const std::string& interface);
 
+    // Called from the main loop after a peer sent us a message far larger
+    // than any report: GDBus keeps a read buffer as large as the largest
+    // message for as long as the connection lives, so the owner should open
+    // a new connection to give that memory back.
+    void OnOversized(std::function<void()> handler) { m_onOversized = std::move(handler); }
+
     // Calls back, from the main loop, with the parameters of each signal of
     // that sender, interface, member and first argument (null: any) until
     // the inbox goes.  For the bus's own signals (a name's new owner) and a
@@ -75,6 +81,8 @@ private:
     wxEventLoopSource* m_source = nullptr;
     std::unique_ptr<PipeReader> m_reader;
     std::vector<guint> m_subscriptions;
+    std::function<void()> m_onOversized;
+    bool m_oversized = false;  // guarded by m_mutex
     std::vector<std::unique_ptr<std::function<void(GVariant*)>>> m_callbacks;
 
     std::mutex m_mutex;  // guards what the bus thread touches

@@ -114,6 +114,10 @@ bool GnomeExtensionPlatform::Connect(int timeoutMs)
     }
     // Watched, never guessed from silence: the shell leaving, and our
     // extension switched off, ends the reports.
+    m_inbox->OnOversized([this] {
+        ReportLost(L"a peer sent a message far larger than any report; connecting anew to give "
+                   L"its memory back");
+    });
     m_inbox->WatchOwner(kShellName, [this](const std::string& owner) {
         if (owner != m_shell)
             ReportLost(L"GNOME Shell left the session bus");

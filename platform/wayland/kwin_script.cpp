@@ -283,6 +283,10 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
         // Our script lives and dies with this KWin: a KWin that leaves or is
         // replaced ends the reports, and whatever now owns the name is
         // another program until a script of ours runs in it.
+        m_inbox->OnOversized([this] {
+            ReportLost(L"a peer sent a message far larger than any report; connecting anew to "
+                       L"give its memory back");
+        });
         m_inbox->WatchOwner(kKwinService, [this](const std::string& owner) {
             if (owner == m_kwinOwner)
                 return;

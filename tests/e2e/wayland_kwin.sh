@@ -124,4 +124,45 @@ stop_app "$corvalin"
 kwin_call unloadScript probe-1
 after=$(probe probe-2)
 check "quitting unloads our script (probe numbers $with_ours, then $after)" test "$after" = "$((with_ours - 1))"
+
+# Another program of the user's on the bus: it can learn our per-run path
+# by watching the bus, but its reports are not KWin's and log nothing, and
+# its huge messages are dropped without keeping their memory.  Our own window
+# is on an X server of its own from here on, so that it outlives KWin.
+Xvfb :78 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & E2E_PIDS+=($!)
+for _ in $(seq 50); do xdpyinfo -display :78 >/dev/null 2>&1 && break; sleep 0.1; done
+dbus-monitor --session "interface='example.pellowen.Corvalin.KWinReports'" >"$E2E_TMP/monitor.txt" 2>&1 &
+E2E_PIDS+=($!); sleep 0.3
+DISPLAY=:78 start_app "$dir"; corvalin=$LAST_PID
+wait_count 2 20 grep -c 'through KWin (script)' "$dir/out.log"
+kwin_activate "Kwin X term"; wait_logged "Kwin X term"
+read -r dest path < <(sed -n 's/^method call.*destination=\([^ ]*\) serial=[0-9]* path=\(\/example\/[^;]*\); interface=example.pellowen.Corvalin.KWinReports;.*/\1 \2/p' "$E2E_TMP/monitor.txt" | head -n1)
+check "a peer watching the bus learns Corvalin's report path ($dest $path)" test -n "$path"
+gdbus call --session --dest "$dest" --object-path "$path" \
+  --method example.pellowen.Corvalin.KWinReports.Active Forged forged forged 1 forged-1 0 >/dev/null
+rss() { awk '/^VmRSS/ {print $2}' "/proc/$corvalin/status"; }
+rss_before=$(rss)
+"$DBUS_BIG_MESSAGE" "$dest" "$path" example.pellowen.Corvalin.KWinReports.Active 32 3
+sleep 2
+rss_after=$(rss)
+echo "RSS before three 32 MB messages: $rss_before kB, after: $rss_after kB"
+kwin_activate "Kwin Zen B"; wait_logged "Kwin Zen B"
+check "a report forged by another bus client logs nothing" bash -c '! grep -q Forged "$1"' _ "$record"
+check "32 MB messages leave memory as it was (+$((rss_after - rss_before)) kB)" test $((rss_after - rss_before)) -lt 8192
+check "... and monitoring goes on" bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Kwin Zen B\""' _ "$record"
+
+# KWin killed and started again on the same bus: said, and taken up again.
+check "the oversized messages are said, and the connection made anew" \
+  grep -q 'a peer sent a message far larger than any report' "$dir/out.log"
+losses=$(grep -c 'stopped reporting windows; reconnecting' "$dir/out.log")
+"$(dirname "$0")/../wayland/kwin_session.sh" --restart || fail "KWin did not start again"
+restarted=$(date +%s%N)
+wait_count $((losses + 1)) 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
+wait_count $((losses + 1)) 10 grep -c 'reports windows again' "$dir/out.log"
+echo "taken up again $(( ($(date +%s%N) - restarted) / 1000000 )) ms after KWin's restart"
+check "KWin's loss is said" grep -q 'KWin left the session bus\|KWin was replaced' "$dir/out.log"
+zenity --info --title "Kwin After" --text C >/dev/null 2>&1 & E2E_PIDS+=($!)
+check "the new KWin's windows are logged" wait_logged "Kwin After" 10
+check "monitoring survives the restart" kill -0 "$corvalin"
+stop_app "$corvalin"
 finish

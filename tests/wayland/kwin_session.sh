@@ -7,6 +7,34 @@
 set -uo pipefail
 [ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
 
+# `$0 --restart` from inside the session: KWin killed and a new one started
+# on the same bus and socket, without Xwayland.
+start_kwin() {  # start_kwin [--xwayland]
+  rm -f "$session_dir/env"
+  KWIN_SESSION_DIR=$session_dir "$session_dir/kwin_wayland" --virtual "$@" --socket "$(cat "$session_dir/socket")" \
+    --width 1280 --height 1024 --no-lockscreen --no-global-shortcuts --no-kactivities \
+    --exit-with-session "$session_dir/holder.sh" >>"$session_dir/kwin.log" 2>&1 &
+  echo $! >"$session_dir/kwin.pid"
+  local pid=$!
+  for _ in $(seq 200); do
+    [ -s "$session_dir/env" ] && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "kwin_session: KWin did not start" >&2
+  tail -n 20 "$session_dir/kwin.log" >&2
+  return 1
+}
+if [ "$1" = --restart ]; then
+  session_dir=${CORVALIN_KWIN_SESSION:?not inside a KWin session}
+  old=$(cat "$session_dir/kwin.pid")
+  kill -9 "$old"
+  for _ in $(seq 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+  kill "$(cat "$session_dir/holder.pid")" 2>/dev/null
+  start_kwin
+  exit
+fi
+
 # The bus first: dbus-run-session ends its daemon when we return.
 if [ -z "${CORVALIN_KWIN_BUS:-}" ]; then
   CORVALIN_KWIN_BUS=1 exec dbus-run-session -- "$0" "$@"
@@ -24,6 +52,10 @@ cleanup() {
     kill "$kwin_pid" 2>/dev/null
     wait "$kwin_pid" 2>/dev/null
   fi
+  # A KWin started again inside the session is no child of ours.
+  local again
+  again=$(cat "$session_dir/kwin.pid" 2>/dev/null)
+  [ -n "$again" ] && [ "$again" != "$kwin_pid" ] && kill "$again" 2>/dev/null
   rm -rf "$session_dir"
 }
 trap cleanup EXIT
@@ -49,21 +81,10 @@ mv "$KWIN_SESSION_DIR/env.tmp" "$KWIN_SESSION_DIR/env"
 exec sleep 3600
 EOF
 chmod +x "$session_dir/holder.sh"
-socket="corvalin-kwin-$$"
-KWIN_SESSION_DIR=$session_dir "$session_dir/kwin_wayland" --virtual --xwayland --socket "$socket" \
-  --width 1280 --height 1024 --no-lockscreen --no-global-shortcuts --no-kactivities \
-  --exit-with-session "$session_dir/holder.sh" >"$session_dir/kwin.log" 2>&1 &
-kwin_pid=$!
-for _ in $(seq 200); do
-  [ -s "$session_dir/env" ] && break
-  kill -0 "$kwin_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$session_dir/env" ]; then
-  echo "kwin_session: KWin did not start" >&2
-  tail -n 20 "$session_dir/kwin.log" >&2
-  exit 1
-fi
+echo "corvalin-kwin-$$" >"$session_dir/socket"
+start_kwin --xwayland
+kwin_pid=$(cat "$session_dir/kwin.pid")
+[ -s "$session_dir/env" ] || exit 1
 set -a
 . "$session_dir/env"
 set +a
