@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -147,6 +148,10 @@ void SwayWindowEvents::Close()
 // each time it fails.
 void SwayWindowEvents::Broken()
 {
+    if (m_fd >= 0)
+        std::fputs("Corvalin: sway's IPC connection broke; until it is back, new windows are "
+                   "named by their app id.\n",
+                   stderr);
     Close();
     if (!m_retry)
         m_retry = std::make_unique<Retry>(*this);

@@ -55,6 +55,9 @@ start_app "$dir"; corvalin=$LAST_PID
 for _ in $(seq 100); do [ -s "$record" ] && break; sleep 0.1; done
 check "Corvalin follows the windows through KWin's scripting" \
   grep -q "through KWin (script)" "$dir/out.log"
+check "the script file handed to KWin is gone once it runs" \
+  bash -c '! ls "$XDG_RUNTIME_DIR"/corvalin-kwin-* 2>/dev/null | grep -q .'
+
 
 zenity --info --title "Kwin Zen A" --text A >/dev/null 2>&1 & E2E_PIDS+=($!); zen_a=$!
 check "a native window appears and is logged" wait_logged "Kwin Zen A" 10
