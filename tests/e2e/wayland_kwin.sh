@@ -56,7 +56,7 @@ for _ in $(seq 100); do [ -s "$record" ] && break; sleep 0.1; done
 check "Corvalin follows the windows through KWin's scripting" \
   grep -q "through KWin (script)" "$dir/out.log"
 check "the script file handed to KWin is gone once it runs" \
-  bash -c '! ls "$XDG_RUNTIME_DIR"/corvalin-kwin-* 2>/dev/null | grep -q .'
+  bash -c '! ls "$XDG_RUNTIME_DIR"/corvalin-kwin-*.js 2>/dev/null | grep -q .'
 
 
 zenity --info --title "Kwin Zen A" --text A >/dev/null 2>&1 & E2E_PIDS+=($!); zen_a=$!
