@@ -17,8 +17,12 @@ constexpr size_t kMostQueuedChanges = 100000;
 
 // Serials for native windows, never reused in a run, also across the
 // backends that a lost compositor makes us create anew: a new window must
-// never look like the last one logged.
-WindowHandle g_nextSerial = (WindowHandle(1) << 32) + 1;
+// never look like the last one logged.  X11 ids stay below 2^29, so from
+// 2^30 on a serial is never one; and below 2^31 the log's signed 32-bit
+// handle shows the same number as the record.
+constexpr WindowHandle kFirstSerial = (WindowHandle(1) << 30) + 1;
+constexpr WindowHandle kX11IdLimit = WindowHandle(1) << 29;
+WindowHandle g_nextSerial = kFirstSerial;
 }  // namespace
 
 class ReportedWindowsPlatform::DeliveryTimer final : public wxTimer
@@ -114,8 +118,14 @@ WindowHandle ReportedWindowsPlatform::HandleFor(const std::string& key, WindowHa
     // An X11 id names one live window at a time, like the key; a stale entry
     // under it is a window whose end we missed.
     WindowHandle handle = xid;
-    if (handle == 0 || handle >= (WindowHandle(1) << 32))
+    if (handle == 0 || handle >= kX11IdLimit)
+    {
         handle = g_nextSerial++;
+        // A run that outlives a billion windows starts over rather than
+        // print a negative handle.
+        if (g_nextSerial >= (WindowHandle(1) << 31))
+            g_nextSerial = kFirstSerial;
+    }
     else if (const auto old = m_windows.find(handle); old != m_windows.end())
         m_byKey.erase(old->second.key);
     m_windows[handle].key = key;

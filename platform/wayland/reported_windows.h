@@ -62,7 +62,7 @@ protected:
     // For the backends, called as reports arrive.
     //
     // The handle of the compositor's window named by key (any text unique
-    // among its live windows), made on first sight: a serial above 2^32,
+    // among its live windows), made on first sight: a serial from 2^30 on,
     // never reused in a run, so that it cannot be taken for an X11 id; or
     // xid, where the compositor names the X11 window of an Xwayland client.
     WindowHandle HandleFor(const std::string& key, WindowHandle xid = 0);

@@ -115,7 +115,7 @@ for r in switches:
         assert r["handle"] == xid and r["module"] == "xterm" and r["pid"] == xterm_pid, (r, xid)
         assert r["class"].lower() == "xterm", r
     else:
-        assert r["handle"] > 2**32 and r["module"] == "zenity" and r["class"] == "zenity", r
+        assert 2**30 < r["handle"] < 2**31 and r["module"] == "zenity" and r["class"] == "zenity", r
 EOF
 
 # Corvalin takes its script away when it quits.  KWin numbers a new script by

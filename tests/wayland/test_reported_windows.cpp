@@ -111,7 +111,10 @@ TEST_F(Fixture, HandlesAreStableDistinctAndNeverX11Ids)
 {
     const WindowHandle a = windows.Open("a");
     EXPECT_EQ(windows.HandleFor("a"), a);
-    EXPECT_GT(a, WindowHandle(0xFFFFFFFFu));
+    // Never an X11 id (those stay below 2^29), and whole in the log's
+    // signed 32-bit handle.
+    EXPECT_GE(a, WindowHandle(1) << 30);
+    EXPECT_LT(a, WindowHandle(1) << 31);
     windows.Forget(a);
     // The compositor may reuse its key for a new window; the handle is new.
     const WindowHandle again = windows.Open("a");
