@@ -4,6 +4,16 @@
 
 const wchar_t* const kNotAValidWindow = L"Not a valid window";
 
+namespace
+{
+// Embedding, override and isolate controls would reorder the rest of the
+// line around them on screen.
+bool IsBidiControl(wxUint32 code)
+{
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+}  // namespace
+
 wxString CleanTitle(const wxString& title)
 {
     wxString clean = title.Left(255);
@@ -29,6 +39,10 @@ wxString FormatActivityLine(int number, const wxString& timeStamp,
 {
     // Handles print as the signed decimal of their low 32 bits, as on Win32.
     const int handleValue = static_cast<int>(static_cast<std::int32_t>(window));
+    wxString shownTitle = title;
+    for (wxString::iterator it = shownTitle.begin(); it != shownTitle.end(); ++it)
+        if (IsBidiControl((*it).GetValue()))
+            *it = L' ';
     return wxString::Format(L"%.3i.  %s     %s - %s (%i) \n", number, timeStamp,
-                            module, title, handleValue);
+                            module, shownTitle, handleValue);
 }

@@ -8,15 +8,17 @@
 // Text used for module and title when a window cannot be identified.
 extern const wchar_t* const kNotAValidWindow;
 
-// A title as the log shows it: control characters (line breaks, tabs,
-// escapes) become spaces, so that a title can neither split its line nor
-// reach the log view raw; then cut to 255 characters.
+// A title as the log and the record keep it: control characters (line
+// breaks, tabs, escapes) become spaces, so that a title can neither split
+// its line nor reach the log view raw; then cut to 255 characters.
 wxString CleanTitle(const wxString& title);
 
 // "%M:%S:%l" of the given moment in local time, e.g. "17:05:083".
 wxString FormatActivityTime(const wxDateTime& when);
 
-// One line of the Activity log, ending in " \n".
+// One line of the Activity log, ending in " \n".  The title's bidirectional
+// embedding, override and isolate controls show as spaces; the record keeps
+// them.
 wxString FormatActivityLine(int number, const wxString& timeStamp,
                             const wxString& module, const wxString& title,
                             WindowHandle window);

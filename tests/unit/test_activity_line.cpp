@@ -45,3 +45,16 @@ TEST(ActivityLine, TitlesWithSeparatorsAndPercentSignsStayAsTheyAre)
     const wxString line = FormatActivityLine(3, L"00:00:000", L"a - b", L"%s %i - 100% - x", 5);
     EXPECT_EQ(line, L"003.  00:00:000     a - b - %s %i - 100% - x (5) \n");
 }
+
+// Embedding, override and isolate controls would reorder the line around
+// them; their neighbours are ordinary text (U+200F is a mark, not a control).
+TEST(ActivityLine, TitlesShowBidirectionalControlsAsSpaces)
+{
+    for (const wchar_t control : {L'\u202A', L'\u202B', L'\u202C', L'\u202D', L'\u202E',
+                                  L'\u2066', L'\u2067', L'\u2068', L'\u2069'})
+        EXPECT_EQ(FormatActivityLine(1, L"t", L"m", wxString(L"a") + control + L"b", 1),
+                  L"001.  t     m - a b (1) \n")
+            << std::hex << static_cast<unsigned>(control);
+    EXPECT_EQ(FormatActivityLine(1, L"t", L"m", L"\u200F\u2029\u202F\u2065\u206A", 1),
+              L"001.  t     m - \u200F\u2029\u202F\u2065\u206A (1) \n");
+}

@@ -317,4 +317,12 @@ TEST_F(ForegroundMonitorTest, TitlesAreCleanedBeforeTheyAreCut)
     monitor.GetWindowIdentity(702, module, title);
     EXPECT_EQ(title, wxString(L'\u00e9', 255));
     EXPECT_EQ(module, L"notepad.exe");
+    // Bidirectional controls are spaces in the line only; the record gets
+    // the title as it is.
+    desktop.AddWindow(703, L"x\u202Ey\u2066z", 11);
+    desktop.foreground = 703;
+    ActivityEntry entry;
+    ASSERT_TRUE(monitor.FormatForegroundChange(Seen::Tick, entry));
+    EXPECT_TRUE(entry.line.Contains(L" - x y z (703) \n")) << entry.line;
+    EXPECT_EQ(entry.title, L"x\u202Ey\u2066z");
 }
