@@ -94,12 +94,14 @@ TEST(RecordLine, HasEveryFieldInOrder)
 TEST(RecordLine, EscapesHostileTitles)
 {
     EXPECT_EQ("\"say \\\"hi\\\" C:\\\\x\"", TitleJson(L"say \"hi\" C:\\x"));
-    EXPECT_EQ("\"a\\u000ab\\u000dc\\u0009d\"", TitleJson(L"a\nb\rc\td"));
+    EXPECT_EQ("\"a\\nb\\rc\\td\"", TitleJson(L"a\nb\rc\td"));
     const wchar_t withNul[] = L"nul\0esc\x1b[31m";
     EXPECT_EQ("\"nul\\u0000esc\\u001b[31m\"", TitleJson(wxString(withNul, WXSIZEOF(withNul) - 1)));
     EXPECT_EQ("\"del\\u007fc1\\u0085ls\\u2028\"", TitleJson(L"del\x7f" L"c1\x85ls\x2028"));
     // Outside the BMP: one character, its four UTF-8 bytes.
     EXPECT_EQ("\"\xF0\x9F\x98\x80 été\"", TitleJson(wxString::FromUTF8("\xF0\x9F\x98\x80 été")));
+    // Neighbours of the escaped ones in UTF-8 stay as they are: Â, €, U+2027.
+    EXPECT_EQ("\"\xC3\x82\xE2\x82\xAC\xE2\x80\xA7\"", TitleJson(wxString::FromUTF8("\xC3\x82\xE2\x82\xAC\xE2\x80\xA7")));
     // A lone surrogate is not Unicode; the line stays valid UTF-8.
     const wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
     EXPECT_EQ("\"a\xEF\xBF\xBD" "b\"", TitleJson(lone));
