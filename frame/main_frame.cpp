@@ -373,12 +373,14 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
 void MainFrame::OnMonitorWindows(wxCommandEvent&)
 {
     m_monitorWindows = !m_monitorWindows;
+    m_activity.BreakHolds();
 }
 
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
     m_log->SetValue(wxString());
     m_activity.Monitor().Clear();
+    m_activity.BreakHolds();
 }
 
 void MainFrame::LogForegroundChange(Seen seen)

@@ -12,6 +12,7 @@ ActivityLogger::ActivityLogger(WindowPlatform& platform, ShowLine show, Recordin
 
 void ActivityLogger::StartEvents(std::function<bool()> monitoring)
 {
+    m_monitoring = monitoring;
     // Where the platform reports foreground changes, each one is logged at
     // once: a window that holds the focus for less than a tick is still seen.
     m_platform.StartEvents([this, monitoring = std::move(monitoring)] {
@@ -27,6 +28,16 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     ActivityEntry entry;
     if (!m_monitor.FormatForegroundChange(seen, entry))
         return false;
+    // A line logged while monitoring is off (the hot key's) ends a hold that
+    // began unseen and begins one whose end will go unseen.
+    const bool watching = m_monitoring();
+    if (!watching)
+        m_holds.Break();
+    entry.previousHeldMs = m_holds.Follow(
+        FocusChange{entry.when.GetValue().GetValue(), entry.window, entry.module.utf8_string(),
+                    std::nullopt});
+    if (!watching)
+        m_holds.Break();
     const Clock::time_point sampled = Clock::now();
     m_show(entry.line);
     const Clock::time_point shown = Clock::now();

@@ -127,6 +127,12 @@ const char* SeenName(Seen seen)
     return "tick";
 }
 
+template <typename T>
+nlohmann::ordered_json OrNull(const std::optional<T>& value)
+{
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
 std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& details)
 {
     // Keys go out in the order they are set: the first nine as every
@@ -142,6 +148,7 @@ std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& deta
     line["title"] = ToUtf8(entry.title);
     line["handle"] = static_cast<unsigned long long>(entry.window);
     line["seen"] = SeenName(entry.seen);
+    line["held_ms"] = OrNull(entry.previousHeldMs);
     // The text is valid UTF-8 by now; should anything slip through, it is
     // replaced rather than thrown over.
     return EscapeLineBreakers(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +

@@ -85,10 +85,12 @@ TEST(RecordLine, HasEveryFieldInOrder)
     entry.seen = Seen::HotKey;
     EXPECT_EQ("{\"time\":\"2026-12-08T02:15:03.123+01:00\",\"number\":7,\"module\":\"xterm\","
               "\"path\":\"/usr/bin/xterm\",\"pid\":4242,\"class\":\"XTerm\","
-              "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\"}\n",
+              "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\","
+              "\"held_ms\":null}\n",
               Line(entry));
     entry.seen = Seen::Event;
-    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails), ",\"seen\":\"event\"}\n"));
+    entry.previousHeldMs = 86400123;
+    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails), ",\"seen\":\"event\",\"held_ms\":86400123}\n"));
 }
 
 TEST(RecordLine, EscapesHostileTitles)

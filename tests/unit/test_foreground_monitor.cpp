@@ -4,6 +4,7 @@
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+#include <wx/arrstr.h>
 
 #include "support/fake_window_platform.h"
 #include "monitor/activity_line.h"
@@ -285,6 +286,42 @@ TEST_F(ForegroundEventsTest, TheRecordFollowsTheLogAndAStopIsToldOnce)
     EXPECT_FALSE(logger.IsRecording());
     EXPECT_FALSE(logger.OpenRecord(folder + L"/none/focus.jsonl", problem));
     EXPECT_FALSE(problem.empty());
+}
+
+// Each record line says how long the previous line's window held the
+// focus, only where monitoring saw the whole hold: not for the first line,
+// after monitoring was switched or the log cleared, nor around a hot-key
+// line logged while monitoring was off.
+TEST_F(ForegroundEventsTest, EachRecordLineTellsThePreviousWindowsHoldWhereItWasSeenWhole)
+{
+    const wxString folder = wxFileName::CreateTempFileName(L"corvalin-holds");
+    ASSERT_TRUE(wxRemoveFile(folder) && wxMkdir(folder, 0700));
+    const wxString path = folder + L"/focus.jsonl";
+    wxString problem;
+    ASSERT_TRUE(logger.OpenRecord(path, problem)) << problem;
+    const wxDateTime start = g_now;
+    auto after = [](long ms) { g_now += wxTimeSpan::Milliseconds(ms); };
+    desktop.Activate(100);
+    after(250), desktop.Activate(300);
+    after(40), desktop.Activate(100);
+    logger.BreakHolds();
+    after(1000), desktop.Activate(200);
+    monitoring = false;
+    after(10), desktop.foreground = 100;
+    EXPECT_FALSE(Sample(Seen::HotKey).empty());
+    monitoring = true;
+    after(10), desktop.Activate(200);
+    after(5), desktop.Activate(100);
+    g_now = start;
+
+    wxString text;
+    ASSERT_TRUE(wxFile(path).ReadAll(&text));
+    std::vector<wxString> held;
+    for (const wxString& line : wxSplit(text.Trim(), L'\n'))
+        held.push_back(line.Mid(line.Find(L"\"held_ms\":") + 10).BeforeFirst(L',').BeforeFirst(L'}'));
+    EXPECT_EQ((std::vector<wxString>{L"null", L"250", L"40", L"null", L"null", L"null", L"5"}), held);
+    wxRemoveFile(path);
+    wxRmdir(folder);
 }
 
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)
