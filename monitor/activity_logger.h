@@ -43,6 +43,11 @@ public:
 
     ForegroundMonitor& Monitor() { return m_monitor; }
 
+    // A change with no key or pointer input in this many milliseconds
+    // before it is unprompted.
+    static constexpr unsigned kDefaultPromptedWithinMs = 500;
+    void SetPromptedWithinMs(unsigned ms) { m_promptedWithinMs = ms; }
+
     // Monitoring was switched on or off, or the log cleared: how long the
     // window in front holds the focus can no longer be measured.
     void BreakHolds() { m_holds.Break(); }
@@ -59,4 +64,5 @@ private:
     ShowLine m_show;
     RecordingStopped m_stopped;
     bool m_reportLineCost = false;
+    unsigned m_promptedWithinMs = kDefaultPromptedWithinMs;
 };

@@ -127,6 +127,20 @@ const char* SeenName(Seen seen)
     return "tick";
 }
 
+nlohmann::ordered_json RequestName(ActivationRequest request)
+{
+    switch (request)
+    {
+    case ActivationRequest::Application:
+        return "application";
+    case ActivationRequest::Pager:
+        return "pager";
+    case ActivationRequest::Unknown:
+        break;
+    }
+    return nullptr;
+}
+
 template <typename T>
 nlohmann::ordered_json OrNull(const std::optional<T>& value)
 {
@@ -149,6 +163,9 @@ std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& deta
     line["handle"] = static_cast<unsigned long long>(entry.window);
     line["seen"] = SeenName(entry.seen);
     line["held_ms"] = OrNull(entry.previousHeldMs);
+    line["idle_ms"] = OrNull(entry.input.idleMs);
+    line["unprompted"] = OrNull(entry.unprompted);
+    line["request"] = RequestName(entry.input.request);
     // The text is valid UTF-8 by now; should anything slip through, it is
     // replaced rather than thrown over.
     return EscapeLineBreakers(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +

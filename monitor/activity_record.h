@@ -16,7 +16,8 @@ struct RecordDetails
 
 // One line of the record file: a JSON object with the keys "time",
 // "number", "module", "path", "pid", "class", "title", "handle", "seen" in
-// this order, ending in "\n".  The time is local, with milliseconds and the
+// this order, then "held_ms", "idle_ms", "unprompted" and "request" (null
+// where unknown), ending in "\n".  The time is local, with milliseconds and the
 // offset from UTC in force at that moment ("2026-12-08T02:15:03.123+01:00").
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.

@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+std::optional<bool> IsUnprompted(const ChangeInput& input, std::uint64_t withinMs)
+{
+    if (input.idleMs)
+        return *input.idleMs > withinMs;
+    if (input.inputWithin)
+        return !*input.inputWithin;
+    return std::nullopt;
+}
+
 FocusHolds::FocusHolds(std::int64_t briefMs, std::int64_t fromMs, std::int64_t untilMs)
     : m_briefMs(briefMs), m_fromMs(fromMs), m_untilMs(untilMs)
 {

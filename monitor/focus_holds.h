@@ -20,6 +20,12 @@ struct FocusChange
     std::optional<bool> unprompted;
 };
 
+// A change is unprompted when the user gave no input in the withinMs before
+// it; unknown where the platform cannot tell.  Input into the window that
+// loses the focus counts too, so a theft right after a key press looks
+// asked for.
+std::optional<bool> IsUnprompted(const ChangeInput& input, std::uint64_t withinMs);
+
 // What one program did with the focus.
 struct ProgramHolds
 {

@@ -30,6 +30,10 @@ struct ActivityEntry
     // How long the window of the previous line held the focus up to this
     // change; unset where that is not known.
     std::optional<long long> previousHeldMs;
+    // What the platform knew of the user's input before the change, and
+    // whether the change came without any (unset where it cannot tell).
+    ChangeInput input;
+    std::optional<bool> unprompted;
     // The line for the Activity log, ending in " \n".
     wxString line;
 };

@@ -86,11 +86,21 @@ TEST(RecordLine, HasEveryFieldInOrder)
     EXPECT_EQ("{\"time\":\"2026-12-08T02:15:03.123+01:00\",\"number\":7,\"module\":\"xterm\","
               "\"path\":\"/usr/bin/xterm\",\"pid\":4242,\"class\":\"XTerm\","
               "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\","
-              "\"held_ms\":null}\n",
+              "\"held_ms\":null,\"idle_ms\":null,\"unprompted\":null,\"request\":null}\n",
               Line(entry));
     entry.seen = Seen::Event;
     entry.previousHeldMs = 86400123;
-    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails), ",\"seen\":\"event\",\"held_ms\":86400123}\n"));
+    entry.input.idleMs = 7;
+    entry.input.request = ActivationRequest::Pager;
+    entry.unprompted = false;
+    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails),
+                    ",\"seen\":\"event\",\"held_ms\":86400123,\"idle_ms\":7,\"unprompted\":false,"
+                    "\"request\":\"pager\"}\n"));
+    // Only a yes or no known: no idle time, but the verdict.
+    entry.input = ChangeInput{std::nullopt, false, ActivationRequest::Application};
+    entry.unprompted = true;
+    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails),
+                    ",\"idle_ms\":null,\"unprompted\":true,\"request\":\"application\"}\n"));
 }
 
 TEST(RecordLine, EscapesHostileTitles)

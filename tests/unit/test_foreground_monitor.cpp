@@ -1,3 +1,5 @@
+#include <map>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -322,6 +324,36 @@ TEST_F(ForegroundEventsTest, EachRecordLineTellsThePreviousWindowsHoldWhereItWas
     EXPECT_EQ((std::vector<wxString>{L"null", L"250", L"40", L"null", L"null", L"null", L"5"}), held);
     wxRemoveFile(path);
     wxRmdir(folder);
+}
+
+// Each logged change asks the platform once about the input before it; no
+// input in the span set (at its very edge still counts as input) makes the
+// change unprompted, and the per-program counts follow.
+TEST_F(ForegroundEventsTest, AChangeWithoutInputJustBeforeItIsUnprompted)
+{
+    logger.SetPromptedWithinMs(300);
+    auto change = [&](WindowHandle window, ChangeInput input) {
+        desktop.input = input;
+        desktop.Activate(window);
+    };
+    change(100, ChangeInput{300u, std::nullopt, ActivationRequest::Unknown});
+    change(300, ChangeInput{301u, std::nullopt, ActivationRequest::Application});
+    change(100, ChangeInput{5000u, std::nullopt, ActivationRequest::Unknown});
+    change(200, ChangeInput{std::nullopt, false, ActivationRequest::Unknown});
+    change(300, ChangeInput{std::nullopt, true, ActivationRequest::Pager});
+    change(100, ChangeInput{});  // unknown: no theft, and no end of one
+    EXPECT_EQ(std::vector<unsigned>(6, 300u), desktop.askedWithinMs);
+    EXPECT_EQ(6u, lines.size());
+
+    std::map<std::string, ProgramHolds> programs;
+    for (const ProgramHolds& program : logger.Holds().Programs())
+        programs[program.module] = program;
+    EXPECT_EQ(1, programs["thief"].unprompted);
+    EXPECT_EQ(2, programs["thief"].takes);
+    // Back from the unprompted hold: no take; then from mail, one.
+    EXPECT_EQ(2, programs["notepad.exe"].takes);
+    EXPECT_EQ(0, programs["notepad.exe"].unprompted);
+    EXPECT_EQ(1, programs["mail"].unprompted);
 }
 
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)
