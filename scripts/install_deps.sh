@@ -7,7 +7,7 @@
 #          the D-Bus client of compare_desktops.sh).
 set -euo pipefail
 what=${1:-test}
-build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev
+build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev libxss-dev
             libwayland-dev libwayland-bin librsvg2-bin nlohmann-json3-dev)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
            sway xwayland foot zenity weston kwin-wayland
