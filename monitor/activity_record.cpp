@@ -179,6 +179,44 @@ wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& detai
     return wxString::FromUTF8(line.data(), line.size());
 }
 
+RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
+{
+    const nlohmann::json record = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
+    if (record.is_discarded())
+        return RecordLineKind::Damaged;
+    if (!record.is_object())
+        return RecordLineKind::Foreign;
+    const auto time = record.find("time");
+    const auto number = record.find("number");
+    const auto module = record.find("module");
+    const auto handle = record.find("handle");
+    if (time == record.end() || !time->is_string() || number == record.end() ||
+        !number->is_number_integer() || module == record.end() || !module->is_string() ||
+        handle == record.end() || !handle->is_number_unsigned())
+        return RecordLineKind::Foreign;
+    const std::optional<std::int64_t> when = ParseRecordTime(time->get_ref<const std::string&>());
+    if (!when)
+        return RecordLineKind::Foreign;
+    change.whenMs = *when;
+    change.number = number->get<long long>();
+    change.module = module->get<std::string>();
+    change.window = static_cast<WindowHandle>(handle->get<unsigned long long>());
+    change.unprompted.reset();
+    const auto unprompted = record.find("unprompted");
+    if (unprompted != record.end() && unprompted->is_boolean())
+        change.unprompted = unprompted->get<bool>();
+    else if (unprompted != record.end() && !unprompted->is_null())
+        return RecordLineKind::Foreign;
+    change.heldMs.reset();
+    const auto held = record.find("held_ms");
+    change.tellsHeld = held != record.end();
+    if (change.tellsHeld && held->is_number_unsigned())
+        change.heldMs = held->get<std::int64_t>();
+    else if (change.tellsHeld && !held->is_null())
+        return RecordLineKind::Foreign;
+    return RecordLineKind::Change;
+}
+
 wxString ResolveRecordPath(const wxString& value, const wxString& settingsDirectory)
 {
     if (value.empty())

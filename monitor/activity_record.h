@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include <wx/string.h>
 
 #include "monitor/foreground_monitor.h"
@@ -22,6 +27,29 @@ struct RecordDetails
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.
 wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& details);
+
+// One line of a record file as read back.
+struct RecordedChange
+{
+    std::int64_t whenMs = 0;  // milliseconds since 1970-01-01 UTC
+    long long number = 0;
+    WindowHandle window = 0;
+    std::string module;       // UTF-8
+    std::optional<bool> unprompted;
+    // Lines of earlier versions have no "held_ms" at all.
+    bool tellsHeld = false;
+    std::optional<std::int64_t> heldMs;
+};
+
+enum class RecordLineKind
+{
+    Change,
+    Damaged,  // no JSON at all: a line cut short, say
+    Foreign,  // JSON, but no record line of ours
+};
+
+// Reads one line of the record, without its line break.
+RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change);
 
 // The record file named by the option: empty for none; "~" and "~/..." below
 // the home folder; a relative path below the settings folder; an absolute
