@@ -1,7 +1,9 @@
 #include "app/my_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include <wx/config.h>
 #include <wx/filename.h>
@@ -14,6 +16,7 @@
 #include "desktop/single_instance.h"
 #include "frame/ids.h"
 #include "frame/main_frame.h"
+#include "monitor/holds_report.h"
 #include "platform/desktop.h"
 #include "platform/single_instance.h"
 #include "platform/window_tracking.h"
@@ -39,8 +42,26 @@ const wxCmdLineEntryDesc kCommandLine[] = {
     {wxCMD_LINE_SWITCH, "r", "record-now",
      "Have the running Corvalin log the foreground window now, as its hot key does",
      wxCMD_LINE_VAL_NONE, 0},
+    {wxCMD_LINE_SWITCH, nullptr, "report",
+     "--report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--csv]: print, per "
+     "program, how often it took the focus from record files",
+     wxCMD_LINE_VAL_NONE, 0},
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };
+
+// The report's arguments (everything but --report itself), when asked for one.
+bool ReportArguments(int argc, wxChar** argv, std::vector<wxString>& args)
+{
+    bool report = false;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (wxString(argv[i]) == L"--report")
+            report = true;
+        else
+            args.emplace_back(argv[i]);
+    }
+    return report;
+}
 
 // Takes what a parse would say and drops it.
 class DiscardedOutput : public wxMessageOutput
@@ -75,6 +96,13 @@ MyApp::~MyApp()
 
 bool MyApp::Initialize(int& argc, wxChar** argv)
 {
+    // The report reads files and nothing else: no display, no instance.  The
+    // process ends here, since the toolkit's entry has no way to end with
+    // the report's status.
+    std::vector<wxString> reportArgs;
+    if (ReportArguments(argc, argv, reportArgs))
+        std::exit(RunReport(reportArgs, stdout, stderr));
+
     // The usage and the version need no display, so they are answered before
     // the toolkit opens one.  A command line that does not parse here may
     // still hold the toolkit's own options: it is parsed again, and any error

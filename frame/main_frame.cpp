@@ -392,12 +392,14 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
 void MainFrame::OnMonitorWindows(wxCommandEvent&)
 {
     m_monitorWindows = !m_monitorWindows;
+    m_activity.BreakHolds();
 }
 
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
     m_log->SetValue(wxString());
     m_activity.Monitor().Clear();
+    m_activity.BreakHolds();
 }
 
 void MainFrame::LogForegroundChange(Seen seen)
@@ -523,6 +525,10 @@ void MainFrame::LoadOptions()
 
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
     ShowRecording();
+
+    // Nothing, or over a minute, is no "just before": the default then.
+    m_activity.SetPromptedWithinMs(static_cast<unsigned>(ReadRangeOption(
+        *config, kOptionPromptedWithinMs, ActivityLogger::kDefaultPromptedWithinMs, 1, 60000)));
 
     m_hotKeyCode = ReadLow16Option(*config, kOptionHotKey, 80);
     m_hotKeyModifiers = ReadLow16Option(*config, kOptionHotKeyModifiers, 6);

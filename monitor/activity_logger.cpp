@@ -12,6 +12,7 @@ ActivityLogger::ActivityLogger(WindowPlatform& platform, ShowLine show, Recordin
 
 void ActivityLogger::StartEvents(std::function<bool()> monitoring)
 {
+    m_monitoring = monitoring;
     // Where the platform reports foreground changes, each one is logged at
     // once: a window that holds the focus for less than a tick is still seen.
     m_platform.StartEvents([this, monitoring = std::move(monitoring)] {
@@ -27,6 +28,22 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     ActivityEntry entry;
     if (!m_monitor.FormatForegroundChange(seen, entry))
         return false;
+    // Asked at once: the platform measures the input up to the change, and
+    // the nearer the change, the less there is to correct.
+    const Clock::time_point asking = Clock::now();
+    entry.input = m_platform.InputBeforeChange(m_promptedWithinMs);
+    const Clock::time_point asked = Clock::now();
+    entry.unprompted = IsUnprompted(entry.input, m_promptedWithinMs);
+    // A line logged while monitoring is off (the hot key's) ends a hold that
+    // began unseen and begins one whose end will go unseen.
+    const bool watching = m_monitoring();
+    if (!watching)
+        m_holds.Break();
+    entry.previousHeldMs = m_holds.Follow(
+        FocusChange{entry.when.GetValue().GetValue(), entry.window, entry.module.utf8_string(),
+                    entry.unprompted});
+    if (!watching)
+        m_holds.Break();
     const Clock::time_point sampled = Clock::now();
     m_show(entry.line);
     const Clock::time_point shown = Clock::now();
@@ -39,9 +56,11 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
                 std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
         };
         const Clock::time_point done = Clock::now();
-        m_platform.DebugOutput(wxString::Format(L"line cost %lld us (sample %lld, log %lld, record %lld)",
-                                                us(done - started), us(sampled - started),
-                                                us(shown - sampled), us(done - shown)));
+        // The input query is part of the sample, and also told on its own.
+        m_platform.DebugOutput(wxString::Format(
+            L"line cost %lld us (sample %lld, log %lld, record %lld) input %lld us",
+            us(done - started), us(sampled - started), us(shown - sampled), us(done - shown),
+            us(asked - asking)));
     }
     return true;
 }

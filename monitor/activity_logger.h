@@ -5,6 +5,7 @@
 #include <wx/string.h>
 
 #include "monitor/activity_record.h"
+#include "monitor/focus_holds.h"
 #include "monitor/foreground_monitor.h"
 
 // Ties the monitor to what it feeds: the Activity log (through a function the
@@ -42,13 +43,26 @@ public:
 
     ForegroundMonitor& Monitor() { return m_monitor; }
 
+    // A change with no key or pointer input in this many milliseconds
+    // before it is unprompted.
+    static constexpr unsigned kDefaultPromptedWithinMs = 500;
+    void SetPromptedWithinMs(unsigned ms) { m_promptedWithinMs = ms; }
+
+    // Monitoring was switched on or off, or the log cleared: how long the
+    // window in front holds the focus can no longer be measured.
+    void BreakHolds() { m_holds.Break(); }
+    const FocusHolds& Holds() const { return m_holds; }
+
 private:
     void Record(const ActivityEntry& entry);
 
     WindowPlatform& m_platform;
     ForegroundMonitor m_monitor;
+    FocusHolds m_holds;
+    std::function<bool()> m_monitoring = [] { return true; };
     ActivityRecord m_record;
     ShowLine m_show;
     RecordingStopped m_stopped;
     bool m_reportLineCost = false;
+    unsigned m_promptedWithinMs = kDefaultPromptedWithinMs;
 };

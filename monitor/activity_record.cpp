@@ -1,16 +1,23 @@
 #include "monitor/activity_record.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include <wx/filename.h>
 #include <wx/intl.h>
 #include <wx/utils.h>
 
+#include "monitor/record_time.h"
 #include "platform/folder_path.h"
 
 namespace
 {
+bool IsHighSurrogate(wxUint32 c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wxUint32 c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 void AppendUtf8(std::string& out, wxUint32 c)
 {
     if (c < 0x80)
@@ -37,16 +44,13 @@ void AppendUtf8(std::string& out, wxUint32 c)
     }
 }
 
-bool IsHighSurrogate(wxUint32 c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(wxUint32 c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-// Titles come from other programs and may hold anything.  Besides what JSON
-// demands (quote, backslash, C0 controls), DEL, the C1 controls and the two
-// Unicode line separators are escaped too, so that no reader's line
-// splitting or terminal is ever surprised.
-void AppendJsonString(std::string& out, const wxString& text)
+// The toolkit's own conversion gives up on the whole text at the first
+// value that is not Unicode; here each such value (a lone surrogate) becomes
+// U+FFFD and the rest stays.
+std::string ToUtf8(const wxString& text)
 {
-    out += '"';
+    std::string out;
+    out.reserve(text.length());
     const wchar_t* chars = text.wc_str();
     const size_t length = text.length();
     for (size_t i = 0; i < length; ++i)
@@ -63,58 +67,50 @@ void AppendJsonString(std::string& out, const wxString& text)
         {
             c = 0xFFFD;
         }
-
-        if (c == '"' || c == '\\')
-        {
-            out += '\\';
-            out += static_cast<char>(c);
-        }
-        else if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029)
-        {
-            char escaped[16];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        }
-        else
-        {
-            AppendUtf8(out, c);
-        }
+        AppendUtf8(out, c);
     }
-    out += '"';
+    return out;
 }
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-long long DaysFromCivil(int year, int month, int day)
+// Titles come from other programs and may hold anything.  Besides what JSON
+// demands, DEL, the C1 controls and the two Unicode line separators are
+// escaped too, so that no reader's line splitting or terminal is ever
+// surprised.  They can only stand inside strings, so their bytes are
+// replaced wherever they are.
+std::string EscapeLineBreakers(const std::string& json)
 {
-    year -= month <= 2;
-    const long long era = (year >= 0 ? year : year - 399) / 400;
-    const long long yearOfEra = year - era * 400;
-    const long long dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-long long SecondsOf(const wxDateTime::Tm& tm)
-{
-    return DaysFromCivil(tm.year, tm.mon + 1, tm.mday) * 86400 + tm.hour * 3600 + tm.min * 60 +
-           tm.sec;
-}
-
-// The local time and the offset in force at that moment, from the same
-// instant broken down twice: daylight saving time and past changes of a
-// zone's offset are whatever the system's zone data says for that date.
-std::string FormatRecordTime(const wxDateTime& when)
-{
-    const wxDateTime::Tm local = when.GetTm(wxDateTime::Local);
-    const wxDateTime::Tm utc = when.GetTm(wxDateTime::UTC);
-    // Offsets with seconds (local mean time before 1900) keep whole minutes.
-    const int offset = static_cast<int>((SecondsOf(local) - SecondsOf(utc)) / 60);
-    const int absolute = offset < 0 ? -offset : offset;
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
-                  local.year, local.mon + 1, local.mday, local.hour, local.min, local.sec,
-                  local.msec, offset < 0 ? '-' : '+', absolute / 60, absolute % 60);
-    return text;
+    std::string out;
+    out.reserve(json.size());
+    char escaped[8];
+    for (size_t i = 0; i < json.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(json[i]);
+        const unsigned char next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        const unsigned char third = i + 2 < json.size() ? static_cast<unsigned char>(json[i + 2]) : 0;
+        unsigned code = 0;
+        if (c == 0x7F)
+        {
+            code = c;
+        }
+        else if (c == 0xC2 && next >= 0x80 && next <= 0x9F)
+        {
+            code = next;
+            i += 1;
+        }
+        else if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9))
+        {
+            code = third == 0xA8 ? 0x2028 : 0x2029;
+            i += 2;
+        }
+        if (code == 0)
+        {
+            out += json[i];
+            continue;
+        }
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+        out += escaped;
+    }
+    return out;
 }
 
 const char* SeenName(Seen seen)
@@ -131,28 +127,49 @@ const char* SeenName(Seen seen)
     return "tick";
 }
 
+nlohmann::ordered_json RequestName(ActivationRequest request)
+{
+    switch (request)
+    {
+    case ActivationRequest::Application:
+        return "application";
+    case ActivationRequest::Pager:
+        return "pager";
+    case ActivationRequest::Unknown:
+        break;
+    }
+    return nullptr;
+}
+
+template <typename T>
+nlohmann::ordered_json OrNull(const std::optional<T>& value)
+{
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
 std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& details)
 {
-    std::string line = "{\"time\":";
-    if (entry.when.IsValid())
-        line += '"' + FormatRecordTime(entry.when) + '"';
-    else
-        line += "null";
-    line += ",\"number\":" + std::to_string(entry.number);
-    line += ",\"module\":";
-    AppendJsonString(line, entry.module);
-    line += ",\"path\":";
-    AppendJsonString(line, details.path);
-    line += ",\"pid\":" + std::to_string(details.pid);
-    line += ",\"class\":";
-    AppendJsonString(line, details.windowClass);
-    line += ",\"title\":";
-    AppendJsonString(line, entry.title);
-    line += ",\"handle\":" + std::to_string(static_cast<unsigned long long>(entry.window));
-    line += ",\"seen\":\"";
-    line += SeenName(entry.seen);
-    line += "\"}\n";
-    return line;
+    // Keys go out in the order they are set: the first nine as every
+    // earlier version wrote them, newer ones after.
+    nlohmann::ordered_json line;
+    line["time"] = entry.when.IsValid() ? nlohmann::ordered_json(FormatRecordTime(entry.when))
+                                        : nlohmann::ordered_json(nullptr);
+    line["number"] = entry.number;
+    line["module"] = ToUtf8(entry.module);
+    line["path"] = ToUtf8(details.path);
+    line["pid"] = details.pid;
+    line["class"] = ToUtf8(details.windowClass);
+    line["title"] = ToUtf8(entry.title);
+    line["handle"] = static_cast<unsigned long long>(entry.window);
+    line["seen"] = SeenName(entry.seen);
+    line["held_ms"] = OrNull(entry.previousHeldMs);
+    line["idle_ms"] = OrNull(entry.input.idleMs);
+    line["unprompted"] = OrNull(entry.unprompted);
+    line["request"] = RequestName(entry.input.request);
+    // The text is valid UTF-8 by now; should anything slip through, it is
+    // replaced rather than thrown over.
+    return EscapeLineBreakers(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
+           '\n';
 }
 }  // namespace
 
@@ -160,6 +177,44 @@ wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& detai
 {
     const std::string line = RecordLineUtf8(entry, details);
     return wxString::FromUTF8(line.data(), line.size());
+}
+
+RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
+{
+    const nlohmann::json record = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
+    if (record.is_discarded())
+        return RecordLineKind::Damaged;
+    if (!record.is_object())
+        return RecordLineKind::Foreign;
+    const auto time = record.find("time");
+    const auto number = record.find("number");
+    const auto module = record.find("module");
+    const auto handle = record.find("handle");
+    if (time == record.end() || !time->is_string() || number == record.end() ||
+        !number->is_number_integer() || module == record.end() || !module->is_string() ||
+        handle == record.end() || !handle->is_number_unsigned())
+        return RecordLineKind::Foreign;
+    const std::optional<std::int64_t> when = ParseRecordTime(time->get_ref<const std::string&>());
+    if (!when)
+        return RecordLineKind::Foreign;
+    change.whenMs = *when;
+    change.number = number->get<long long>();
+    change.module = module->get<std::string>();
+    change.window = static_cast<WindowHandle>(handle->get<unsigned long long>());
+    change.unprompted.reset();
+    const auto unprompted = record.find("unprompted");
+    if (unprompted != record.end() && unprompted->is_boolean())
+        change.unprompted = unprompted->get<bool>();
+    else if (unprompted != record.end() && !unprompted->is_null())
+        return RecordLineKind::Foreign;
+    change.heldMs.reset();
+    const auto held = record.find("held_ms");
+    change.tellsHeld = held != record.end();
+    if (change.tellsHeld && held->is_number_unsigned())
+        change.heldMs = held->get<std::int64_t>();
+    else if (change.tellsHeld && !held->is_null())
+        return RecordLineKind::Foreign;
+    return RecordLineKind::Change;
 }
 
 wxString ResolveRecordPath(const wxString& value, const wxString& settingsDirectory)

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include <wx/string.h>
 
 #include "monitor/foreground_monitor.h"
@@ -16,11 +21,35 @@ struct RecordDetails
 
 // One line of the record file: a JSON object with the keys "time",
 // "number", "module", "path", "pid", "class", "title", "handle", "seen" in
-// this order, ending in "\n".  The time is local, with milliseconds and the
+// this order, then "held_ms", "idle_ms", "unprompted" and "request" (null
+// where unknown), ending in "\n".  The time is local, with milliseconds and the
 // offset from UTC in force at that moment ("2026-12-08T02:15:03.123+01:00").
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.
 wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& details);
+
+// One line of a record file as read back.
+struct RecordedChange
+{
+    std::int64_t whenMs = 0;  // milliseconds since 1970-01-01 UTC
+    long long number = 0;
+    WindowHandle window = 0;
+    std::string module;       // UTF-8
+    std::optional<bool> unprompted;
+    // Lines of earlier versions have no "held_ms" at all.
+    bool tellsHeld = false;
+    std::optional<std::int64_t> heldMs;
+};
+
+enum class RecordLineKind
+{
+    Change,
+    Damaged,  // no JSON at all: a line cut short, say
+    Foreign,  // JSON, but no record line of ours
+};
+
+// Reads one line of the record, without its line break.
+RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change);
 
 // The record file named by the option: empty for none; "~" and "~/..." below
 // the home folder; a relative path below the settings folder; an absolute

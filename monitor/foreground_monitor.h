@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <wx/datetime.h>
 #include <wx/string.h>
 
@@ -25,6 +27,13 @@ struct ActivityEntry
     wxString title;
     unsigned long pid = 0;  // 0 when unknown
     Seen seen = Seen::Tick;
+    // How long the window of the previous line held the focus up to this
+    // change; unset where that is not known.
+    std::optional<long long> previousHeldMs;
+    // What the platform knew of the user's input before the change, and
+    // whether the change came without any (unset where it cannot tell).
+    ChangeInput input;
+    std::optional<bool> unprompted;
     // The line for the Activity log, ending in " \n".
     wxString line;
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <wx/datetime.h>
 #include <wx/string.h>
@@ -17,6 +18,28 @@
 // A top-level window as the platform names it: an HWND on Windows, an XID on
 // X11.  Zero means "no window".
 using WindowHandle = std::uintptr_t;
+
+// Who asked the window manager to activate the window that took the focus,
+// where such a request was seen.
+enum class ActivationRequest
+{
+    Unknown,      // none seen: none made, or none the platform can see
+    Application,  // a program, for a window of its own
+    Pager,        // a pager or taskbar, acting for the user
+};
+
+// What the platform knows of the user's input before a change of the
+// foreground window.  Whatever it cannot tell stays unset: nothing here is
+// ever guessed.
+struct ChangeInput
+{
+    // Milliseconds without key or pointer input up to the change.
+    std::optional<std::uint64_t> idleMs;
+    // Where only a yes or no is known (and idleMs stays unset): whether there
+    // was input in the span the caller asked about.
+    std::optional<bool> inputWithin;
+    ActivationRequest request = ActivationRequest::Unknown;
+};
 
 // The few window-system calls the monitor and the frame need.  Everything
 // above this interface is the same on every platform and can run against a
@@ -67,6 +90,12 @@ public:
     // foreground has moved on since.  Invalid otherwise; the caller then
     // stamps the change itself.
     virtual wxDateTime ChangeTime() { return wxDateTime(); }
+
+    // The user's input before the change that ForegroundWindow has just
+    // answered; asked once per logged change, right after that answer.
+    // withinMs is the span before the change the caller asks about, for a
+    // platform that can only say whether there was input in it.
+    virtual ChangeInput InputBeforeChange(unsigned /*withinMs*/) { return ChangeInput(); }
 
     // Where no process can be named for a window (a compositor that gives no
     // pid), the name the window system gives its program; empty elsewhere.

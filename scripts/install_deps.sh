@@ -7,15 +7,15 @@
 #          the D-Bus client of compare_desktops.sh).
 set -euo pipefail
 what=${1:-test}
-build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev nlohmann-json3-dev libx11-dev libxres-dev
-            libwayland-dev libwayland-bin librsvg2-bin)
+build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev libxss-dev
+            libwayland-dev libwayland-bin plasma-wayland-protocols librsvg2-bin nlohmann-json3-dev)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
            sway xwayland foot zenity weston kwin-wayland wayland-protocols
            gnome-shell libglib2.0-bin dbus systemd
            strace python3 desktop-file-utils appstream man-db)
 package_pkgs=(dpkg-dev lintian)
 bench_pkgs=(python3-gi gir1.2-glib-2.0)
-windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev dpkg-dev xz-utils nsis
+windows_pkgs=(cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev libboost-dev nlohmann-json3-dev dpkg-dev xz-utils nsis
               wine wine64 xvfb openbox trayer xdotool x11-utils librsvg2-bin icoutils)
 case "$what" in
   build) pkgs=("${build_pkgs[@]}") ;;

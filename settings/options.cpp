@@ -18,6 +18,15 @@ int ReadLow16Option(const wxConfigBase& config, const wxString& key, int default
     return static_cast<int>(static_cast<unsigned long>(value) & 0xFFFFu);
 }
 
+long ReadRangeOption(const wxConfigBase& config, const wxString& key, long defaultValue,
+                     long min, long max)
+{
+    long value = 0;
+    if (!config.Read(key, &value) || value < min || value > max)
+        return defaultValue;
+    return value;
+}
+
 void WriteBoolOption(wxConfigBase& config, const wxString& key, bool value)
 {
     config.Write(key, value ? 1L : 0L);

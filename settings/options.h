@@ -7,5 +7,9 @@
 bool ReadBoolOption(const wxConfigBase& config, const wxString& key, bool defaultValue);
 // The low 16 bits of an integer option.
 int ReadLow16Option(const wxConfigBase& config, const wxString& key, int defaultValue);
+// An integer option from min to max; anything else, out of range too, gives
+// the default: a wild value is more likely a slip than a wish.
+long ReadRangeOption(const wxConfigBase& config, const wxString& key, long defaultValue,
+                     long min, long max);
 // Bools are stored as 1 or 0.
 void WriteBoolOption(wxConfigBase& config, const wxString& key, bool value);

@@ -18,6 +18,7 @@ constexpr const wchar_t kOptionHotKey[] = L"/Options/HotKey";
 constexpr const wchar_t kOptionHotKeyModifiers[] = L"/Options/HotKeyVK";
 constexpr const wchar_t kOptionShowIconInSystray[] = L"/Options/ShowIconInSystray";
 constexpr const wchar_t kOptionRecordFile[] = L"/Options/RecordFile";
+constexpr const wchar_t kOptionPromptedWithinMs[] = L"/Options/PromptedWithinMs";
 
 // Window placement: the group "/Layout/<name>" and its entries.
 constexpr const wchar_t kPlacementGroup[] = L"/Layout/";

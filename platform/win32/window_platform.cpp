@@ -193,6 +193,7 @@ public:
         {
             const HWND earlier = m_pending;
             const wxDateTime seenAt = m_pendingSinceWall;
+            m_answeredTick = m_pendingSince;
             Answer(earlier);
             if (now && now != earlier)
             {
@@ -208,7 +209,11 @@ public:
         // events come) wants the foreground as it is.
         if (!m_hook || now == m_answered || !m_answered || !::IsWindow(m_answered) ||
             sinceLastAsked > kSamplingGapMs)
+        {
+            if (now != m_answered)
+                m_answeredTick = asked;
             return Answer(now);
+        }
         // The system raises the event after the switch, so a sample may see
         // a new foreground just before its event comes.  The event, with its
         // time, gets it first; a sample takes it only if no event has come
@@ -224,7 +229,38 @@ public:
             return reinterpret_cast<WindowHandle>(m_answered);
         // The line says when the change was first seen, not when the wait ended.
         m_sampledSince = m_pendingSinceWall;
+        m_answeredTick = m_pendingSince;
         return Answer(now);
+    }
+
+    // The system's own count of the time since the last input of the
+    // session (keys, buttons, pointer moves), up to the change.
+    ChangeInput InputBeforeChange(unsigned) override
+    {
+        ChangeInput input;
+        LASTINPUTINFO last;
+        last.cbSize = sizeof last;
+        if (!::GetLastInputInfo(&last))
+            return input;
+        // No input at all since the system started.
+        if (last.dwTime == 0)
+        {
+            input.inputWithin = false;
+            return input;
+        }
+        const DWORD now = ::GetTickCount();
+        DWORD change = m_delivering ? m_current.tick : m_answeredTick;
+        // Tick counts wrap after 49.7 days: every difference is taken
+        // unsigned.  A change with no time, from the future or from long
+        // ago is measured from now, as its line is stamped.
+        if (change == 0 || static_cast<DWORD>(now - change) > 60 * 1000)
+            change = now;
+        // Input after the change hides how long there was none before it.
+        const DWORD inputAfter = last.dwTime - change;
+        if (inputAfter != 0 && inputAfter < 0x80000000u)
+            return input;
+        input.idleMs = static_cast<DWORD>(change - last.dwTime);
+        return input;
     }
 
     wxDateTime ChangeTime() override
@@ -335,6 +371,7 @@ private:
     {
         HWND window;
         wxDateTime when;
+        DWORD tick;  // the event's GetTickCount time
     };
 
     static void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD,
@@ -343,7 +380,7 @@ private:
         // No window named: the next tick reads what is in front.
         if (event != EVENT_SYSTEM_FOREGROUND || !window || !s_instance)
             return;
-        s_instance->m_queue.push_back(ForegroundEvent{window, WallTimeOfTick(eventTime)});
+        s_instance->m_queue.push_back(ForegroundEvent{window, WallTimeOfTick(eventTime), eventTime});
         s_instance->Deliver();
     }
 
@@ -374,7 +411,7 @@ private:
     HWINEVENTHOOK m_hook = nullptr;
     std::function<void()> m_onChange;
     std::deque<ForegroundEvent> m_queue;
-    ForegroundEvent m_current{nullptr, wxDateTime()};
+    ForegroundEvent m_current{nullptr, wxDateTime(), 0};
     bool m_delivering = false;
     // The last foreground answered, and a newer one not yet answered.
     HWND m_answered = nullptr;
@@ -384,6 +421,8 @@ private:
     wxDateTime m_pendingSinceWall;
     // For the sample that takes a change no event told: when it was first seen.
     wxDateTime m_sampledSince;
+    // The tick of the change a sample answered last.
+    DWORD m_answeredTick = 0;
     ProcessNameCache m_names;
 };
 

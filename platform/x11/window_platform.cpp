@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
@@ -28,6 +32,25 @@
 
 namespace
 {
+using SteadyClock = std::chrono::steady_clock;
+
+// An activation request is matched to the change it asked for, which comes
+// a millisecond or two later; one older than this asked for something else.
+constexpr auto kRequestLifetime = std::chrono::milliseconds(500);
+// Requests waiting to be matched: a few are plenty, since each is matched or
+// outlived within the lifetime.
+constexpr size_t kMaxRequests = 8;
+
+ActivationRequest RequestOfSource(long source)
+{
+    // EWMH's source indication; 0, from clients older than it, says nothing.
+    if (source == 1)
+        return ActivationRequest::Application;
+    if (source == 2)
+        return ActivationRequest::Pager;
+    return ActivationRequest::Unknown;
+}
+
 // 255 characters of up to four UTF-8 bytes each, plus one to see a longer title.
 constexpr long kTitleLongs = 256;
 constexpr size_t kTitleBytes = kTitleLongs * 4;
@@ -136,12 +159,18 @@ public:
         m_compoundText = atoms[4];
         int eventBase = 0, errorBase = 0;
         m_hasXRes = XResQueryExtension(m_display, &eventBase, &errorBase);
+        // The server's own count of the time since the last input; without
+        // the extension, that stays unknown.
+        if (XScreenSaverQueryExtension(m_display, &eventBase, &errorBase))
+            m_idleInfo = XScreenSaverAllocInfo();
     }
 
     ~X11WindowPlatform() override
     {
         m_queuedReader.reset();
         delete m_source;
+        if (m_idleInfo)
+            XFree(m_idleInfo);
         if (m_display)
             XCloseDisplay(m_display);
     }
@@ -227,8 +256,10 @@ public:
         if (!m_display || m_eventsRunning)
             return m_eventsRunning;
         // Every change of the root's properties, _NET_ACTIVE_WINDOW among
-        // them, comes as a PropertyNotify from now on.
-        XSelectInput(m_display, m_root, PropertyChangeMask);
+        // them, comes as a PropertyNotify from now on; and every activation
+        // request sent to the root the EWMH way (to its substructure) comes
+        // here too.  One mask for both: a second XSelectInput would replace it.
+        XSelectInput(m_display, m_root, PropertyChangeMask | SubstructureNotifyMask);
         m_foreground = ReadForeground();
         // The toolkit's own way to watch a descriptor: GLib's main loop under
         // wxGTK, its own dispatcher in a console program, so the same code
@@ -295,7 +326,7 @@ public:
         if (m_reading || !m_display)
             return;
         m_reading = true;
-        std::vector<WindowHandle> changes;
+        std::vector<Change> changes;
         while (XPending(m_display) > 0)
         {
             // Everything waiting is read first, each foreground value as soon
@@ -310,27 +341,63 @@ public:
                     if (event.xproperty.window == m_root && event.xproperty.atom == m_activeWindow)
                     {
                         const WindowHandle value = ReadForeground();
-                        if (value != (changes.empty() ? m_foreground : changes.back()))
-                            changes.push_back(value);
+                        if (value != (changes.empty() ? m_foreground : changes.back().window))
+                        {
+                            const SteadyClock::time_point now = SteadyClock::now();
+                            changes.push_back(Change{value, now, TakeRequest(value, now)});
+                        }
                     }
+                }
+                else if (event.type == ClientMessage)
+                {
+                    if (event.xclient.message_type == m_activeWindow && event.xclient.format == 32)
+                        KeepRequest(event.xclient.window, event.xclient.data.l[0]);
                 }
                 else if (event.type == DestroyNotify)
                 {
                     if (static_cast<WindowHandle>(event.xdestroywindow.window) == m_watched)
                         m_watchedAlive = false;
                 }
-                // ConfigureNotify and the rest of the watched window's
-                // structure traffic mean nothing here.
+                // ConfigureNotify and the rest of the structure traffic of
+                // the watched window and the root's children mean nothing here.
             }
-            for (WindowHandle value : changes)
+            for (const Change& change : changes)
             {
-                m_foreground = value;
+                m_foreground = change.window;
+                m_changeSeen = change.seen;
+                m_changeRequest = change.request;
                 if (m_onChange)
                     m_onChange();
             }
             changes.clear();
         }
         m_reading = false;
+    }
+
+    ChangeInput InputBeforeChange(unsigned) override
+    {
+        ChangeInput input;
+        if (m_eventsRunning && !m_changeSeen)
+            return input;
+        if (m_eventsRunning)
+            input.request = m_changeRequest;
+        if (!m_display || !m_idleInfo)
+            return input;
+        RequestScope scope(*this);
+        XErrorTrap trap(m_display);
+        if (!XScreenSaverQueryInfo(m_display, m_root, m_idleInfo) || trap.Failed(false))
+            return input;
+        // The server counts up to now; the change was seen a little earlier
+        // (a sampled change only now).
+        const long long sinceChange =
+            m_eventsRunning ? std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  SteadyClock::now() - *m_changeSeen)
+                                  .count()
+                            : 0;
+        // Input after the change hides how long there was none before it.
+        if (sinceChange >= 0 && static_cast<unsigned long long>(sinceChange) <= m_idleInfo->idle)
+            input.idleMs = m_idleInfo->idle - static_cast<unsigned long long>(sinceChange);
+        return input;
     }
 
     void DebugOutput(const wxString& text) override
@@ -391,6 +458,33 @@ private:
         // Any client may write the property; a root window is no program's
         // window, and watching it would touch the event mask we rely on.
         return IsRootWindow(value) ? 0 : static_cast<WindowHandle>(value);
+    }
+
+    // An EWMH activation request, seen on its way to the window manager.
+    void KeepRequest(Window window, long source)
+    {
+        if (m_requests.size() >= kMaxRequests)
+            m_requests.pop_front();
+        m_requests.push_back(Request{static_cast<WindowHandle>(window), RequestOfSource(source),
+                                     SteadyClock::now()});
+    }
+
+    // The latest request for the window that has just become active, taken
+    // so that it is matched once; Unknown when none asked for it lately.
+    ActivationRequest TakeRequest(WindowHandle window, SteadyClock::time_point now)
+    {
+        while (!m_requests.empty() && now - m_requests.front().sent > kRequestLifetime)
+            m_requests.pop_front();
+        for (auto it = m_requests.rbegin(); it != m_requests.rend(); ++it)
+        {
+            if (it->window == window)
+            {
+                const ActivationRequest request = it->request;
+                m_requests.erase(std::next(it).base());
+                return request;
+            }
+        }
+        return ActivationRequest::Unknown;
     }
 
     bool IsRootWindow(unsigned long window) const
@@ -487,6 +581,7 @@ private:
     Atom m_wmPid = None;
     Atom m_compoundText = None;
     bool m_hasXRes = false;
+    XScreenSaverInfo* m_idleInfo = nullptr;
 
     // Event-driven tracking.
     bool m_eventsRunning = false;
@@ -495,6 +590,24 @@ private:
     WindowHandle m_watched = 0;
     bool m_watchedAlive = false;
     std::function<void()> m_onChange;
+    // The foreground's change: when it was read, and who asked for it.
+    struct Change
+    {
+        WindowHandle window;
+        SteadyClock::time_point seen;
+        ActivationRequest request;
+    };
+    // Unset for the window found in front when the events started: its
+    // change was never seen.
+    std::optional<SteadyClock::time_point> m_changeSeen;
+    ActivationRequest m_changeRequest = ActivationRequest::Unknown;
+    struct Request
+    {
+        WindowHandle window;
+        ActivationRequest request;
+        SteadyClock::time_point sent;
+    };
+    std::deque<Request> m_requests;
     ConnectionReader m_reader{*this};
     // Made with the events: a timer needs the application's traits.
     std::unique_ptr<QueuedEventsReader> m_queuedReader;

@@ -12,17 +12,19 @@ build=${CORVALIN_WIN_BUILD:-build-mingw}
 
 wx_prefix=$(scripts/windows/build_wxmsw.sh | tail -n1)
 
-# Linux's Boost headers serve MinGW too, but /usr/include itself must not be
-# on the cross compiler's path (it would shadow the MinGW C headers), so the
-# build sees only a folder that links to boost/.
-mkdir -p "$build/boost-include"
+# Linux's Boost and nlohmann/json headers serve MinGW too, but /usr/include
+# itself must not be on the cross compiler's path (it would shadow the MinGW
+# C headers), so the build sees only folders that link to boost/ and nlohmann/.
+mkdir -p "$build/boost-include" "$build/json-include"
 ln -sfn /usr/include/boost "$build/boost-include/boost"
+ln -sfn /usr/include/nlohmann "$build/json-include/nlohmann"
 
 cmake -S . -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$here/scripts/windows/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
   -DWXMSW_PREFIX="$wx_prefix" \
   -DBoost_INCLUDE_DIR="$here/$build/boost-include" \
+  -DNLOHMANN_JSON_INCLUDE_DIR="$here/$build/json-include" \
   -DCORVALIN_TESTS=OFF >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; exit 1; }
 # Progress goes to stderr: stdout carries only the path of the result.
 nice -n 10 cmake --build "$build" --target Corvalin -j"${CORVALIN_JOBS:-$(nproc)}" >&2

@@ -21,7 +21,8 @@ check "a change is in the record at once, with every field in order" python3 -c 
 import json, sys, re, datetime
 line = sys.argv[1]; pid = int(sys.argv[2])
 r = json.loads(line)
-assert list(r) == ["time", "number", "module", "path", "pid", "class", "title", "handle", "seen"], list(r)
+assert list(r)[:9] == ["time", "number", "module", "path", "pid", "class", "title", "handle", "seen"], list(r)
+assert list(r)[9:] == ["held_ms", "idle_ms", "unprompted", "request"], list(r)
 assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d", r["time"]), r["time"]
 when = datetime.datetime.fromisoformat(r["time"])
 assert abs((datetime.datetime.now(datetime.timezone.utc) - when).total_seconds()) < 60

@@ -111,6 +111,11 @@ public:
         m_toldTime = wxDateTime();
     }
     wxDateTime ChangeTime() override { return m_toldTime; }
+    ChangeInput InputBeforeChange(unsigned withinMs) override
+    {
+        askedWithinMs.push_back(withinMs);
+        return input;
+    }
 
     // What a compositor calls the program of a window, where it names no process.
     std::map<WindowHandle, wxString> appIds;
@@ -120,6 +125,9 @@ public:
     WindowHandle watched = 0;
     std::function<void()> onForegroundChange;
     std::vector<wxString> debugOutput;
+    // What the user's input before each change is told to have been.
+    ChangeInput input;
+    std::vector<unsigned> askedWithinMs;
     int foregroundQueries = 0;
     int validityChecks = 0;
     int otherCalls = 0;

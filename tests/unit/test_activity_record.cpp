@@ -85,21 +85,35 @@ TEST(RecordLine, HasEveryFieldInOrder)
     entry.seen = Seen::HotKey;
     EXPECT_EQ("{\"time\":\"2026-12-08T02:15:03.123+01:00\",\"number\":7,\"module\":\"xterm\","
               "\"path\":\"/usr/bin/xterm\",\"pid\":4242,\"class\":\"XTerm\","
-              "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\"}\n",
+              "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\","
+              "\"held_ms\":null,\"idle_ms\":null,\"unprompted\":null,\"request\":null}\n",
               Line(entry));
     entry.seen = Seen::Event;
-    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails), ",\"seen\":\"event\"}\n"));
+    entry.previousHeldMs = 86400123;
+    entry.input.idleMs = 7;
+    entry.input.request = ActivationRequest::Pager;
+    entry.unprompted = false;
+    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails),
+                    ",\"seen\":\"event\",\"held_ms\":86400123,\"idle_ms\":7,\"unprompted\":false,"
+                    "\"request\":\"pager\"}\n"));
+    // Only a yes or no known: no idle time, but the verdict.
+    entry.input = ChangeInput{std::nullopt, false, ActivationRequest::Application};
+    entry.unprompted = true;
+    EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails),
+                    ",\"idle_ms\":null,\"unprompted\":true,\"request\":\"application\"}\n"));
 }
 
 TEST(RecordLine, EscapesHostileTitles)
 {
     EXPECT_EQ("\"say \\\"hi\\\" C:\\\\x\"", TitleJson(L"say \"hi\" C:\\x"));
-    EXPECT_EQ("\"a\\u000ab\\u000dc\\u0009d\"", TitleJson(L"a\nb\rc\td"));
+    EXPECT_EQ("\"a\\nb\\rc\\td\"", TitleJson(L"a\nb\rc\td"));
     const wchar_t withNul[] = L"nul\0esc\x1b[31m";
     EXPECT_EQ("\"nul\\u0000esc\\u001b[31m\"", TitleJson(wxString(withNul, WXSIZEOF(withNul) - 1)));
     EXPECT_EQ("\"del\\u007fc1\\u0085ls\\u2028\"", TitleJson(L"del\x7f" L"c1\x85ls\x2028"));
     // Outside the BMP: one character, its four UTF-8 bytes.
     EXPECT_EQ("\"\xF0\x9F\x98\x80 été\"", TitleJson(wxString::FromUTF8("\xF0\x9F\x98\x80 été")));
+    // Neighbours of the escaped ones in UTF-8 stay as they are: Â, €, U+2027.
+    EXPECT_EQ("\"\xC3\x82\xE2\x82\xAC\xE2\x80\xA7\"", TitleJson(wxString::FromUTF8("\xC3\x82\xE2\x82\xAC\xE2\x80\xA7")));
     // A lone surrogate is not Unicode; the line stays valid UTF-8.
     const wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
     EXPECT_EQ("\"a\xEF\xBF\xBD" "b\"", TitleJson(lone));

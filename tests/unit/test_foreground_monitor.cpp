@@ -1,9 +1,12 @@
+#include <map>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+#include <wx/arrstr.h>
 
 #include "support/fake_window_platform.h"
 #include "monitor/activity_line.h"
@@ -285,6 +288,72 @@ TEST_F(ForegroundEventsTest, TheRecordFollowsTheLogAndAStopIsToldOnce)
     EXPECT_FALSE(logger.IsRecording());
     EXPECT_FALSE(logger.OpenRecord(folder + L"/none/focus.jsonl", problem));
     EXPECT_FALSE(problem.empty());
+}
+
+// Each record line says how long the previous line's window held the
+// focus, only where monitoring saw the whole hold: not for the first line,
+// after monitoring was switched or the log cleared, nor around a hot-key
+// line logged while monitoring was off.
+TEST_F(ForegroundEventsTest, EachRecordLineTellsThePreviousWindowsHoldWhereItWasSeenWhole)
+{
+    const wxString folder = wxFileName::CreateTempFileName(L"corvalin-holds");
+    ASSERT_TRUE(wxRemoveFile(folder) && wxMkdir(folder, 0700));
+    const wxString path = folder + L"/focus.jsonl";
+    wxString problem;
+    ASSERT_TRUE(logger.OpenRecord(path, problem)) << problem;
+    const wxDateTime start = g_now;
+    auto after = [](long ms) { g_now += wxTimeSpan::Milliseconds(ms); };
+    desktop.Activate(100);
+    after(250), desktop.Activate(300);
+    after(40), desktop.Activate(100);
+    logger.BreakHolds();
+    after(1000), desktop.Activate(200);
+    monitoring = false;
+    after(10), desktop.foreground = 100;
+    EXPECT_FALSE(Sample(Seen::HotKey).empty());
+    monitoring = true;
+    after(10), desktop.Activate(200);
+    after(5), desktop.Activate(100);
+    g_now = start;
+
+    wxString text;
+    ASSERT_TRUE(wxFile(path).ReadAll(&text));
+    std::vector<wxString> held;
+    for (const wxString& line : wxSplit(text.Trim(), L'\n'))
+        held.push_back(line.Mid(line.Find(L"\"held_ms\":") + 10).BeforeFirst(L',').BeforeFirst(L'}'));
+    EXPECT_EQ((std::vector<wxString>{L"null", L"250", L"40", L"null", L"null", L"null", L"5"}), held);
+    wxRemoveFile(path);
+    wxRmdir(folder);
+}
+
+// Each logged change asks the platform once about the input before it; no
+// input in the span set (at its very edge still counts as input) makes the
+// change unprompted, and the per-program counts follow.
+TEST_F(ForegroundEventsTest, AChangeWithoutInputJustBeforeItIsUnprompted)
+{
+    logger.SetPromptedWithinMs(300);
+    auto change = [&](WindowHandle window, ChangeInput input) {
+        desktop.input = input;
+        desktop.Activate(window);
+    };
+    change(100, ChangeInput{300u, std::nullopt, ActivationRequest::Unknown});
+    change(300, ChangeInput{301u, std::nullopt, ActivationRequest::Application});
+    change(100, ChangeInput{5000u, std::nullopt, ActivationRequest::Unknown});
+    change(200, ChangeInput{std::nullopt, false, ActivationRequest::Unknown});
+    change(300, ChangeInput{std::nullopt, true, ActivationRequest::Pager});
+    change(100, ChangeInput{});  // unknown: no theft, and no end of one
+    EXPECT_EQ(std::vector<unsigned>(6, 300u), desktop.askedWithinMs);
+    EXPECT_EQ(6u, lines.size());
+
+    std::map<std::string, ProgramHolds> programs;
+    for (const ProgramHolds& program : logger.Holds().Programs())
+        programs[program.module] = program;
+    EXPECT_EQ(1, programs["thief"].unprompted);
+    EXPECT_EQ(2, programs["thief"].takes);
+    // Back from the unprompted hold: no take; then from mail, one.
+    EXPECT_EQ(2, programs["notepad.exe"].takes);
+    EXPECT_EQ(0, programs["notepad.exe"].unprompted);
+    EXPECT_EQ(1, programs["mail"].unprompted);
 }
 
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)

@@ -71,6 +71,18 @@ TEST_F(OptionsTest, HotKeyValuesKeepTheLow16Bits)
     EXPECT_EQ(80, ReadLow16Option(*store, L"/Options/Plain", 7));
 }
 
+TEST_F(OptionsTest, RangedValuesOutsideTheRangeGiveTheDefault)
+{
+    auto store = StoreWith("[Options]\nPromptedWithinMs=750\nZero=0\nLow=1\nHigh=60000\nOver=60001\n"
+                           "Minus=-5\nWord=soon\nHuge=99999999999999999999\n");
+    EXPECT_EQ(750, ReadRangeOption(*store, L"/Options/PromptedWithinMs", 500, 1, 60000));
+    EXPECT_EQ(1, ReadRangeOption(*store, L"/Options/Low", 500, 1, 60000));
+    EXPECT_EQ(60000, ReadRangeOption(*store, L"/Options/High", 500, 1, 60000));
+    for (const wchar_t* key : {L"/Options/Zero", L"/Options/Over", L"/Options/Minus",
+                               L"/Options/Word", L"/Options/Huge", L"/Options/Absent"})
+        EXPECT_EQ(500, ReadRangeOption(*store, key, 500, 1, 60000)) << key;
+}
+
 TEST_F(OptionsTest, BoolsAreWrittenAsOneOrZeroAndOnlyThoseKeys)
 {
     {

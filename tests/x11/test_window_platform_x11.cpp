@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 // GoogleTest and wx first: Xlib defines macros such as None and Bool.
 #include <gtest/gtest.h>
@@ -265,6 +267,70 @@ TEST_F(X11PlatformTest, EventsFollowTheActiveWindowWhateverItIsSetTo)
     settle([&] { return !platform->IsValidWindow(b); });
     EXPECT_FALSE(platform->IsValidWindow(b));
     XDestroyWindow(display, a);
+}
+
+// Each change says who asked the window manager for it (EWMH's source, read
+// off the request on its way to the root; other messages to the root are
+// no requests), and how long there was no input up to the change itself,
+// however long after it the question comes.
+TEST_F(X11PlatformTest, InputBeforeAChangeAndWhoAskedForIt)
+{
+    wxConsoleEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    std::vector<std::pair<WindowHandle, ChangeInput>> told;
+    ASSERT_TRUE(platform->StartEvents([&] {
+        told.emplace_back(platform->ForegroundWindow(), platform->InputBeforeChange(500));
+    }));
+    auto send = [&](Window window, const char* type, long source) {
+        XEvent event;
+        std::memset(&event, 0, sizeof event);
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, type, False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = source;
+        XSendEvent(display, DefaultRootWindow(display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(display, False);
+    };
+    auto told_for = [&](Window window) -> const ChangeInput* {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            for (const auto& [changed, input] : told)
+                if (changed == window)
+                    return &input;
+            loop.DispatchTimeout(20);
+        }
+        return nullptr;
+    };
+    const Window a = MakeWindow(true), b = MakeWindow(true);
+    send(a, "_NET_ACTIVE_WINDOW", 1);
+    const ChangeInput* input = told_for(a);
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->request, ActivationRequest::Application);
+    // Nobody has touched this display's keyboard or pointer.
+    ASSERT_TRUE(input->idleMs.has_value());
+    const std::uint64_t idleAtChange = *input->idleMs;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const ChangeInput later = platform->InputBeforeChange(500);
+    ASSERT_TRUE(later.idleMs.has_value());
+    EXPECT_LT(*later.idleMs, idleAtChange + 100) << "measured up to the change, not to the question";
+    EXPECT_GE(*later.idleMs + 100, idleAtChange);
+
+    send(b, "_NET_ACTIVE_WINDOW", 2);
+    input = told_for(b);
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->request, ActivationRequest::Pager);
+
+    told.clear();
+    send(a, "_NET_ACTIVE_WINDOW", 0);  // from a client older than the source field
+    send(a, "_NET_REQUEST_FRAME_EXTENTS", 1);  // another message for that window
+    input = told_for(a);
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->request, ActivationRequest::Unknown);
+    XDestroyWindow(display, a);
+    XDestroyWindow(display, b);
 }
 
 // Run on a display without a window manager (x11_platform_no_wm).

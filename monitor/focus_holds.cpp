@@ -1,0 +1,80 @@
+#include "monitor/focus_holds.h"
+
+#include <algorithm>
+
+std::optional<bool> IsUnprompted(const ChangeInput& input, std::uint64_t withinMs)
+{
+    if (input.idleMs)
+        return *input.idleMs > withinMs;
+    if (input.inputWithin)
+        return !*input.inputWithin;
+    return std::nullopt;
+}
+
+FocusHolds::FocusHolds(std::int64_t briefMs, std::int64_t fromMs, std::int64_t untilMs)
+    : m_briefMs(briefMs), m_fromMs(fromMs), m_untilMs(untilMs)
+{
+}
+
+std::optional<std::int64_t> FocusHolds::Follow(const FocusChange& change)
+{
+    std::optional<std::int64_t> held;
+    // A clock set back makes the difference meaningless.
+    if (m_current && !m_broken && change.whenMs >= m_current->change.whenMs)
+        held = change.whenMs - m_current->change.whenMs;
+    Add(change, held);
+    return held;
+}
+
+void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> previousHeldMs)
+{
+    bool theftEnds = false;
+    if (m_current && previousHeldMs)
+    {
+        const Holder& holder = *m_current;
+        if (holder.take && Counts(holder.change.whenMs))
+        {
+            ProgramHolds& program = m_programs[holder.change.module];
+            if (*previousHeldMs < m_briefMs)
+                ++program.brief;
+            if (!program.shortestMs || *previousHeldMs < *program.shortestMs)
+                program.shortestMs = *previousHeldMs;
+        }
+        theftEnds = holder.take && holder.change.unprompted == true && holder.fromKnown &&
+                    holder.from == change.window;
+    }
+    if (!theftEnds && Counts(change.whenMs))
+    {
+        ProgramHolds& program = m_programs[change.module];
+        ++program.takes;
+        if (change.unprompted == true)
+            ++program.unprompted;
+        program.lastTakeMs = std::max(program.lastTakeMs, change.whenMs);
+    }
+    Holder next;
+    next.change = change;
+    next.take = !theftEnds;
+    next.fromKnown = m_current.has_value() && previousHeldMs.has_value();
+    next.from = m_current ? m_current->change.window : 0;
+    m_current = std::move(next);
+    m_broken = false;
+}
+
+std::vector<ProgramHolds> FocusHolds::Programs() const
+{
+    std::vector<ProgramHolds> programs;
+    programs.reserve(m_programs.size());
+    for (const auto& [module, holds] : m_programs)
+    {
+        programs.push_back(holds);
+        programs.back().module = module;
+    }
+    std::sort(programs.begin(), programs.end(), [](const ProgramHolds& a, const ProgramHolds& b) {
+        if (a.unprompted != b.unprompted)
+            return a.unprompted > b.unprompted;
+        if (a.takes != b.takes)
+            return a.takes > b.takes;
+        return a.module < b.module;
+    });
+    return programs;
+}

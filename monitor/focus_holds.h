@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window_tracking.h"
+
+// One logged change of the focus, as the hold bookkeeping needs it.
+struct FocusChange
+{
+    std::int64_t whenMs = 0;  // milliseconds since 1970-01-01 UTC
+    WindowHandle window = 0;
+    std::string module;       // UTF-8
+    // Whether the change came without the user's input; unset where the
+    // platform could not tell.
+    std::optional<bool> unprompted;
+};
+
+// A change is unprompted when the user gave no input in the withinMs before
+// it; unknown where the platform cannot tell.  Input into the window that
+// loses the focus counts too, so a theft right after a key press looks
+// asked for.
+std::optional<bool> IsUnprompted(const ChangeInput& input, std::uint64_t withinMs);
+
+// What one program did with the focus.
+struct ProgramHolds
+{
+    std::string module;
+    long long takes = 0;
+    long long unprompted = 0;
+    // Holds of a known length shorter than the brief threshold.
+    long long brief = 0;
+    std::optional<std::int64_t> shortestMs;
+    std::int64_t lastTakeMs = 0;
+};
+
+// How long each window held the focus, and per program how often it took
+// the focus, unasked or not, and for how long.  Fed every logged change in
+// order; the frame's monitor and the record report share it.
+//
+// A hold is counted for the program whose take began it.  The focus going
+// back to the window it was taken from, right after an unprompted hold, is
+// the theft ending: no take of its own, and the hold after it counts for
+// nobody.
+class FocusHolds
+{
+public:
+    static constexpr std::int64_t kDefaultBriefMs = 1000;
+
+    // Takes outside [fromMs, untilMs) go on through the bookkeeping but are
+    // not counted.
+    explicit FocusHolds(std::int64_t briefMs = kDefaultBriefMs,
+                        std::int64_t fromMs = std::numeric_limits<std::int64_t>::min(),
+                        std::int64_t untilMs = std::numeric_limits<std::int64_t>::max());
+
+    // The program's way: the previous window held the focus from its change
+    // to this one, unless Break was called in between.  Returns that hold,
+    // or nothing where it is not known.
+    std::optional<std::int64_t> Follow(const FocusChange& change);
+    // Something unseen may have happened since the last change (monitoring
+    // off, the log cleared): the current hold's length is lost.
+    void Break() { m_broken = true; }
+
+    // The record's way: the previous window's hold as the record tells it;
+    // nothing where unknown, which also means that this change does not
+    // follow the previous one directly.
+    void Add(const FocusChange& change, std::optional<std::int64_t> previousHeldMs);
+
+    // Most unprompted takes first, then most takes, then by name.
+    std::vector<ProgramHolds> Programs() const;
+
+private:
+    struct Holder
+    {
+        FocusChange change;
+        bool take = false;         // counted as a take
+        bool fromKnown = false;    // followed `from` directly
+        WindowHandle from = 0;
+    };
+
+    bool Counts(std::int64_t whenMs) const { return whenMs >= m_fromMs && whenMs < m_untilMs; }
+
+    std::int64_t m_briefMs;
+    std::int64_t m_fromMs;
+    std::int64_t m_untilMs;
+    std::optional<Holder> m_current;
+    bool m_broken = false;
+    std::map<std::string, ProgramHolds> m_programs;
+};

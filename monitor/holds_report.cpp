@@ -1,0 +1,295 @@
+#include "monitor/holds_report.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <memory>
+
+#include <wx/datetime.h>
+#include <wx/wxcrt.h>
+
+#include "monitor/activity_record.h"
+#include "monitor/record_time.h"
+
+namespace
+{
+constexpr char kUsage[] =
+    "Usage: Corvalin --report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--csv]\n"
+    "WHEN: 2026-12-08, 2026-12-08T17:05, 2026-12-08T17:05:03+01:00 or 17:05 (today)\n";
+
+// Files are read in blocks; a line longer than this is no record line, and
+// is skipped rather than held in memory.
+constexpr size_t kBlockBytes = 1 << 20;
+constexpr size_t kMaxLineBytes = 1 << 20;
+
+std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
+
+wxDateTime AtMs(std::int64_t ms) { return wxDateTime(wxLongLong(ms)); }
+
+// Characters, not bytes, for the columns.
+size_t Width(const std::string& text)
+{
+    size_t width = 0;
+    for (const char c : text)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
+void Pad(std::string& out, const std::string& text, size_t width, bool right)
+{
+    const std::string padding(width > Width(text) ? width - Width(text) : 0, ' ');
+    out += right ? padding + text : text + padding;
+}
+
+std::string Duration(const std::optional<std::int64_t>& ms)
+{
+    if (!ms)
+        return "-";
+    char text[48];
+    if (*ms < 10000)
+        std::snprintf(text, sizeof text, "%lld ms", static_cast<long long>(*ms));
+    else if (*ms < 600000)
+        std::snprintf(text, sizeof text, "%.1f s", *ms / 1000.0);
+    else
+        std::snprintf(text, sizeof text, "%.1f min", *ms / 60000.0);
+    return text;
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + '"';
+}
+}  // namespace
+
+bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& options,
+                          wxString& problem)
+{
+    options = ReportOptions();
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        const wxString& arg = args[i];
+        const bool takesValue = arg == L"--since" || arg == L"--until" || arg == L"--brief";
+        if (takesValue && i + 1 == args.size())
+        {
+            problem = wxString::Format(L"%s needs a value.", arg);
+            return false;
+        }
+        if (arg == L"--since" || arg == L"--until")
+        {
+            const wxString value = args[++i];
+            const std::optional<std::int64_t> when = ParseUserTime(Utf8(value), arg == L"--until");
+            if (!when)
+            {
+                problem = wxString::Format(L"%s %s: not a date or time.", arg, value);
+                return false;
+            }
+            (arg == L"--since" ? options.sinceMs : options.untilMs) = when;
+        }
+        else if (arg == L"--brief")
+        {
+            const wxString value = args[++i];
+            long long ms = 0;
+            if (!value.ToLongLong(&ms) || ms < 0)
+            {
+                problem = wxString::Format(L"--brief %s: not a number of milliseconds.", value);
+                return false;
+            }
+            options.briefMs = ms;
+        }
+        else if (arg == L"--csv")
+        {
+            options.csv = true;
+        }
+        else if (arg.StartsWith(L"-") && arg != L"-")
+        {
+            problem = wxString::Format(L"%s: no option of the report.", arg);
+            return false;
+        }
+        else
+        {
+            options.files.push_back(arg);
+        }
+    }
+    if (options.files.empty())
+    {
+        problem = L"No record file given.";
+        return false;
+    }
+    return true;
+}
+
+HoldsReport::HoldsReport(const ReportOptions& options)
+    : m_holds(options.briefMs, options.sinceMs.value_or(std::numeric_limits<std::int64_t>::min()),
+              options.untilMs.value_or(std::numeric_limits<std::int64_t>::max()))
+{
+}
+
+void HoldsReport::ReadLine(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") == std::string_view::npos)
+        return;
+    RecordedChange change;
+    switch (ParseRecordLine(line, change))
+    {
+    case RecordLineKind::Damaged:
+        ++m_damaged;
+        return;
+    case RecordLineKind::Foreign:
+        ++m_foreign;
+        return;
+    case RecordLineKind::Change:
+        break;
+    }
+    ++m_changes;
+    std::optional<std::int64_t> held;
+    if (m_previous && change.number == m_previous->number + 1 && change.whenMs >= m_previous->whenMs)
+        held = change.tellsHeld ? change.heldMs : change.whenMs - m_previous->whenMs;
+    m_holds.Add(FocusChange{change.whenMs, change.window, std::move(change.module), change.unprompted},
+                held);
+    m_previous = Previous{change.number, change.whenMs};
+}
+
+bool HoldsReport::ReadFile(const wxString& path, wxString& problem)
+{
+    StartSequence();
+    std::unique_ptr<FILE, int (*)(FILE*)> file(wxFopen(path, L"rb"), &std::fclose);
+    if (!file)
+    {
+        problem = wxString::Format(L"%s: %s", path, wxString(std::strerror(errno)));
+        return false;
+    }
+    std::unique_ptr<char[]> block(new char[kBlockBytes]);
+    std::string begun;       // a line begun in an earlier block
+    bool overlong = false;   // skipping the rest of a line too long to be ours
+    size_t got = 0;
+    while ((got = std::fread(block.get(), 1, kBlockBytes, file.get())) > 0)
+    {
+        const char* at = block.get();
+        const char* const end = at + got;
+        while (at < end)
+        {
+            const char* const lineEnd = static_cast<const char*>(std::memchr(at, '\n', end - at));
+            if (!lineEnd)
+            {
+                if (!overlong)
+                    begun.append(at, end);
+                if (!overlong && begun.size() > kMaxLineBytes)
+                {
+                    overlong = true;
+                    begun.clear();
+                    ++m_damaged;
+                }
+                break;
+            }
+            if (overlong)
+                overlong = false;
+            else if (begun.empty())
+                ReadLine(std::string_view(at, lineEnd - at));
+            else
+            {
+                begun.append(at, lineEnd);
+                ReadLine(begun);
+                begun.clear();
+            }
+            at = lineEnd + 1;
+        }
+    }
+    if (std::ferror(file.get()))
+    {
+        problem = wxString::Format(L"%s: %s", path, wxString(std::strerror(errno)));
+        return false;
+    }
+    // A last line without its line break: cut short, or written by hand.
+    if (!overlong && !begun.empty())
+        ReadLine(begun);
+    return true;
+}
+
+std::string FormatReportTable(const std::vector<ProgramHolds>& programs)
+{
+    const char* const header[] = {"program", "takes", "unprompted", "brief", "shortest", "last"};
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back(std::vector<std::string>(std::begin(header), std::end(header)));
+    for (const ProgramHolds& program : programs)
+        rows.push_back({program.module, std::to_string(program.takes),
+                        std::to_string(program.unprompted), std::to_string(program.brief),
+                        Duration(program.shortestMs),
+                        Utf8(AtMs(program.lastTakeMs).Format(L"%Y-%m-%d %H:%M:%S"))});
+    std::vector<size_t> widths(std::size(header), 0);
+    for (const auto& row : rows)
+        for (size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], Width(row[column]));
+    std::string out;
+    for (const auto& row : rows)
+    {
+        for (size_t column = 0; column < row.size(); ++column)
+        {
+            if (column > 0)
+                out += "  ";
+            // Names and times read from the left, counts from the right.
+            const bool last = column + 1 == row.size();
+            if (last)
+                out += row[column];
+            else
+                Pad(out, row[column], widths[column], column > 0);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+std::string FormatReportCsv(const std::vector<ProgramHolds>& programs)
+{
+    std::string out = "program,takes,unprompted,brief,shortest_ms,last\n";
+    for (const ProgramHolds& program : programs)
+    {
+        out += CsvField(program.module) + ',' + std::to_string(program.takes) + ',' +
+               std::to_string(program.unprompted) + ',' + std::to_string(program.brief) + ',' +
+               (program.shortestMs ? std::to_string(*program.shortestMs) : std::string()) + ',' +
+               FormatRecordTime(AtMs(program.lastTakeMs)) + '\n';
+    }
+    return out;
+}
+
+int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err)
+{
+    ReportOptions options;
+    wxString problem;
+    if (!ParseReportArguments(args, options, problem))
+    {
+        std::fprintf(err, "Corvalin: %s\n%s", Utf8(problem).c_str(), kUsage);
+        return 2;
+    }
+    HoldsReport report(options);
+    bool unreadable = false;
+    for (const wxString& path : options.files)
+    {
+        if (!report.ReadFile(path, problem))
+        {
+            std::fprintf(err, "Corvalin: cannot read %s\n", Utf8(problem).c_str());
+            unreadable = true;
+        }
+    }
+    if (report.Damaged() + report.Foreign() > 0)
+        std::fprintf(err, "Corvalin: skipped %lld lines that are no record lines (%lld damaged, %lld foreign)\n",
+                     report.Damaged() + report.Foreign(), report.Damaged(), report.Foreign());
+    const std::vector<ProgramHolds> programs = report.Programs();
+    if (programs.empty())
+    {
+        std::fprintf(err, "Corvalin: no record line matched\n");
+        return unreadable ? 2 : 1;
+    }
+    const std::string text = options.csv ? FormatReportCsv(programs) : FormatReportTable(programs);
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+    return unreadable ? 2 : 0;
+}

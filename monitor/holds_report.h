@@ -1,0 +1,76 @@
+#pragma once
+
+// Corvalin --report: per program, how often it took the focus, unasked or
+// not, and how briefly it held it, from record files of any size, read a
+// line at a time.  Needs no display and no running Corvalin.
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <wx/string.h>
+
+#include "monitor/focus_holds.h"
+
+struct ReportOptions
+{
+    std::vector<wxString> files;
+    std::optional<std::int64_t> sinceMs;  // takes from then on
+    std::optional<std::int64_t> untilMs;  // takes before then
+    std::int64_t briefMs = FocusHolds::kDefaultBriefMs;
+    bool csv = false;
+};
+
+// What follows --report on the command line; false, with the reason in
+// problem, when it is not a report's.
+bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& options,
+                          wxString& problem);
+
+// Feeds every record line of the files given, in file order, to one hold
+// bookkeeping.  Each file is a sequence of its own; within it, a line
+// follows the one before when its number is the next and its time no
+// earlier.  Lines without "held_ms" (older versions) take the hold from the
+// time between two such lines, which is longer than the real hold where
+// monitoring was off in between.
+class HoldsReport
+{
+public:
+    explicit HoldsReport(const ReportOptions& options);
+
+    // False, with the reason, when the file cannot be opened or read to its end.
+    bool ReadFile(const wxString& path, wxString& problem);
+    // One line, without its line break.
+    void ReadLine(std::string_view line);
+    // Where a new sequence begins (a new file).
+    void StartSequence() { m_previous.reset(); }
+
+    long long Changes() const { return m_changes; }
+    long long Damaged() const { return m_damaged; }
+    long long Foreign() const { return m_foreign; }
+    std::vector<ProgramHolds> Programs() const { return m_holds.Programs(); }
+
+private:
+    struct Previous
+    {
+        long long number;
+        std::int64_t whenMs;
+    };
+
+    FocusHolds m_holds;
+    std::optional<Previous> m_previous;
+    long long m_changes = 0;
+    long long m_damaged = 0;
+    long long m_foreign = 0;
+};
+
+// The table, one row per program, with a header; and the same as CSV.
+std::string FormatReportTable(const std::vector<ProgramHolds>& programs);
+std::string FormatReportCsv(const std::vector<ProgramHolds>& programs);
+
+// The whole command, for the arguments after the program's name: 0 with a
+// table printed, 1 when no line matched, 2 when a file could not be read or
+// the arguments are wrong.
+int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err);

@@ -1,0 +1,218 @@
+// The record report: times as records and users write them, and the sums
+// over crafted record files (several runs, damaged, cut, foreign and older
+// lines), read the way --report reads them.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "monitor/holds_report.h"
+#include "monitor/record_time.h"
+#include "support/temp_folder.h"
+
+namespace
+{
+// A time zone for one test; the old one comes back afterwards.
+struct ScopedZone
+{
+    explicit ScopedZone(const char* zone) : had(std::getenv("TZ")), old(had ? std::getenv("TZ") : "")
+    {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedZone()
+    {
+        had ? setenv("TZ", old.c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+    const bool had;
+    const std::string old;
+};
+
+// 2026-12-08T17:00:00+01:00
+constexpr std::int64_t kFive = 1796745600000;
+
+// A record line as Corvalin writes it; `rest` holds the newer keys, or
+// nothing for a line of an earlier version.
+std::string Line(int number, const char* time, const char* module, int handle,
+                 const std::string& rest = std::string())
+{
+    return std::string("{\"time\":\"2026-12-08T") + time + "+01:00\",\"number\":" +
+           std::to_string(number) + ",\"module\":\"" + module +
+           "\",\"path\":\"\",\"pid\":1,\"class\":\"C\",\"title\":\"t\",\"handle\":" +
+           std::to_string(handle) + ",\"seen\":\"event\"" + rest + "}";
+}
+std::string New(const char* held, const char* unprompted)
+{
+    return std::string(",\"held_ms\":") + held + ",\"idle_ms\":null,\"unprompted\":" + unprompted +
+           ",\"request\":null";
+}
+
+ProgramHolds Find(const std::vector<ProgramHolds>& programs, const std::string& module)
+{
+    for (const ProgramHolds& program : programs)
+        if (program.module == module)
+            return program;
+    return ProgramHolds{};
+}
+
+std::string Read(std::FILE* file)
+{
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    return text;
+}
+
+class HoldsReportTest : public ::testing::Test
+{
+protected:
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(folder.Path(name), std::ios::binary) << text;
+        return folder.Path(name);
+    }
+    // Runs the report; its status, with stdout and stderr kept.
+    int Run(std::vector<wxString> args)
+    {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const int status = RunReport(args, out, err);
+        output = Read(out);
+        errors = Read(err);
+        std::fclose(out);
+        std::fclose(err);
+        return status;
+    }
+
+    TempFolder folder;
+    std::string output, errors;
+};
+}  // namespace
+
+TEST(ReportTimes, RecordTimesNeedTheirOffset)
+{
+    EXPECT_EQ(kFive + 83, ParseRecordTime("2026-12-08T17:00:00.083+01:00"));
+    EXPECT_EQ(kFive, ParseRecordTime("2026-12-08T16:00:00Z"));
+    EXPECT_EQ(kFive + 500, ParseRecordTime("2026-12-08T12:30:00.5-0330"));
+    for (const char* bad : {"2026-12-08T17:00:00.083", "2026-12-08", "2026-02-29T10:00:00Z",
+                            "2026-12-08T24:00:00Z", "2026-12-08T17:00:00+01:00 ", "17:00",
+                            "2026-12-08T17:00:00+1:00", ""})
+        EXPECT_FALSE(ParseRecordTime(bad).has_value()) << bad;
+}
+
+TEST(ReportTimes, UserTimesAreLocalUnlessTheySayOtherwise)
+{
+    ScopedZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(kFive, ParseUserTime("2026-12-08T17:00"));
+    EXPECT_EQ(kFive, ParseUserTime("2026-12-08 17:00:00"));
+    EXPECT_EQ(kFive + 3 * 3600000, ParseUserTime("2026-12-08T17:00:00-02:00"));
+    // Summer time in the same zone: an hour less from UTC.
+    EXPECT_EQ(ParseRecordTime("2026-07-01T00:00:00+02:00"), ParseUserTime("2026-07-01"));
+    // A date alone as an end is the midnight after it; the day a clock goes
+    // back has 25 hours.
+    EXPECT_EQ(ParseUserTime("2026-10-26"), ParseUserTime("2026-10-25", true));
+    EXPECT_EQ(25 * 3600000LL, *ParseUserTime("2026-10-25", true) - *ParseUserTime("2026-10-25"));
+    const std::int64_t today = *ParseUserTime(std::string(wxDateTime::Today().FormatISODate().utf8_str()));
+    EXPECT_EQ(today + (17 * 60 + 5) * 60000LL, ParseUserTime("17:05"));
+    for (const char* bad : {"yesterday", "17:5", "25:00", "2026-02-30", "2026-13-01", "17:05Z", "1796745600"})
+        EXPECT_FALSE(ParseUserTime(bad).has_value()) << bad;
+}
+
+// Three runs in one file: the newest version's lines, a cut line in the
+// middle, foreign JSON, an empty line, a line of an earlier version without
+// the newer keys, and a last line cut short without its line break.
+TEST_F(HoldsReportTest, SumsOverRunsDamagedForeignAndOlderLines)
+{
+    const std::string text =
+        Line(1, "17:00:00.000", "editor", 1, New("null", "null")) + "\n" +
+        Line(2, "17:00:10.000", "updater", 9, New("10000", "true")) + "\n" +
+        Line(3, "17:00:10.250", "editor", 1, New("250", "true")) + "\r\n" +  // the theft ends
+        Line(4, "17:00:20.000", "updater", 9, New("9750", "true")).substr(0, 60) + "\n" +
+        Line(5, "17:00:30.000", "mail", 2, New("10000", "false")) + "\n" +
+        Line(1, "18:00:00.000", "editor", 1, New("null", "false")) + "\n" +
+        "[1, 2, 3]\n" +
+        "\n" +
+        "{\"time\":\"2026-12-08T18:00:00.100+01:00\",\"number\":\"2\",\"module\":\"x\",\"handle\":3}\n" +
+        Line(2, "18:00:00.400", "updater", 9, New("400", "true")) + "\n" +
+        Line(1, "19:00:00.000", "editor", 1) + "\n" +
+        Line(2, "19:00:00.700", "updater", 9) + "\n" +
+        Line(3, "19:00:02.000", "editor", 1) + "\n" +
+        Line(4, "19:00:03.000", "mail", 2).substr(0, 70);
+    ReportOptions options;
+    HoldsReport report(options);
+    wxString problem;
+    ASSERT_TRUE(report.ReadFile(Write("focus.jsonl", text), problem)) << problem;
+    EXPECT_EQ(9, report.Changes());
+    EXPECT_EQ(2, report.Damaged());
+    EXPECT_EQ(2, report.Foreign());
+
+    const std::vector<ProgramHolds> programs = report.Programs();
+    ASSERT_EQ(3u, programs.size());
+    EXPECT_EQ("updater", programs[0].module);
+    const ProgramHolds editor = Find(programs, "editor");
+    EXPECT_EQ(4, editor.takes);  // not the theft's end
+    EXPECT_EQ(0, editor.unprompted);
+    EXPECT_EQ(2, editor.brief);  // 400 told, 700 from the older lines' times
+    EXPECT_EQ(400, editor.shortestMs.value_or(-1));
+    EXPECT_EQ(kFive + 2 * 3600000 + 2000, editor.lastTakeMs);
+    const ProgramHolds updater = Find(programs, "updater");
+    EXPECT_EQ(3, updater.takes);
+    EXPECT_EQ(2, updater.unprompted);  // the older line cannot say
+    EXPECT_EQ(1, updater.brief);       // 250; 1300 is not, the end of run 2 unknown
+    EXPECT_EQ(250, updater.shortestMs.value_or(-1));
+    const ProgramHolds mail = Find(programs, "mail");
+    EXPECT_EQ(1, mail.takes);  // after the cut line: no hold known for the editor
+    EXPECT_FALSE(mail.shortestMs.has_value());
+}
+
+// Each file is a sequence of its own, whatever its numbers say; a line far
+// too long to be a record is skipped without being held whole.
+TEST_F(HoldsReportTest, FilesDoNotContinueEachOtherAndOverlongLinesAreSkipped)
+{
+    const std::string first = Write("a.jsonl", Line(1, "17:00:00.000", "editor", 1, New("null", "false")) +
+                                                   "\n" + Line(2, "17:00:01.000", "updater", 9, New("1000", "true")) + "\n");
+    const std::string second = Write("b.jsonl", std::string(3 << 20, 'x') + "\n" +
+                                                    Line(3, "17:00:01.200", "editor", 1, New("200", "true")) + "\n");
+    ASSERT_EQ(0, Run({first, second}));
+    EXPECT_NE(std::string::npos, errors.find("1 damaged, 0 foreign")) << errors;
+    const std::string header = "program  takes  unprompted  brief  shortest  last\n";
+    ASSERT_EQ(0u, output.find(header)) << output;
+    // The editor's return is an unprompted take of its own: nothing in
+    // b.jsonl says where it came from.
+    EXPECT_NE(std::string::npos, output.find("\neditor       2           1      0   1000 ms  2026-12-08 ")) << output;
+    EXPECT_NE(std::string::npos, output.find("\nupdater      1           1      0         -  2026-12-08 ")) << output;
+}
+
+TEST_F(HoldsReportTest, RangeBriefAndCsvFromTheCommandLine)
+{
+    const std::string file = Write("focus.jsonl",
+        Line(1, "17:00:00.000", "editor", 1, New("null", "false")) + "\n" +
+        Line(2, "17:00:01.500", "up,\\\"date\\\"r", 9, New("1500", "true")) + "\n" +
+        Line(3, "17:00:03.000", "editor", 1, New("1500", "true")) + "\n" +
+        Line(4, "17:30:00.000", "mail", 2, New("1797000", "false")) + "\n");
+    EXPECT_EQ(2, Run({L"--bogus", file}));
+    EXPECT_NE(std::string::npos, errors.find("--bogus: no option of the report")) << errors;
+
+    ASSERT_EQ(0, Run({file, L"--since", L"2026-12-08T17:00:01+01:00", L"--until", L"2026-12-08T17:29:00+01:00",
+                      L"--brief", L"2000", L"--csv"}));
+    EXPECT_EQ("program,takes,unprompted,brief,shortest_ms,last\n"
+              "\"up,\"\"date\"\"r\",1,1,1,1500,",
+              output.substr(0, output.find(',', output.find("1500")) + 1));
+    EXPECT_EQ(2u, static_cast<size_t>(std::count(output.begin(), output.end(), '\n'))) << output;
+
+    EXPECT_EQ(1, Run({file, L"--since", L"2026-12-09"}));
+    EXPECT_NE(std::string::npos, errors.find("no record line matched"));
+    EXPECT_EQ(2, Run({file, folder.Path("missing.jsonl")}));
+    EXPECT_NE(std::string::npos, errors.find("missing.jsonl: No such file or directory")) << errors;
+    EXPECT_NE(std::string::npos, output.find("editor")) << "what could be read is shown";
+    EXPECT_EQ(2, Run({file, L"--brief", L"soon"}));
+    EXPECT_EQ(2, Run({file, L"--since"}));
+    EXPECT_EQ(2, Run({L"--csv"}));
+    EXPECT_EQ(2, Run({folder.Path()}));  // a folder opens, but cannot be read
+}
