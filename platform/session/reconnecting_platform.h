@@ -48,6 +48,10 @@ public:
     bool StartEvents(std::function<void()> onChange) override;
     void WatchWindow(WindowHandle window) override;
     wxDateTime ChangeTime() override { return m_current->ChangeTime(); }
+    ChangeInput InputBeforeChange(unsigned withinMs) override
+    {
+        return m_current->InputBeforeChange(withinMs);
+    }
     wxString WindowAppId(WindowHandle window) override { return m_current->WindowAppId(window); }
 
     // How long the next attempt waits, after `failures` failed ones: for the
