@@ -34,6 +34,13 @@ public:
     bool Connect(int timeoutMs) override;
     wxString Name() const override { return L"GNOME Shell (extension)"; }
     wxString Advice() const override { return m_advice; }
+    ChangeInput InputNow(unsigned) override
+    {
+        ChangeInput input;
+        if (m_reportedIdleMs >= 0)
+            input.idleMs = static_cast<std::uint64_t>(m_reportedIdleMs);
+        return input;
+    }
 
 private:
     GVariant* Call(const char* destination, const char* path, const char* interface,
@@ -45,6 +52,8 @@ private:
     std::string m_shell;  // the shell's unique name: only it may report
     bool m_focusReported = false;  // the initial state is a focus report
     wxString m_advice;
+    // The shell's idle time sent with the report being applied; -1 unknown.
+    gint64 m_reportedIdleMs = -1;
 };
 
 GVariant* GnomeExtensionPlatform::Call(const char* destination, const char* path,
@@ -192,13 +201,23 @@ void GnomeExtensionPlatform::OnMessage(GDBusMessage* message)
     GVariant* body = g_dbus_message_get_body(message);
     if (!sender || m_shell != sender || !member || !body)
         return;
+    // Without the idle time: an extension of an earlier Corvalin, still
+    // running until the next login.
+    const bool withIdle = g_variant_is_of_type(body, G_VARIANT_TYPE("(tsssustx)"));
     if (std::strcmp(member, "FocusChanged") == 0 &&
-        g_variant_is_of_type(body, G_VARIANT_TYPE("(tsssust)")))
+        (withIdle || g_variant_is_of_type(body, G_VARIANT_TYPE("(tsssust)"))))
     {
         guint64 id = 0, xid = 0;
+        gint64 idle = -1;
         const gchar *title = nullptr, *wmClass = nullptr, *appId = nullptr, *client = nullptr;
         guint32 pid = 0;
-        g_variant_get(body, "(t&s&s&su&st)", &id, &title, &wmClass, &appId, &pid, &client, &xid);
+        if (withIdle)
+            g_variant_get(body, "(t&s&s&su&stx)", &id, &title, &wmClass, &appId, &pid, &client,
+                          &xid, &idle);
+        else
+            g_variant_get(body, "(t&s&s&su&st)", &id, &title, &wmClass, &appId, &pid, &client,
+                          &xid);
+        m_reportedIdleMs = idle;
         WindowHandle window = 0;
         if (id != 0)
         {
@@ -212,6 +231,7 @@ void GnomeExtensionPlatform::OnMessage(GDBusMessage* message)
                      wxString::FromUTF8(*wmClass ? wmClass : appId), pid);
         }
         Focus(window);
+        m_reportedIdleMs = -1;
         m_focusReported = true;
     }
     else if (std::strcmp(member, "TitleChanged") == 0 &&

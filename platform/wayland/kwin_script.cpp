@@ -20,6 +20,7 @@
 
 #include "platform/wayland/backends.h"
 #include "platform/wayland/dbus_inbox.h"
+#include "platform/wayland/input_idle.h"
 
 namespace
 {
@@ -141,6 +142,12 @@ public:
     bool Connect(int timeoutMs) override;
     wxString Name() const override { return L"KWin (script)"; }
     bool StartEvents(std::function<void()> onChange) override;
+    ChangeInput InputNow(unsigned withinMs) override
+    {
+        ChangeInput input;
+        input.inputWithin = m_inputIdle.InputWithin(withinMs);
+        return input;
+    }
 
 private:
     struct GraceTimer final : wxTimer
@@ -172,6 +179,8 @@ private:
     // KWin's internal id of each window reported, to find it again when its
     // caption changes or it closes.
     std::map<std::string, WindowHandle> m_known;
+    // KWin's idle protocols, on a Wayland connection of its own.
+    WaylandInputIdle m_inputIdle;
 };
 
 KwinScriptPlatform::~KwinScriptPlatform()
@@ -280,6 +289,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     RemoveScriptFile();
     if (ran)
     {
+        m_inputIdle.Start(500);
         // Our script lives and dies with this KWin: a KWin that leaves or is
         // replaced ends the reports, and whatever now owns the name is
         // another program until a script of ours runs in it.

@@ -66,6 +66,12 @@ wxDateTime ReportedWindowsPlatform::ChangeTime()
     return m_telling ? m_telling->when : wxDateTime();
 }
 
+ChangeInput ReportedWindowsPlatform::InputBeforeChange(unsigned withinMs)
+{
+    m_inputWithinMs = withinMs;
+    return m_telling ? m_telling->input : InputNow(withinMs);
+}
+
 bool ReportedWindowsPlatform::IsValidWindow(WindowHandle window)
 {
     return window != 0 && Find(window) != nullptr;
@@ -218,6 +224,8 @@ void ReportedWindowsPlatform::Commit(WindowHandle window)
     if (const auto found = m_windows.find(window); found != m_windows.end())
         change.seen = found->second;
     change.when = wxDateTime::UNow();
+    if (window != 0)
+        change.input = InputNow(m_inputWithinMs);
     m_changes.push_back(std::move(change));
 }
 

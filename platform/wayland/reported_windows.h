@@ -53,6 +53,8 @@ public:
     wxString WindowAppId(WindowHandle window) override { return WindowClass(window); }
     wxString WindowTitle(WindowHandle window) override;
     wxDateTime ChangeTime() override;
+    // As it was when the change was seen, not when its turn came.
+    ChangeInput InputBeforeChange(unsigned withinMs) override;
 
     // Text from the compositor as it came: invalid UTF-8 becomes U+FFFD, so
     // that a window is always named.
@@ -94,6 +96,10 @@ protected:
     void SetPid(WindowHandle window, unsigned long pid);
     // The compositor stopped reporting: says so to whoever listens, once.
     void ReportLost(const wxString& why);
+    // What the backend knows now of the user's input in the withinMs before
+    // this moment; asked as each change is seen.  Unknown unless a backend
+    // can tell.
+    virtual ChangeInput InputNow(unsigned /*withinMs*/) { return ChangeInput(); }
 
 private:
     struct Window
@@ -110,6 +116,7 @@ private:
         WindowHandle window = 0;
         Window seen;
         wxDateTime when;
+        ChangeInput input;
     };
     const Window* Find(WindowHandle window) const;
     // The focus as the reports have it, told to the monitor or not yet.
@@ -137,4 +144,6 @@ private:
     bool m_held = false;
     bool m_delivering = false;
     std::unique_ptr<DeliveryTimer> m_deliveryTimer;
+    // The span the monitor last asked about, for the next change's snapshot.
+    unsigned m_inputWithinMs = 500;
 };

@@ -20,6 +20,7 @@
 #include <wx/timer.h>
 
 #include "platform/wayland/backends.h"
+#include "platform/wayland/input_idle.h"
 #include "platform/wayland/sway_ipc.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
@@ -32,6 +33,8 @@ constexpr int kPidWaitMs = 150;
 // Reads per wake-up: a storm of windows is taken off the socket at once,
 // before the compositor's buffer for us can fill.
 constexpr int kReadsPerWake = 256;
+// The span asked about until the monitor asks about another.
+constexpr unsigned kDefaultWithinMs = 500;
 
 class WlrootsPlatform;
 
@@ -75,6 +78,7 @@ public:
         EndOfBatch();
         // sway's own IPC names the processes; elsewhere it is simply absent.
         m_sway.Start();
+        m_inputIdle.Start(kDefaultWithinMs);
         m_source = wxEventLoopBase::AddSourceForFD(wl_display_get_fd(m_display), &m_reader,
                                                    wxEVENT_SOURCE_INPUT | wxEVENT_SOURCE_EXCEPTION);
         if (!m_source)
@@ -86,6 +90,13 @@ public:
     }
 
     wxString Name() const override { return L"the wlroots foreign-toplevel protocol"; }
+
+    ChangeInput InputNow(unsigned withinMs) override
+    {
+        ChangeInput input;
+        input.inputWithin = m_inputIdle.InputWithin(withinMs);
+        return input;
+    }
 
     void GiveForeground(WindowHandle window) override
     {
@@ -384,6 +395,7 @@ private:
     // Focused windows whose process sway has not named yet.
     std::vector<WindowHandle> m_awaitingPid;
     PidWait m_pidWait;
+    WaylandInputIdle m_inputIdle;
     DisplayReader m_reader{*this};
     wxEventLoopSource* m_source = nullptr;
 };

@@ -90,6 +90,26 @@ assert after["pid"] > 0 and after["module"] == "foot" and after["path"].endswith
 print("ok:", b["title"], b["pid"])
 PY
 
+# Asked for or not: a window that maps and takes the focus with no input
+# before it, and a switch right after a key the user typed (sway's virtual
+# keyboard, as wtype types).
+sleep 1
+"$WAYLAND_WINDOWS" window Thief thief >/dev/null & E2E_PIDS+=($!)
+wait_count 1 20 bash -c "grep -c '\"title\":\"Thief\"' '$dir/focus.jsonl'"
+wtype -k Return; swaymsg -q '[title="^Foot One$"] focus'
+wait_count 1 20 bash -c "tail -n1 '$dir/focus.jsonl' | grep -c '\"title\":\"Foot One\"'"
+python3 - "$dir/focus.jsonl" <<'PY' && pass "the thief is unprompted, the switch after a key is not; every line has held_ms" || fail "unprompted on sway"
+import json, sys
+recs = [json.loads(l) for l in open(sys.argv[1])]
+thief = [r for r in recs if r["title"] == "Thief"][-1]
+after = recs[-1]
+assert thief["unprompted"] is True and thief["idle_ms"] is None, thief
+assert after["title"] == "Foot One" and after["unprompted"] is False, after
+assert after["held_ms"] is not None and after["held_ms"] > 0, after
+assert all("held_ms" in r and "unprompted" in r for r in recs), recs[0]
+print("ok: thief", thief["unprompted"], "then", after["unprompted"], "held", after["held_ms"], "ms")
+PY
+
 # A storm of 10,000 native windows: switches are still logged afterwards,
 # and the connection to sway stayed up throughout.
 before=$(lines)
