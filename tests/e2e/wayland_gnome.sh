@@ -93,6 +93,26 @@ assert xterm_handle == xid, (xterm_handle, xid)  # Xwayland windows keep their X
 assert all(2**30 < r["handle"] < 2**31 for r in records if r["title"] != "Gnome XTerm"), records
 EOF
 # Reports not from the shell, or not shaped as ours, change nothing.
+# Asked for or not: the shell's idle time comes with each report.  A switch
+# with no input before it, then one right after a key typed on the shell's
+# own virtual keyboard.
+type_key='(() => { const C = imports.gi.Clutter, G = imports.gi.GLib;
+  const d = C.get_default_backend().get_default_seat().create_virtual_device(C.InputDeviceType.KEYBOARD_DEVICE);
+  for (const s of [C.KeyState.PRESSED, C.KeyState.RELEASED]) d.notify_keyval(G.get_monotonic_time(), C.KEY_Shift_L, s);
+  return true; })()'
+sleep 1
+before=$(lines "$record")
+focus_window "Gnome One"; wait_lines "$record" $((before + 1))
+shell_eval "$type_key" | grep -q true || fail "no key typed on the shell's virtual keyboard"
+focus_window "Gnome Two"; wait_lines "$record" $((before + 2))
+check "a switch with no input before it is unprompted, one right after a key is not" \
+  python3 - "$record" <<'EOF'
+import json, sys
+a, b = [json.loads(l) for l in open(sys.argv[1])][-2:]
+print("idle:", a["title"], a["idle_ms"], a["unprompted"], "/", b["title"], b["idle_ms"], b["unprompted"])
+assert a["title"] == "Gnome One" and a["unprompted"] is True and a["idle_ms"] >= 1000, a
+assert b["title"] == "Gnome Two" and b["unprompted"] is False and b["idle_ms"] < 500, b
+EOF
 before=$(lines "$record")
 gdbus emit --session --object-path /example/pellowen/Corvalin \
   --signal example.pellowen.Corvalin.Focus.FocusChanged \
