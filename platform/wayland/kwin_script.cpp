@@ -22,6 +22,9 @@
 #include "platform/wayland/dbus_inbox.h"
 #include "platform/wayland/input_idle.h"
 
+// The script's text, embedded at build time from scripts/kwin_reporter.js.
+extern const char kwin_reporter_js[];
+
 namespace
 {
 const char* const kKwinService = "org.kde.KWin";
@@ -34,44 +37,6 @@ constexpr int kCallTimeoutMs = 2000;
 // How long the run of our script by its number may take to show.
 constexpr int kRunByIdMs = 500;
 
-// Works on Plasma 5 (clients) and 6 (windows): each name is taken from
-// whichever the running KWin has.  Every value goes as a string, so that no
-// number arrives as a double on one version and an int on another.  X11
-// windows under Xwayland carry their XID as windowId; native ones have none.
-const char* const kScriptTemplate = R"JS((function () {
-    var service = "@SERVICE@", path = "@PATH@", iface = "@IFACE@";
-    function text(v) { return (v === undefined || v === null) ? "" : String(v); }
-    function xid(w) {
-        var id = w.windowId;
-        return (typeof id === "number" && id > 0) ? String(id) : "0";
-    }
-    function report(w) {
-        if (!w) {
-            callDBus(service, path, iface, "ActiveNone");
-            return;
-        }
-        callDBus(service, path, iface, "Active", text(w.caption), text(w.resourceClass),
-                 text(w.resourceName), text(w.pid), text(w.internalId), xid(w));
-    }
-    function watch(w) {
-        if (w && w.captionChanged)
-            w.captionChanged.connect(function () {
-                callDBus(service, path, iface, "Caption", text(w.internalId), text(w.caption));
-            });
-    }
-    var added = workspace.windowAdded || workspace.clientAdded;
-    var removed = workspace.windowRemoved || workspace.clientRemoved;
-    var activated = workspace.windowActivated || workspace.clientActivated;
-    var list = workspace.windowList ? workspace.windowList() : workspace.clientList();
-    for (var i = 0; i < list.length; ++i)
-        watch(list[i]);
-    added.connect(watch);
-    removed.connect(function (w) { if (w) callDBus(service, path, iface, "Closed", text(w.internalId)); });
-    activated.connect(report);
-    report(typeof workspace.activeWindow !== "undefined" ? workspace.activeWindow
-                                                         : workspace.activeClient);
-})();
-)JS";
 
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
 {
@@ -221,7 +186,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     m_pluginName = "corvalin-" + std::to_string(getpid()) + "-" + token;
     m_inbox->AcceptMethodCalls(objectPath);
 
-    std::string script = kScriptTemplate;
+    std::string script = kwin_reporter_js;
     ReplaceAll(script, "@SERVICE@", m_inbox->UniqueName());
     ReplaceAll(script, "@PATH@", objectPath);
     ReplaceAll(script, "@IFACE@", kReportInterface);

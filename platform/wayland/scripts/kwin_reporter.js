@@ -1,0 +1,42 @@
+// Corvalin's reporter inside KWin (Plasma 5 and 6).  Corvalin loads it over
+// D-Bus at start, with @SERVICE@, @PATH@ and @IFACE@ replaced by its own bus
+// name, a per-run object path and its report interface, and unloads it at
+// exit.  It only reports: activations, caption changes and removals.
+//
+// Each name is taken from whichever the running KWin has (clients on
+// Plasma 5, windows on 6).  Every value goes as a string, so that no number
+// arrives as a double on one version and an int on another.  X11 windows
+// under Xwayland carry their XID as windowId; native ones have none.
+(function () {
+    var service = "@SERVICE@", path = "@PATH@", iface = "@IFACE@";
+    function text(v) { return (v === undefined || v === null) ? "" : String(v); }
+    function xid(w) {
+        var id = w.windowId;
+        return (typeof id === "number" && id > 0) ? String(id) : "0";
+    }
+    function report(w) {
+        if (!w) {
+            callDBus(service, path, iface, "ActiveNone");
+            return;
+        }
+        callDBus(service, path, iface, "Active", text(w.caption), text(w.resourceClass),
+                 text(w.resourceName), text(w.pid), text(w.internalId), xid(w));
+    }
+    function watch(w) {
+        if (w && w.captionChanged)
+            w.captionChanged.connect(function () {
+                callDBus(service, path, iface, "Caption", text(w.internalId), text(w.caption));
+            });
+    }
+    var added = workspace.windowAdded || workspace.clientAdded;
+    var removed = workspace.windowRemoved || workspace.clientRemoved;
+    var activated = workspace.windowActivated || workspace.clientActivated;
+    var list = workspace.windowList ? workspace.windowList() : workspace.clientList();
+    for (var i = 0; i < list.length; ++i)
+        watch(list[i]);
+    added.connect(watch);
+    removed.connect(function (w) { if (w) callDBus(service, path, iface, "Closed", text(w.internalId)); });
+    activated.connect(report);
+    report(typeof workspace.activeWindow !== "undefined" ? workspace.activeWindow
+                                                         : workspace.activeClient);
+})();
