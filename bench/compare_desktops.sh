@@ -63,7 +63,7 @@ for desktop in "${desktops[@]}"; do
       major=$(gnome-shell --version 2>/dev/null | grep -o '[0-9]*' | head -n1)
       variant=45; [ "${major:-45}" -lt 45 ] && variant=43
       CORVALIN_BENCH_DESKTOP=gnome bash "$repo/tests/wayland/gnome_session.sh" \
-        --extension "$repo/dist/gnome-shell/$variant/corvalin@pellowen.example" \
+        --extension "$(dirname "$exe")/gnome-shell/$variant/corvalin@pellowen.example" \
         --extension "$repo/tests/wayland/eval@corvalin.test" "$here/compare_desktops.sh" "$exe" ||
         status=1 ;;
   esac

@@ -10,7 +10,7 @@ if [ -z "${GNOME_SESSION_DIR:-}" ]; then
   [ -n "$major" ] || { echo "FAIL: gnome-shell is not installed" >&2; exit 1; }
   variant=45; [ "$major" -lt 45 ] && variant=43
   exec bash "$root/tests/wayland/gnome_session.sh" \
-    --extension "$root/dist/gnome-shell/$variant/corvalin@pellowen.example" \
+    --extension "$(dirname "${CORVALIN_BIN:-$root/build/Corvalin}")/gnome-shell/$variant/corvalin@pellowen.example" \
     --extension "$root/tests/wayland/eval@corvalin.test" bash "$0"
 fi
 source "$(dirname "$0")/lib.sh"

@@ -1,12 +1,13 @@
-// Corvalin's reporter for GNOME Shell 43 and 44 (legacy imports).  The
-// shell gives Wayland clients no way to learn which window has the focus,
-// so this signals each change on the session bus for Corvalin to log.  It
-// offers nothing that moves the focus.  The 45+ variant differs only in how
-// it is loaded; keep the two in step.
-'use strict';
+// Corvalin's reporter for GNOME Shell.  The shell gives Wayland clients no
+// way to learn which window has the focus, so this signals each change on the
+// session bus for Corvalin to log.  It offers nothing that moves the focus.
+// This is the ES module GNOME Shell 45 and later loads; the build makes the
+// form 43 and 44 load (legacy imports) from it (cmake/gnome_extension.cmake).
+import Gio from 'gi://Gio';
+import GLib from 'gi://GLib';
+import Meta from 'gi://Meta';
 
-const { Gio, GLib } = imports.gi;
-const Meta = imports.gi.Meta;
+import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 
 const OBJECT_PATH = '/example/pellowen/Corvalin';
 const INTERFACE_XML = `
@@ -39,7 +40,7 @@ const INTERFACE_XML = `
   </interface>
 </node>`;
 
-class FocusReporter {
+export default class FocusReporter extends Extension {
     enable() {
         this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, this);
         this._dbus.export(Gio.DBus.session, OBJECT_PATH);
@@ -140,8 +141,4 @@ function idleTime() {
 function xidOf(window) {
     const match = /^0x([0-9a-f]+)/i.exec(window.get_description() ?? '');
     return match ? parseInt(match[1], 16) : 0;
-}
-
-function init() {
-    return new FocusReporter();
 }

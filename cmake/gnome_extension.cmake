@@ -1,0 +1,43 @@
+# Makes one form of our GNOME Shell extension from its one source:
+#   cmake -DSOURCE=<dir> -DOUTPUT=<dir> -DFORM=43|45 -P gnome_extension.cmake
+# 45: the ES module as it stands (GNOME 45 and later).  43: the same code as
+# GNOME 43 and 44 load it: gi modules through `imports`, a plain class, and
+# an init() that makes it.
+file(READ "${SOURCE}/extension.js" code)
+file(READ "${SOURCE}/metadata.json.in" metadata)
+if(FORM STREQUAL "45")
+  set(versions "\"45\", \"46\", \"47\", \"48\"")
+elseif(FORM STREQUAL "43")
+  set(versions "\"43\", \"44\"")
+  set(module_header "import Gio from 'gi://Gio';
+import GLib from 'gi://GLib';
+import Meta from 'gi://Meta';
+
+import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
+")
+  set(legacy_header "'use strict';
+
+const { Gio, GLib } = imports.gi;
+const Meta = imports.gi.Meta;
+")
+  set(module_class "export default class FocusReporter extends Extension {")
+  foreach(part module_header module_class)
+    string(FIND "${code}" "${${part}}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${SOURCE}/extension.js: ${part} not found; update ${CMAKE_CURRENT_LIST_FILE}")
+    endif()
+  endforeach()
+  string(REPLACE "${module_header}" "${legacy_header}" code "${code}")
+  string(REPLACE "${module_class}" "class FocusReporter {" code "${code}")
+  string(APPEND code "
+function init() {
+    return new FocusReporter();
+}
+")
+else()
+  message(FATAL_ERROR "FORM must be 43 or 45")
+endif()
+string(REPLACE "@SHELL_VERSIONS@" "${versions}" metadata "${metadata}")
+file(MAKE_DIRECTORY "${OUTPUT}")
+file(WRITE "${OUTPUT}/extension.js" "${code}")
+file(WRITE "${OUTPUT}/metadata.json" "${metadata}")
