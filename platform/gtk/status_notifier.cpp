@@ -3,7 +3,7 @@
 // libayatana-appindicator because AppIndicator never passes on the primary
 // click, and that click shows or hides the frame.
 #include "platform/desktop.h"
-#include "platform/posix/session_bus.h"
+#include "platform/gdbus/session_bus.h"
 
 #include <cstdlib>
 #include <string>
@@ -159,18 +159,12 @@ public:
 
     ~GdbusStatusNotifier() override
     {
-        if (m_watch)
-            g_bus_unwatch_name(m_watch);
-        if (m_bus)
-        {
+        if (m_session.IsOpen())
             for (guint object : {m_itemObject, m_menuObject})
                 if (object)
                     g_dbus_connection_unregister_object(m_bus, object);
-            // The connection is ours alone: closing it drops the name, and the
-            // watcher takes the item off the tray.
-            g_dbus_connection_close_sync(m_bus, nullptr, nullptr);
-            g_object_unref(m_bus);
-        }
+        // The connection is ours alone: closing it (with m_session) drops the
+        // name, and the watcher takes the item off the tray.
         if (m_node)
             g_dbus_node_info_unref(m_node);
         g_variant_unref(m_pixmaps);
@@ -179,27 +173,13 @@ public:
     // Publishes the item and registers it with the watcher now on the bus.
     bool Start()
     {
-        GError* error = nullptr;
-        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (address)
-            m_bus = g_dbus_connection_new_for_address_sync(
-                address,
-                GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                     G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-                nullptr, nullptr, &error);
-        g_free(address);
-        g_clear_error(&error);
-        if (!m_bus)
+        if (!m_session.IsOpen())
             return false;
-        g_dbus_connection_set_exit_on_close(m_bus, FALSE);
+        m_bus = m_session.Connection();
 
-        GVariant* owner = CallBus("GetNameOwner", g_variant_new("(s)", kWatcherName));
-        if (!owner)
+        m_watcherOwner = m_session.NameOwner(kWatcherName, kCallTimeoutMs);
+        if (m_watcherOwner.empty())
             return false;
-        const gchar* watcher = nullptr;
-        g_variant_get(owner, "(&s)", &watcher);
-        m_watcherOwner = watcher;
-        g_variant_unref(owner);
 
         m_node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
         static const GDBusInterfaceVTable vtable = {&OnMethodCall, &OnGetProperty, nullptr, {}};
@@ -214,8 +194,9 @@ public:
         static int serial = 0;
         m_name = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" +
                  std::to_string(++serial);
-        GVariant* requested =
-            CallBus("RequestName", g_variant_new("(su)", m_name.c_str(), 4u /* do not queue */));
+        GVariant* requested = m_session.CallBus(
+            "RequestName", g_variant_new("(su)", m_name.c_str(), 4u /* do not queue */), "(u)",
+            kCallTimeoutMs);
         guint32 result = 0;
         if (requested)
         {
@@ -225,42 +206,29 @@ public:
         if (result != 1 /* primary owner */)
             return false;
 
-        GVariant* registered = g_dbus_connection_call_sync(
-            m_bus, kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
-            g_variant_new("(s)", m_name.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
-            nullptr, nullptr);
+        GVariant* registered =
+            m_session.Call(kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
+                           g_variant_new("(s)", m_name.c_str()), nullptr, kCallTimeoutMs);
         if (!registered)
             return false;
         g_variant_unref(registered);
 
         // A watcher that restarts (the bar restarted, say) has forgotten us.
-        m_watch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
-                                                 &OnWatcherAppeared, nullptr, this, nullptr);
+        m_session.WatchOwner(kWatcherName, [this](const std::string& owner) {
+            if (owner.empty() || owner == m_watcherOwner)
+                return;
+            m_watcherOwner = owner;
+            // No reply is awaited, so nothing refers to us once we are gone.
+            g_dbus_connection_call(m_bus, kWatcherName, kWatcherPath, kWatcherName,
+                                   "RegisterStatusNotifierItem",
+                                   g_variant_new("(s)", m_name.c_str()), nullptr,
+                                   G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr,
+                                   nullptr);
+        });
         return true;
     }
 
 private:
-    GVariant* CallBus(const char* method, GVariant* args)
-    {
-        return g_dbus_connection_call_sync(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                           "org.freedesktop.DBus", method, args, nullptr,
-                                           G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr,
-                                           nullptr);
-    }
-
-    static void OnWatcherAppeared(GDBusConnection* bus, const gchar*, const gchar* owner,
-                                  gpointer data)
-    {
-        auto* self = static_cast<GdbusStatusNotifier*>(data);
-        if (self->m_watcherOwner == owner)
-            return;
-        self->m_watcherOwner = owner;
-        // No reply is awaited, so nothing refers to us once we are gone.
-        g_dbus_connection_call(bus, kWatcherName, kWatcherPath, kWatcherName,
-                               "RegisterStatusNotifierItem",
-                               g_variant_new("(s)", self->m_name.c_str()), nullptr,
-                               G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
-    }
 
     // The host's request runs after its reply has gone: the exit question is
     // a modal dialog, and the host would wait for us all along.
@@ -491,11 +459,11 @@ private:
         return nullptr;
     }
 
-    GDBusConnection* m_bus = nullptr;
+    SessionBus m_session;
+    GDBusConnection* m_bus = nullptr;  // m_session's
     GDBusNodeInfo* m_node = nullptr;
     guint m_itemObject = 0;
     guint m_menuObject = 0;
-    guint m_watch = 0;
     std::string m_name;
     std::string m_watcherOwner;
     const std::string m_title;
@@ -512,7 +480,7 @@ std::unique_ptr<StatusNotifierIcon> CreateStatusNotifierIcon(
     const wxIconBundle& icons, const wxString& title, const wxString& tooltip,
     const std::vector<TrayMenuEntry>& menu, StatusNotifierActions actions)
 {
-    if (!SessionBusExists())
+    if (!SessionBus::Exists())
         return nullptr;
     auto icon = std::make_unique<GdbusStatusNotifier>(icons, title, tooltip, menu, std::move(actions));
     if (!icon->Start())

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/wayland/backends.h"
-#include "platform/wayland/dbus_inbox.h"
+#include "platform/gdbus/dbus_inbox.h"
 
 namespace
 {
@@ -43,8 +43,6 @@ public:
     }
 
 private:
-    GVariant* Call(const char* destination, const char* path, const char* interface,
-                   const char* method, GVariant* arguments, const char* replyType, int timeoutMs);
     void AdviseFromExtensionInfo(int timeoutMs);
     void OnMessage(GDBusMessage* message);
 
@@ -55,19 +53,6 @@ private:
     // The shell's idle time sent with the report being applied; -1 unknown.
     gint64 m_reportedIdleMs = -1;
 };
-
-GVariant* GnomeExtensionPlatform::Call(const char* destination, const char* path,
-                                       const char* interface, const char* method,
-                                       GVariant* arguments, const char* replyType, int timeoutMs)
-{
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        m_inbox->Connection(), destination, path, interface, method, arguments,
-        G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs > 0 ? timeoutMs : 1,
-        nullptr, &error);
-    g_clear_error(&error);
-    return reply;
-}
 
 bool GnomeExtensionPlatform::Connect(int timeoutMs)
 {
@@ -81,20 +66,12 @@ bool GnomeExtensionPlatform::Connect(int timeoutMs)
     m_inbox = std::make_unique<DbusInbox>([this](GDBusMessage* message) { OnMessage(message); });
     // Without GNOME Shell on the bus this is not GNOME: fail at once, with
     // no advice.
-    GVariant* owner = m_inbox->IsOpen()
-                          ? Call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                 "org.freedesktop.DBus", "GetNameOwner",
-                                 g_variant_new("(s)", kShellName), "(s)", remaining())
-                          : nullptr;
-    if (!owner)
+    m_shell = m_inbox->Bus().NameOwner(kShellName, remaining());
+    if (m_shell.empty())
     {
         m_inbox.reset();
         return false;
     }
-    const gchar* unique = nullptr;
-    g_variant_get(owner, "(&s)", &unique);
-    m_shell = unique;
-    g_variant_unref(owner);
 
     if (!m_inbox->AcceptSignals(kInterface))
     {
@@ -103,7 +80,7 @@ bool GnomeExtensionPlatform::Connect(int timeoutMs)
     }
     // The extension answers Report with a FocusChanged signal: the initial
     // state, and the proof that it runs.
-    GVariant* reported = Call(m_shell.c_str(), kObjectPath, kInterface, "Report", nullptr, "()",
+    GVariant* reported = m_inbox->Bus().Call(m_shell.c_str(), kObjectPath, kInterface, "Report", nullptr, "()",
                               remaining());
     if (!reported)
     {
@@ -127,11 +104,11 @@ bool GnomeExtensionPlatform::Connect(int timeoutMs)
         ReportLost(L"a peer sent a message far larger than any report; connecting anew to give "
                    L"its memory back");
     });
-    m_inbox->WatchOwner(kShellName, [this](const std::string& owner) {
+    m_inbox->Bus().WatchOwner(kShellName, [this](const std::string& owner) {
         if (owner != m_shell)
             ReportLost(L"GNOME Shell left the session bus");
     });
-    m_inbox->Subscribe(m_shell.c_str(), "org.gnome.Shell.Extensions", "ExtensionStateChanged",
+    m_inbox->Bus().Subscribe(m_shell.c_str(), "org.gnome.Shell.Extensions", "ExtensionStateChanged",
                        kUuid, [this](GVariant* parameters) {
                            if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv})")))
                                return;
@@ -150,7 +127,7 @@ bool GnomeExtensionPlatform::Connect(int timeoutMs)
 void GnomeExtensionPlatform::AdviseFromExtensionInfo(int timeoutMs)
 {
     const wxString enable = wxString(L"run `gnome-extensions enable ") + kUuid + L"`";
-    GVariant* reply = Call(m_shell.c_str(), "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+    GVariant* reply = m_inbox->Bus().Call(m_shell.c_str(), "/org/gnome/Shell", "org.gnome.Shell.Extensions",
                            "GetExtensionInfo", g_variant_new("(s)", kUuid), "(a{sv})", timeoutMs);
     double state = 0;
     wxString error;

@@ -19,7 +19,7 @@
 #include <wx/timer.h>
 
 #include "platform/wayland/backends.h"
-#include "platform/wayland/dbus_inbox.h"
+#include "platform/gdbus/dbus_inbox.h"
 #include "platform/wayland/input_idle.h"
 
 // The script's text, embedded at build time from scripts/kwin_reporter.js.
@@ -52,39 +52,6 @@ std::string RandomToken()
     char token[17];
     std::snprintf(token, sizeof token, "%016llx", pick(device));
     return token;
-}
-
-// A call to KWin, its reply or null.
-GVariant* CallKwin(GDBusConnection* bus, const char* path, const char* interface,
-                   const char* method, GVariant* parameters, const GVariantType* replyType)
-{
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, kKwinService, path, interface, method,
-                                                  parameters, replyType, G_DBUS_CALL_FLAGS_NONE,
-                                                  kCallTimeoutMs, nullptr, &error);
-    if (error)
-        g_error_free(error);
-    return reply;
-}
-
-// The unique name that owns KWin's service now; empty without KWin.
-std::string KwinOwner(GDBusConnection* bus)
-{
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "GetNameOwner", g_variant_new("(s)", kKwinService), G_VARIANT_TYPE("(s)"),
-        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &error);
-    if (error)
-    {
-        g_error_free(error);
-        return std::string();
-    }
-    const char* owner = nullptr;
-    g_variant_get(reply, "(&s)", &owner);
-    std::string result = owner;
-    g_variant_unref(reply);
-    return result;
 }
 
 // Whole decimal numbers only: anything else reads as 0 (unknown).
@@ -154,9 +121,9 @@ KwinScriptPlatform::~KwinScriptPlatform()
     if (m_loaded && m_inbox && m_inbox->IsOpen())
     {
         // By name: the id KWin gave the script is reused after any unload.
-        GVariant* reply = CallKwin(m_inbox->Connection(), "/Scripting", "org.kde.kwin.Scripting",
-                                   "unloadScript", g_variant_new("(s)", m_pluginName.c_str()),
-                                   nullptr);
+        GVariant* reply = m_inbox->Bus().Call(
+            kKwinService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
+            g_variant_new("(s)", m_pluginName.c_str()), nullptr, kCallTimeoutMs);
         if (reply)
             g_variant_unref(reply);
     }
@@ -175,9 +142,8 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     m_inbox = std::make_unique<DbusInbox>([this](GDBusMessage* message) { Handle(message); });
     if (!m_inbox->IsOpen())
         return false;
-    GDBusConnection* bus = m_inbox->Connection();
     // Without KWin on the bus there is nothing to wait for.
-    m_kwinOwner = KwinOwner(bus);
+    m_kwinOwner = m_inbox->Bus().NameOwner(kKwinService, kCallTimeoutMs);
     if (m_kwinOwner.empty())
         return false;
 
@@ -187,7 +153,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     m_inbox->AcceptMethodCalls(objectPath);
 
     std::string script = kwin_reporter_js;
-    ReplaceAll(script, "@SERVICE@", m_inbox->UniqueName());
+    ReplaceAll(script, "@SERVICE@", m_inbox->Bus().UniqueName());
     ReplaceAll(script, "@PATH@", objectPath);
     ReplaceAll(script, "@IFACE@", kReportInterface);
 
@@ -206,9 +172,9 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
         return false;
     }
 
-    GVariant* reply = CallKwin(bus, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
-                               g_variant_new("(ss)", m_scriptFile.c_str(), m_pluginName.c_str()),
-                               G_VARIANT_TYPE("(i)"));
+    GVariant* reply = m_inbox->Bus().Call(
+        kKwinService, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
+        g_variant_new("(ss)", m_scriptFile.c_str(), m_pluginName.c_str()), "(i)", kCallTimeoutMs);
     if (!reply)
     {
         RemoveScriptFile();
@@ -243,8 +209,9 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
                waitForReport(std::min(end, g_get_monotonic_time() + kRunByIdMs * 1000));
     if (!ran)
     {
-        GVariant* started = CallKwin(bus, "/Scripting", "org.kde.kwin.Scripting", "start",
-                                     nullptr, nullptr);
+        GVariant* started = m_inbox->Bus().Call(kKwinService, "/Scripting",
+                                                "org.kde.kwin.Scripting", "start", nullptr,
+                                                nullptr, kCallTimeoutMs);
         if (started)
         {
             g_variant_unref(started);
@@ -262,7 +229,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
             ReportLost(L"a peer sent a message far larger than any report; connecting anew to "
                        L"give its memory back");
         });
-        m_inbox->WatchOwner(kKwinService, [this](const std::string& owner) {
+        m_inbox->Bus().WatchOwner(kKwinService, [this](const std::string& owner) {
             if (owner == m_kwinOwner)
                 return;
             m_loaded = false;
@@ -279,8 +246,8 @@ bool KwinScriptPlatform::RunScript(int id)
 {
     for (const std::string& path : {"/Scripting/Script" + std::to_string(id), "/" + std::to_string(id)})
     {
-        GVariant* reply = CallKwin(m_inbox->Connection(), path.c_str(), "org.kde.kwin.Script",
-                                   "run", nullptr, nullptr);
+        GVariant* reply = m_inbox->Bus().Call(kKwinService, path.c_str(), "org.kde.kwin.Script",
+                                              "run", nullptr, nullptr, kCallTimeoutMs);
         if (reply)
         {
             g_variant_unref(reply);

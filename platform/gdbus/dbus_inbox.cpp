@@ -1,6 +1,4 @@
-#include "platform/wayland/dbus_inbox.h"
-
-#include "platform/posix/session_bus.h"
+#include "platform/gdbus/dbus_inbox.h"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -44,56 +42,26 @@ DbusInbox::DbusInbox(Handler handler) : m_handler(std::move(handler))
         m_pipe[0] = m_pipe[1] = -1;
         return;
     }
-    if (!SessionBusExists())
+    // The filter sees only this connection's traffic, and closing it ends
+    // every subscription at once.
+    if (!m_bus.IsOpen())
         return;
-    GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!address)
-    {
-        g_clear_error(&error);
-        return;
-    }
-    // A connection of our own: the filter then sees only our traffic, not the
-    // toolkit's, and closing it ends every subscription at once.
-    m_connection = g_dbus_connection_new_for_address_sync(
-        address,
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    g_free(address);
-    if (!m_connection)
-    {
-        g_clear_error(&error);
-        return;
-    }
-    g_dbus_connection_set_exit_on_close(m_connection, FALSE);
-    m_filter = g_dbus_connection_add_filter(m_connection, &DbusInbox::Filter, this, nullptr);
+    m_filter = g_dbus_connection_add_filter(m_bus.Connection(), &DbusInbox::Filter, this, nullptr);
 }
 
 DbusInbox::~DbusInbox()
 {
     delete m_source;
     m_reader.reset();
-    if (m_connection)
-    {
-        for (guint subscription : m_subscriptions)
-            g_dbus_connection_signal_unsubscribe(m_connection, subscription);
-        // Once removed, the bus thread never calls the filter again.
-        g_dbus_connection_remove_filter(m_connection, m_filter);
-        g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
-        g_object_unref(m_connection);
-    }
+    // Once removed, the bus thread never calls the filter again; the
+    // connection itself closes with m_bus, after this.
+    if (m_bus.IsOpen())
+        g_dbus_connection_remove_filter(m_bus.Connection(), m_filter);
     for (GDBusMessage* message : m_queue)
         g_object_unref(message);
     for (int fd : m_pipe)
         if (fd >= 0)
             close(fd);
-}
-
-std::string DbusInbox::UniqueName() const
-{
-    const gchar* name = m_connection ? g_dbus_connection_get_unique_name(m_connection) : nullptr;
-    return name ? name : "";
 }
 
 void DbusInbox::AcceptMethodCalls(const std::string& objectPath)
@@ -104,53 +72,18 @@ void DbusInbox::AcceptMethodCalls(const std::string& objectPath)
 
 bool DbusInbox::AcceptSignals(const std::string& interface)
 {
-    if (!m_connection)
+    if (!m_bus.IsOpen())
         return false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_signalInterface = interface;
     }
     const std::string rule = "type='signal',interface='" + interface + "'";
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "AddMatch", g_variant_new("(s)", rule.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
-        nullptr, &error);
+    GVariant* reply = m_bus.CallBus("AddMatch", g_variant_new("(s)", rule.c_str()), nullptr, 2000);
     if (!reply)
-    {
-        g_clear_error(&error);
         return false;
-    }
     g_variant_unref(reply);
     return true;
-}
-
-void DbusInbox::Subscribe(const char* sender, const char* interface, const char* member,
-                          const char* arg0, std::function<void(GVariant*)> callback)
-{
-    if (!m_connection)
-        return;
-    m_callbacks.push_back(std::make_unique<std::function<void(GVariant*)>>(std::move(callback)));
-    // Delivered in the main context, which is the toolkit's main loop.
-    m_subscriptions.push_back(g_dbus_connection_signal_subscribe(
-        m_connection, sender, interface, member, nullptr, arg0, G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-           GVariant* parameters, gpointer data) {
-            (*static_cast<std::function<void(GVariant*)>*>(data))(parameters);
-        },
-        m_callbacks.back().get(), nullptr));
-}
-
-void DbusInbox::WatchOwner(const char* name, std::function<void(const std::string&)> callback)
-{
-    Subscribe("org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged", name,
-              [callback = std::move(callback)](GVariant* parameters) {
-                  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sss)")))
-                      return;
-                  const gchar *name, *oldOwner, *newOwner;
-                  g_variant_get(parameters, "(&s&s&s)", &name, &oldOwner, &newOwner);
-                  callback(newOwner);
-              });
 }
 
 // On GDBus's own thread, for every message in or out.

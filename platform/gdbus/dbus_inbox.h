@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdbus/session_bus.h"
+
 class wxEventLoopSource;
 
 class DbusInbox
@@ -33,11 +35,9 @@ public:
     DbusInbox(const DbusInbox&) = delete;
     DbusInbox& operator=(const DbusInbox&) = delete;
 
-    bool IsOpen() const { return m_connection != nullptr; }
-    // For calls of our own (g_dbus_connection_call_sync); null when closed.
-    GDBusConnection* Connection() const { return m_connection; }
-    // Our name on the bus, for a peer that calls us.
-    std::string UniqueName() const;
+    bool IsOpen() const { return m_bus.IsOpen(); }
+    // Its connection, for calls of the inbox's owner and its name to peers.
+    SessionBus& Bus() { return m_bus; }
 
     // Method calls to this object path are accepted and answered with an
     // empty reply.
@@ -52,16 +52,6 @@ public:
     // a new connection to give that memory back.
     void OnOversized(std::function<void()> handler) { m_onOversized = std::move(handler); }
 
-    // Calls back, from the main loop, with the parameters of each signal of
-    // that sender, interface, member and first argument (null: any) until
-    // the inbox goes.  For the bus's own signals (a name's new owner) and a
-    // peer's state, not for reports.
-    void Subscribe(const char* sender, const char* interface, const char* member,
-                   const char* arg0, std::function<void(GVariant* parameters)> callback);
-    // Calls back with the new owner ("" when none) each time the name
-    // changes hands.
-    void WatchOwner(const char* name, std::function<void(const std::string& owner)> callback);
-
     // Hands queued messages to the handler; waits up to timeoutMs for one
     // when none is queued.  False when nothing came.
     bool Wait(int timeoutMs);
@@ -75,7 +65,7 @@ private:
     class PipeReader;
 
     Handler m_handler;
-    GDBusConnection* m_connection = nullptr;
+    SessionBus m_bus;
     guint m_filter = 0;
     int m_pipe[2] = {-1, -1};
     wxEventLoopSource* m_source = nullptr;
