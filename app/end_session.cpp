@@ -7,7 +7,7 @@
 #include "app/my_app.h"
 #include "desktop/modal_dialogs.h"
 #include "frame/main_frame.h"
-#include "platform/desktop.h"
+#include "platform/end_of_session.h"
 #include "settings/settings_save.h"
 
 namespace

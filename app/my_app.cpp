@@ -17,7 +17,6 @@
 #include "frame/ids.h"
 #include "frame/main_frame.h"
 #include "monitor/holds_report.h"
-#include "platform/desktop.h"
 #include "platform/single_instance.h"
 #include "platform/window_tracking.h"
 #include "settings/settings_location.h"

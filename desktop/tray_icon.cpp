@@ -7,7 +7,7 @@
 #include <wx/utils.h>
 
 #include "desktop/frame_requests.h"
-#include "platform/desktop.h"
+#include "platform/tray.h"
 #include "settings/options.h"
 #include "settings/stored_names.h"
 

@@ -8,7 +8,6 @@
 #include <wx/timer.h>
 
 #include "monitor/activity_logger.h"
-#include "platform/desktop.h"
 #include "platform/window_tracking.h"
 
 class wxTextCtrl;

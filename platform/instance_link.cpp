@@ -1,6 +1,6 @@
 #include "platform/instance_link.h"
 
-#include "platform/instance_link_adapters.h"
+#include "platform/instance_link_ends.h"
 
 IpcConnection::Link::~Link()
 {

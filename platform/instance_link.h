@@ -2,7 +2,7 @@
 
 // The link a second start uses to reach the running instance, and the lock
 // that tells the two apart.  Each platform builds them on its own classes
-// (platform/posix, platform/win32), whose wire they keep.
+// (platform/linux, platform/win32), whose wire they keep.
 
 #include <cstddef>
 #include <memory>
@@ -30,7 +30,7 @@ public:
     virtual bool OnExecute(const wxString& topic, const void* data, size_t size,
                            wxIPCFormat format);
 
-    // The platform's end (instance_link_adapters.h).
+    // The platform's end (instance_link_ends.h).
     class Link;
 
 private:

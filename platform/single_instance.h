@@ -1,6 +1,6 @@
 #pragma once
 
-// Where two starts of the program meet.  platform/posix on Linux,
+// Where two starts of the program meet.  platform/linux on Linux,
 // platform/win32 on Windows.
 
 #include <wx/string.h>

@@ -1,7 +1,7 @@
 // System-wide hot keys for wxGTK on X11, which the toolkit does not offer:
 // the combination is grabbed on the root window of GDK's own connection and
 // the key press is picked out of GDK's event stream before GDK sees it.
-#include "platform/desktop.h"
+#include "platform/hot_key.h"
 
 #include <algorithm>
 #include <memory>

@@ -4,7 +4,7 @@
 
 #include <wx/timer.h>
 
-#include "platform/posix/processes.h"
+#include "platform/linux/processes.h"
 
 namespace
 {

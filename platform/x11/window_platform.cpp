@@ -27,7 +27,7 @@
 #include <wx/evtloopsrc.h>
 #include <wx/timer.h>
 
-#include "platform/posix/processes.h"
+#include "platform/linux/processes.h"
 #include "platform/x11/x_error_trap.h"
 
 namespace

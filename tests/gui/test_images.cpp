@@ -4,7 +4,7 @@
 #include <wx/iconbndl.h>
 #include <wx/image.h>
 
-#include "platform/desktop.h"
+#include "platform/images.h"
 #include "resources/images.h"
 
 namespace

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "platform/single_instance.h"
-#include "platform/posix/private_directory.h"
+#include "platform/linux/private_directory.h"
 #include "support/temp_folder.h"
 
 namespace

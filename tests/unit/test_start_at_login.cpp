@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/posix/start_at_login.h"
+#include "platform/linux/start_at_login.h"
 
 // A path no entry can hold: no entry, and a reason that shows the path on
 // one readable line and says what is wrong with it.

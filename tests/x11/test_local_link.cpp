@@ -27,8 +27,8 @@
 #include <wx/init.h>
 #include <wx/stopwatch.h>
 
-#include "platform/posix/instance_lock.h"
-#include "platform/posix/local_link.h"
+#include "platform/linux/instance_lock.h"
+#include "platform/linux/local_link.h"
 
 // Counts allocations of a megabyte or more: a claimed length must never become
 // one.  Every form is replaced, so that none mixes with the sanitizer's own;

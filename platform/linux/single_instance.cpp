@@ -1,4 +1,4 @@
-#include "platform/posix/private_directory.h"
+#include "platform/linux/private_directory.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,4 +120,9 @@ IpcEndpoint MapIpcEndpoint(const wxString& instanceName, const wxString& service
         endpoint.problem = wxString::Format(_("the folder \"%s\" has too long a name for its link"),
                                             directory);
     return endpoint;
+}
+
+// Nothing to allow: X lets a client ask the window manager for activation.
+void AllowOtherInstanceForeground()
+{
 }

@@ -1,4 +1,4 @@
-#include "platform/posix/local_link.h"
+#include "platform/linux/local_link.h"
 
 #include <errno.h>
 #include <poll.h>

@@ -2,7 +2,9 @@
 // over dbusmenu, on GDBus.  Written here rather than through
 // libayatana-appindicator because AppIndicator never passes on the primary
 // click, and that click shows or hides the frame.
-#include "platform/desktop.h"
+#include "platform/tray.h"
+
+#include <wx/taskbar.h>
 #include "platform/gdbus/session_bus.h"
 
 #include <cstdlib>
@@ -487,3 +489,12 @@ std::unique_ptr<StatusNotifierIcon> CreateStatusNotifierIcon(
         return nullptr;
     return icon;
 }
+
+// GTK's status icon reports success even with no notification area and
+// would wait for one silently; on X11 the area exists while some client owns
+// the selection _NET_SYSTEM_TRAY_S<screen>, which is what the toolkit asks.
+bool IsTrayAvailable()
+{
+    return wxTaskBarIcon::IsAvailable();
+}
+

@@ -1,5 +1,5 @@
 // What /proc tells about a process, for every window backend on Linux.
-#include "platform/posix/processes.h"
+#include "platform/linux/processes.h"
 
 #include <fcntl.h>
 #include <unistd.h>

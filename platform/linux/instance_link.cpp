@@ -1,6 +1,6 @@
 #include "platform/instance_link_adapters.h"
-#include "platform/posix/instance_lock.h"
-#include "platform/posix/local_link.h"
+#include "platform/linux/instance_lock.h"
+#include "platform/linux/local_link.h"
 
 // Our own local socket link and a kernel-held lock: local_link.h and
 // instance_lock.h say why not the toolkit's.

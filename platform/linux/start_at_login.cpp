@@ -1,7 +1,7 @@
 // Start at login on Linux desktops: an XDG autostart entry, named as the
 // installed desktop file, so that the session manager shows it as this
 // program.
-#include "platform/posix/start_at_login.h"
+#include "platform/linux/start_at_login.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include <wx/textfile.h>
 #include <wx/utils.h>
 
-#include "platform/desktop.h"
+#include "platform/start_at_login.h"
 #include "platform/file_writes.h"
 
 namespace

@@ -1,4 +1,4 @@
-#include "platform/posix/instance_lock.h"
+#include "platform/linux/instance_lock.h"
 
 #include <errno.h>
 #include <fcntl.h>
