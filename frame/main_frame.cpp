@@ -18,6 +18,7 @@
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
+#include "frame/start_hand_back.h"
 #include "platform/hot_key.h"
 #include "platform/images.h"
 #include "platform/own_windows.h"
@@ -92,7 +93,8 @@ MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
                      const wxPoint& pos, const wxSize& size, long style)
     : m_platform(CreateWindowPlatform()),
       m_activity(*m_platform, [this](const wxString& line) { ShowLine(line); },
-                 [this](const wxString& problem) { OnRecordingStopped(problem); })
+                 [this](const wxString& problem) { OnRecordingStopped(problem); }),
+      m_handBack(*m_platform, wxGetProcessId(), kTicksToWaitForScreen)
 {
     m_activity.ReportLineCost(wxGetEnv(L"CORVALIN_LINE_COST", nullptr));
     Create(parent, id, title, pos, size, style);
@@ -108,10 +110,7 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     if (wxConfigBase* config = wxConfigBase::Get())
         minimizeOnRun = ReadBoolOption(*config, kOptionMinimizeOnRun, false);
     if (minimizeOnRun)
-    {
-        m_handBackTo = m_platform->ForegroundWindow();
-        m_handBackTicks = kTicksToWaitForScreen;
-    }
+        m_handBack.Remember();
 
     if (m_placement->IsMaximized())
         style |= wxMAXIMIZE;
@@ -125,8 +124,7 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     if (m_placement->IsMaximized())
         Maximize(true);
     Show(!minimizeOnRun);
-    if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
-        m_platform->GiveForeground(m_handBackTo);
+    m_handBack.GiveBack();
     if (minimizeOnRun)
         CallAfter(&MainFrame::FinishStart);
     else
@@ -387,8 +385,7 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
     // tray icon and hot key.
     if (!m_startFinished && ++m_ticksBeforeOnScreen >= kTicksToWaitForScreen)
         FinishStart();
-    if (m_handBackTo != 0)
-        KeepHandedBack();
+    m_handBack.Tick(IsShown());
     if (m_monitorWindows)
         LogForegroundChange(Seen::Tick);
 }
@@ -548,31 +545,8 @@ void MainFrame::FinishStart()
     m_startFinished = true;
     RegisterMainHotKey(m_hotKeyModifiers, m_hotKeyCode);
     m_trayIcon.reset(CreateTrayIcon(MainIcons(), wxTheApp->GetAppName(), true));
-    // A start with MinimizeOnRun leaves the user in the window they were
-    // working in; once more here, since making the tray icon may activate us.
-    if (m_handBackTo != 0 && m_platform->IsValidWindow(m_handBackTo))
-        m_platform->GiveForeground(m_handBackTo);
-    m_handBackTicks = kTicksToWaitForScreen;
-}
-
-// Making the tray icon can take the foreground after the fact: under Wine
-// the docked icon's window leaves no window in front at all.  For a while
-// after the start, a foreground that is ours or nobody's goes back to where
-// the user was; once the user is elsewhere, or the frame is shown, we stop.
-void MainFrame::KeepHandedBack()
-{
-    if (IsShown() || --m_handBackTicks < 0 || !m_platform->IsValidWindow(m_handBackTo))
-    {
-        m_handBackTo = 0;
-        return;
-    }
-    const WindowHandle front = m_platform->ForegroundWindow();
-    if (front == m_handBackTo)
-        return;
-    if (front == 0 || m_platform->WindowProcessId(front) == wxGetProcessId())
-        m_platform->GiveForeground(m_handBackTo);
-    else
-        m_handBackTo = 0;
+    // Once more here, since making the tray icon may activate us.
+    m_handBack.GiveBack();
 }
 
 void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)

@@ -7,6 +7,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "frame/start_hand_back.h"
 #include "monitor/activity_logger.h"
 #include "platform/window_tracking.h"
 
@@ -66,7 +67,6 @@ private:
     void ShowTrackingNotice();
 
     void FinishStart();
-    void KeepHandedBack();
 
     void OnHotKey(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
@@ -106,14 +106,12 @@ private:
     bool m_startFinished = false;
     int m_ticksBeforeOnScreen = 0;
     static constexpr int kTicksToWaitForScreen = 40;
-    // With MinimizeOnRun: the window in front before we started, and for how
-    // many more ticks it gets the foreground back from us or from nobody.
-    WindowHandle m_handBackTo = 0;
-    int m_handBackTicks = 0;
     // The platform outlives the monitor that samples it.
     std::unique_ptr<WindowPlatform> m_platform;
     // The monitor, the record file and the platform's events.
     ActivityLogger m_activity;
+    // With MinimizeOnRun: the foreground goes back to where the user was.
+    StartHandBack m_handBack;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();
