@@ -1,5 +1,7 @@
 #include "frame/main_frame.h"
 
+#include <cstdio>
+
 #include <wx/app.h>
 #include <wx/aui/aui.h>
 #include <wx/config.h>
@@ -265,6 +267,7 @@ MainFrame::~MainFrame()
         SaveOptions();
     }
     UnregisterGlobalHotKey(this, ID_MAIN_HOTKEY);
+    m_platform->UnbindHotKey();
     m_mgr.UnInit();
 }
 
@@ -553,7 +556,19 @@ void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)
 {
     if (keyCode == 0 || modifiers == 0)
         return;
-    if (!RegisterGlobalHotKey(this, ID_MAIN_HOTKEY, modifiers, keyCode))
+    bool refused = !RegisterGlobalHotKey(this, ID_MAIN_HOTKEY, modifiers, keyCode);
+    // Under Wayland the compositor sees the keys its native windows get; the
+    // same key, bound there as well, comes back as the same sample.
+    wxString problem;
+    if (!m_platform->BindHotKey(modifiers, keyCode,
+                                [this] { CallAfter([this] { LogForegroundChange(Seen::HotKey); }); },
+                                problem) &&
+        !problem.empty())
+    {
+        std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(problem.utf8_str()));
+        refused = true;
+    }
+    if (refused)
         wxLogError(_("Error while registering Main Hot Key combination. Please, select another "
                      "combination in the Options."));
 }

@@ -100,6 +100,22 @@ public:
     // Where no process can be named for a window (a compositor that gives no
     // pid), the name the window system gives its program; empty elsewhere.
     virtual wxString WindowAppId(WindowHandle) { return wxString(); }
+
+    // The hot key through the compositor itself, where the window system's
+    // own grab cannot see keys (a Wayland compositor's native windows).
+    // modifiers and keyCode as for RegisterGlobalHotKey; pressed runs from
+    // the main loop.  Bound until UnbindHotKey or the platform's end, also
+    // again after the compositor forgets it.  False, with problem empty,
+    // where the platform has no such way (the toolkit's hot key is all);
+    // false with problem set when the compositor refused or the key is the
+    // user's own there (then left alone).
+    virtual bool BindHotKey(int /*modifiers*/, int /*keyCode*/, std::function<void()> /*pressed*/,
+                            wxString& problem)
+    {
+        problem.clear();
+        return false;
+    }
+    virtual void UnbindHotKey() {}
 };
 
 // The platform of the running system.  Never null; without a display every

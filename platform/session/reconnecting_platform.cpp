@@ -62,6 +62,24 @@ void ReconnectingPlatform::Adopt(std::unique_ptr<ReportedWindowsPlatform> backen
         m_backend->StartEvents(m_onChange);
     m_current = m_backend.get();
     m_fallbackPlatform.reset();
+    wxString problem;
+    if (m_hotKey)
+        m_backend->BindHotKey(m_hotKey->modifiers, m_hotKey->keyCode, m_hotKey->pressed, problem);
+}
+
+bool ReconnectingPlatform::BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                                      wxString& problem)
+{
+    m_hotKey = HotKey{modifiers, keyCode, pressed};
+    problem.clear();
+    return m_backend && m_backend->BindHotKey(modifiers, keyCode, std::move(pressed), problem);
+}
+
+void ReconnectingPlatform::UnbindHotKey()
+{
+    m_hotKey.reset();
+    if (m_backend)
+        m_backend->UnbindHotKey();
 }
 
 bool ReconnectingPlatform::StartEvents(std::function<void()> onChange)

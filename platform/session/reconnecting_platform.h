@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/wayland/reported_windows.h"
 #include "platform/window_tracking.h"
@@ -52,6 +53,10 @@ public:
     {
         return m_current->InputBeforeChange(withinMs);
     }
+    // Kept, and bound again in a backend taken up anew.
+    bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                    wxString& problem) override;
+    void UnbindHotKey() override;
     wxString WindowAppId(WindowHandle window) override { return m_current->WindowAppId(window); }
 
     // How long the next attempt waits, after `failures` failed ones: for the
@@ -79,4 +84,11 @@ private:
     WindowHandle m_watched = 0;
     int m_failures = 0;
     std::unique_ptr<Timer> m_timer;
+    struct HotKey
+    {
+        int modifiers = 0;
+        int keyCode = 0;
+        std::function<void()> pressed;
+    };
+    std::optional<HotKey> m_hotKey;
 };

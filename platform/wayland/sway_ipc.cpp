@@ -3,14 +3,18 @@
 #include <glib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -22,9 +26,15 @@ namespace
 {
 constexpr char kMagic[] = "i3-ipc";
 constexpr size_t kHeader = 14;
+constexpr unsigned kRunCommand = 0;
 constexpr unsigned kSubscribe = 2;
 constexpr unsigned kGetTree = 4;
+constexpr unsigned kGetConfig = 9;
+constexpr unsigned kWorkspaceEvent = 0x80000000u;
 constexpr unsigned kWindowEvent = 0x80000003u;
+constexpr unsigned kBindingEvent = 0x80000005u;
+// Our questions at start and exit: sway answers at once or is stuck.
+constexpr int kAskTimeoutMs = 500;
 // A tree of a few hundred windows is well below this; more is not sway.
 constexpr std::uint32_t kLongestMessage = 64u << 20;
 constexpr int kFirstRetryMs = 100;
@@ -64,22 +74,22 @@ wxString AppId(const Json& node)
 }
 }  // namespace
 
-class SwayWindowEvents::Reader final : public wxEventLoopSourceHandler
+class SwayIpc::Reader final : public wxEventLoopSourceHandler
 {
 public:
-    explicit Reader(SwayWindowEvents& owner) : m_owner(owner) {}
+    explicit Reader(SwayIpc& owner) : m_owner(owner) {}
     void OnReadWaiting() override { m_owner.ReadNow(); }
     void OnWriteWaiting() override {}
     void OnExceptionWaiting() override { m_owner.ReadNow(); }
 
 private:
-    SwayWindowEvents& m_owner;
+    SwayIpc& m_owner;
 };
 
-class SwayWindowEvents::Retry final : public wxTimer
+class SwayIpc::Retry final : public wxTimer
 {
 public:
-    explicit Retry(SwayWindowEvents& owner) : m_owner(owner) {}
+    explicit Retry(SwayIpc& owner) : m_owner(owner) {}
     void Notify() override
     {
         if (!m_owner.Connect())
@@ -87,17 +97,18 @@ public:
     }
 
 private:
-    SwayWindowEvents& m_owner;
+    SwayIpc& m_owner;
 };
 
-SwayWindowEvents::SwayWindowEvents(std::function<void()> onNews) : m_onNews(std::move(onNews)) {}
+SwayIpc::SwayIpc(std::function<void()> onNews) : m_onNews(std::move(onNews)) {}
 
-SwayWindowEvents::~SwayWindowEvents()
+SwayIpc::~SwayIpc()
 {
+    UnbindKey();
     Close();
 }
 
-bool SwayWindowEvents::Start()
+bool SwayIpc::Start()
 {
     const char* path = std::getenv("SWAYSOCK");
     if (!path || !*path)
@@ -105,7 +116,7 @@ bool SwayWindowEvents::Start()
     return Connect();
 }
 
-bool SwayWindowEvents::Connect()
+bool SwayIpc::Connect()
 {
     Close();
     const char* path = std::getenv("SWAYSOCK");
@@ -120,7 +131,7 @@ bool SwayWindowEvents::Connect()
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path);
     if (connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        !Send(kSubscribe, "[\"window\"]") || !Send(kGetTree, ""))
+        !Send(kSubscribe, "[\"window\",\"binding\",\"workspace\"]") || !Send(kGetTree, ""))
     {
         Close();
         return false;
@@ -133,7 +144,7 @@ bool SwayWindowEvents::Connect()
     return true;
 }
 
-void SwayWindowEvents::Close()
+void SwayIpc::Close()
 {
     delete m_source;
     m_source = nullptr;
@@ -146,7 +157,7 @@ void SwayWindowEvents::Close()
 // The connection broke (sway dropped a reader it found too slow, or is
 // going away): what it said stays known, and it is asked again, less often
 // each time it fails.
-void SwayWindowEvents::Broken()
+void SwayIpc::Broken()
 {
     if (m_fd >= 0)
         std::fputs("Corvalin: sway's IPC connection broke; until it is back, new windows are "
@@ -159,7 +170,7 @@ void SwayWindowEvents::Broken()
     m_retry->StartOnce(m_retryMs);
 }
 
-bool SwayWindowEvents::Send(unsigned type, const std::string& payload)
+bool SwayIpc::Send(unsigned type, const std::string& payload)
 {
     std::string message(kMagic, sizeof kMagic - 1);
     const std::uint32_t length = static_cast<std::uint32_t>(payload.size());
@@ -171,7 +182,7 @@ bool SwayWindowEvents::Send(unsigned type, const std::string& payload)
            static_cast<ssize_t>(message.size());
 }
 
-void SwayWindowEvents::ReadNow()
+void SwayIpc::ReadNow()
 {
     if (m_fd < 0)
         return;
@@ -215,9 +226,10 @@ void SwayWindowEvents::ReadNow()
         m_onNews();
 }
 
-bool SwayWindowEvents::TakeMessage(unsigned type, const std::string& payload)
+bool SwayIpc::TakeMessage(unsigned type, const std::string& payload)
 {
-    if (type != kGetTree && type != kWindowEvent)
+    if (type != kGetTree && type != kWindowEvent && type != kBindingEvent &&
+        type != kWorkspaceEvent)
         return false;
     // A title may hold any bytes; sway passes them on as they are, which no
     // JSON parser takes.  Made valid first, so one window cannot blind us to
@@ -227,6 +239,20 @@ bool SwayWindowEvents::TakeMessage(unsigned type, const std::string& payload)
     g_free(valid);
     if (!message.is_object())
         return false;
+    if (type == kBindingEvent)
+    {
+        const auto binding = message.find("binding");
+        if (binding != message.end() && binding->is_object())
+            OnBinding(Text(*binding, "command").ToStdString(wxConvUTF8));
+        return false;
+    }
+    if (type == kWorkspaceEvent)
+    {
+        // A reload drops every binding made at run time: ours again.
+        if (Text(message, "change") == L"reload" && !m_boundCombo.empty() && m_fd >= 0)
+            Send(kRunCommand, "bindsym " + m_boundCombo + " " + m_bindingTag);
+        return false;
+    }
     auto remember = [this](const Json& node, bool focused) {
         const auto id = node.find("id");
         if (id == node.end() || !id->is_number_integer())
@@ -277,7 +303,7 @@ bool SwayWindowEvents::TakeMessage(unsigned type, const std::string& payload)
     return true;
 }
 
-unsigned long SwayWindowEvents::PidFor(const wxString& appId, const wxString& title) const
+unsigned long SwayIpc::PidFor(const wxString& appId, const wxString& title) const
 {
     const Window* best = nullptr;
     for (const auto& entry : m_windows)
@@ -289,4 +315,176 @@ unsigned long SwayWindowEvents::PidFor(const wxString& appId, const wxString& ti
             best = &window;
     }
     return best ? best->pid : 0;
+}
+
+bool SwayIpc::Ask(unsigned type, const std::string& payload, std::string& reply, int timeoutMs)
+{
+    const char* path = std::getenv("SWAYSOCK");
+    if (!path || !*path || std::strlen(path) >= sizeof(sockaddr_un::sun_path))
+        return false;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path);
+    std::string message(kMagic, sizeof kMagic - 1);
+    const std::uint32_t length = static_cast<std::uint32_t>(payload.size());
+    message.append(reinterpret_cast<const char*>(&length), 4);
+    message.append(reinterpret_cast<const char*>(&type), 4);
+    message += payload;
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              send(fd, message.data(), message.size(), MSG_NOSIGNAL) ==
+                  static_cast<ssize_t>(message.size());
+    auto readAll = [fd](char* data, size_t size) {
+        while (size > 0)
+        {
+            const ssize_t got = recv(fd, data, size, 0);
+            if (got <= 0)
+                return false;
+            data += got;
+            size -= static_cast<size_t>(got);
+        }
+        return true;
+    };
+    char header[kHeader];
+    std::uint32_t replyLength = 0;
+    ok = ok && readAll(header, kHeader) && std::memcmp(header, kMagic, 6) == 0;
+    if (ok)
+        std::memcpy(&replyLength, header + 6, 4);
+    ok = ok && replyLength <= kLongestMessage;
+    if (ok)
+    {
+        reply.resize(replyLength);
+        ok = replyLength == 0 || readAll(&reply[0], replyLength);
+    }
+    close(fd);
+    return ok;
+}
+
+namespace
+{
+// A combination in one spelling: lower case, modifiers by one name each and
+// sorted, the key last.
+std::string NormalCombo(const std::string& combo)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : combo + "+")
+    {
+        if (c != '+')
+        {
+            part += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            continue;
+        }
+        if (part == "control")
+            part = "ctrl";
+        else if (part == "alt")
+            part = "mod1";
+        else if (part == "super" || part == "logo")
+            part = "mod4";
+        parts.push_back(part);
+        part.clear();
+    }
+    if (parts.empty())
+        return std::string();
+    const std::string key = parts.back();
+    parts.pop_back();
+    std::sort(parts.begin(), parts.end());
+    std::string normal;
+    for (const std::string& modifier : parts)
+        normal += modifier + "+";
+    return normal + key;
+}
+}  // namespace
+
+bool SwayIpc::ConfigBinds(const std::string& config, const std::string& combo)
+{
+    const std::string wanted = NormalCombo(combo);
+    std::map<std::string, std::string> variables;
+    std::istringstream lines(config);
+    std::string line;
+    while (std::getline(lines, line))
+    {
+        std::istringstream words(line);
+        std::string first, name, value;
+        words >> first;
+        if (first == "set")
+        {
+            words >> name >> value;
+            if (!name.empty() && name[0] == '$')
+                variables[name] = value;
+            continue;
+        }
+        if (first == "{" || first == "}")
+            continue;
+        if (first != "bindsym")
+            continue;
+        std::string word;
+        while (words >> word && word.rfind("--", 0) == 0)
+        {
+        }
+        // Variables first, longest first, so that $mod4 is not read as $mod.
+        std::vector<std::pair<std::string, std::string>> ordered(variables.begin(),
+                                                                  variables.end());
+        std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+            return a.first.size() > b.first.size();
+        });
+        for (const auto& variable : ordered)
+            for (size_t at = word.find(variable.first); at != std::string::npos;
+                 at = word.find(variable.first, at + variable.second.size()))
+                word.replace(at, variable.first.size(), variable.second);
+        if (NormalCombo(word) == wanted)
+            return true;
+    }
+    return false;
+}
+
+bool SwayIpc::BindKey(const std::string& combo, std::function<void()> pressed, std::string& problem)
+{
+    problem.clear();
+    std::string reply;
+    if (!Ask(kGetConfig, "", reply, kAskTimeoutMs))
+    {
+        problem = "sway did not answer the question for its config";
+        return false;
+    }
+    const Json config = Json::parse(reply, nullptr, false);
+    if (config.is_object() && config.contains("config") && config["config"].is_string() &&
+        ConfigBinds(config["config"].get<std::string>(), combo))
+    {
+        problem = "sway's config binds " + combo + " already; it is left to it";
+        return false;
+    }
+    m_bindingTag = "nop corvalin-hotkey-" + std::to_string(getpid());
+    const bool asked = Ask(kRunCommand, "bindsym " + combo + " " + m_bindingTag, reply, kAskTimeoutMs);
+    const Json results = asked ? Json::parse(reply, nullptr, false) : Json();
+    if (!results.is_array() || results.empty() || !results[0].is_object() ||
+        results[0].value("success", false) != true)
+    {
+        problem = "sway refused to bind " + combo;
+        return false;
+    }
+    m_boundCombo = combo;
+    m_pressed = std::move(pressed);
+    return true;
+}
+
+void SwayIpc::UnbindKey()
+{
+    if (m_boundCombo.empty())
+        return;
+    std::string reply;
+    Ask(kRunCommand, "unbindsym " + m_boundCombo, reply, kAskTimeoutMs);
+    m_boundCombo.clear();
+    m_pressed = nullptr;
+}
+
+void SwayIpc::OnBinding(const std::string& command)
+{
+    if (!m_boundCombo.empty() && command == m_bindingTag && m_pressed)
+        m_pressed();
 }

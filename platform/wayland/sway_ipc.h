@@ -12,14 +12,14 @@
 
 #include <wx/string.h>
 
-class SwayWindowEvents
+class SwayIpc
 {
 public:
     // Called from the main loop after news about windows was read.
-    explicit SwayWindowEvents(std::function<void()> onNews);
-    ~SwayWindowEvents();
-    SwayWindowEvents(const SwayWindowEvents&) = delete;
-    SwayWindowEvents& operator=(const SwayWindowEvents&) = delete;
+    explicit SwayIpc(std::function<void()> onNews);
+    ~SwayIpc();
+    SwayIpc(const SwayIpc&) = delete;
+    SwayIpc& operator=(const SwayIpc&) = delete;
 
     // Connects to $SWAYSOCK; false outside sway.  A connection that breaks
     // later is made again by itself.
@@ -30,6 +30,21 @@ public:
     // The process of the window sway knows by this app id (or X11 class) and
     // title, the one focused last where several match; 0 when none does.
     unsigned long PidFor(const wxString& appId, const wxString& title) const;
+
+    // The key combination, in sway's notation ("Ctrl+Shift+p"), bound to
+    // tell us when pressed, whatever window has the focus; bound again after
+    // sway reloads its config (which drops it).  Left alone, false and said
+    // in problem, when the user's config binds it already: a run-time bind
+    // would silently replace the user's, and unbinding it would take both.
+    bool BindKey(const std::string& combo, std::function<void()> pressed, std::string& problem);
+    // Gives the key back to the focused window.
+    void UnbindKey();
+    // The sway that had the binding is gone: nothing to give back (and a new
+    // sway on the same socket must not lose a binding of the user's).
+    void ForgetBinding() { m_boundCombo.clear(); }
+    // Whether sway's config binds the combination (in any mode), with its
+    // variables ($mod) replaced; modifier names in any of sway's spellings.
+    static bool ConfigBinds(const std::string& config, const std::string& combo);
 
     // One message of sway's, as read: for the tests of the parser.  Returns
     // false for a payload that is no JSON object even after its invalid
@@ -50,6 +65,10 @@ private:
     void Close();
     void Broken();
     bool Send(unsigned type, const std::string& payload);
+    // A request on a connection of its own, waited for at most timeoutMs:
+    // for the few questions whose answer is needed at once.
+    static bool Ask(unsigned type, const std::string& payload, std::string& reply, int timeoutMs);
+    void OnBinding(const std::string& command);
 
     std::function<void()> m_onNews;
     int m_fd = -1;
@@ -60,4 +79,7 @@ private:
     std::unique_ptr<Retry> m_retry;
     class wxEventLoopSource* m_source = nullptr;
     int m_retryMs = 0;
+    std::string m_boundCombo;
+    std::string m_bindingTag;  // the command sway runs: "nop corvalin-hotkey-<pid>"
+    std::function<void()> m_pressed;
 };

@@ -22,6 +22,7 @@
 #include "platform/wayland/backends.h"
 #include "platform/wayland/input_idle.h"
 #include "platform/wayland/sway_ipc.h"
+#include "platform/x11/key_grab.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 namespace
@@ -37,6 +38,25 @@ constexpr int kReadsPerWake = 256;
 constexpr unsigned kDefaultWithinMs = 500;
 
 class WlrootsPlatform;
+
+// The stored hot key in sway's notation: "Ctrl+Shift+p".
+std::string SwayKeyCombo(int modifiers, int keyCode)
+{
+    const KeySym keysym = VirtualKeyToKeySym(keyCode);
+    const char* key = keysym == NoSymbol ? nullptr : XKeysymToString(keysym);
+    if (!key)
+        return std::string();
+    std::string combo;
+    if (modifiers & 2)
+        combo += "Ctrl+";
+    if (modifiers & 4)
+        combo += "Shift+";
+    if (modifiers & 1)
+        combo += "Mod1+";
+    if (modifiers & 8)
+        combo += "Mod4+";
+    return combo + key;
+}
 
 class DisplayReader final : public wxEventLoopSourceHandler
 {
@@ -98,6 +118,27 @@ public:
         return input;
     }
 
+    // On sway, through its IPC: the protocol has no key bindings.
+    bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                    wxString& problem) override
+    {
+        problem.clear();
+        if (!m_sway.IsConnected())
+            return false;
+        const std::string combo = SwayKeyCombo(modifiers, keyCode);
+        if (combo.empty())
+        {
+            problem = L"the hot key has no key on this keyboard";
+            return false;
+        }
+        std::string why;
+        if (m_sway.BindKey(combo, std::move(pressed), why))
+            return true;
+        problem = wxString::FromUTF8(why);
+        return false;
+    }
+    void UnbindHotKey() override { m_sway.UnbindKey(); }
+
     void GiveForeground(WindowHandle window) override
     {
         if (!m_display || !m_seat)
@@ -148,6 +189,7 @@ public:
         for (Toplevel& toplevel : m_toplevels)
             Forget(toplevel.handle);
         m_awaitingPid.clear();
+        m_sway.ForgetBinding();
         ReleaseChanges();
         EndOfBatch();
         Disconnect();
@@ -391,7 +433,7 @@ private:
     // A list: the listeners keep pointers to its elements.
     std::list<Toplevel> m_toplevels;
     std::unordered_map<WindowHandle, Toplevel*> m_byHandle;
-    SwayWindowEvents m_sway{[this] { OnSwayNews(); }};
+    SwayIpc m_sway{[this] { OnSwayNews(); }};
     // Focused windows whose process sway has not named yet.
     std::vector<WindowHandle> m_awaitingPid;
     PidWait m_pidWait;

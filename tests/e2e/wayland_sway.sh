@@ -134,7 +134,7 @@ Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & E2E_PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=:77 start_app "$dir"
 app=$LAST_PID
-wait_count 2 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
 "$(dirname "$0")/../wayland/sway_session.sh" --restart || fail "sway did not start again"
 restarted=$(date +%s%N)
 wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
@@ -148,4 +148,37 @@ wait_count 1 20 bash -c "grep -c '\"title\":\"Foot Again\"' '$dir/focus.jsonl'"
 check "the new sway's windows are logged, with their process" \
   bash -c 'grep "\"Foot Again\"" "$1" | grep -q "\"module\":\"foot\""' _ "$dir/focus.jsonl"
 check "monitoring survives the restart" kill -0 "$app"
+stop_app "$app"
+
+# The hot key through sway itself, while a native window has the focus and
+# monitoring is off: typed on sway's virtual keyboard, it logs that window.
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\n' >"$dir/Corvalin.cfg"
+DISPLAY=:77 start_app "$dir"; app=$LAST_PID
+wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+swaymsg -q '[title="^Foot Again$"] focus'; sleep 0.3
+before=$(lines)
+swaymsg -t subscribe -m '["binding"]' >"$E2E_TMP/bindings" 2>/dev/null & watcher=$!; E2E_PIDS+=($watcher)
+sleep 0.3
+wtype -M ctrl -M shift -k p -m shift -m ctrl
+wait_count $((before + 1)) 10 lines
+check "the hot key logs the focused native window, as a hot-key sample" \
+  bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Foot Again\".*\"seen\":\"hotkey\""' _ "$dir/focus.jsonl"
+stop_app "$app"
+wtype -M ctrl -M shift -k p -m shift -m ctrl; sleep 0.5
+kill "$watcher" 2>/dev/null
+check "after Corvalin quits the binding is gone (one binding event in all, none after)" \
+  test "$(grep -c corvalin-hotkey "$E2E_TMP/bindings")" = 1
+
+# A key the user binds in sway's config is left alone, and said.
+config="$CORVALIN_SWAY_SESSION/config"
+# (sway runs as nobody: the mark goes where nobody may write.)
+printf 'set $mine Ctrl+Shift\nbindsym $mine+p exec touch %s/user-binding\n' "$XDG_RUNTIME_DIR" >>"$config"
+swaymsg -q reload; sleep 0.5
+DISPLAY=:77 start_app "$dir"; app=$LAST_PID
+wait_count 1 20 grep -c "binds Ctrl+Shift+p already" "$dir/out.log"
+check "the user's own binding of the key is left alone and said" grep -q "binds Ctrl+Shift+p already" "$dir/out.log"
+wtype -M ctrl -M shift -k p -m shift -m ctrl
+wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
+check "... and it still runs the user's command" test -e "$XDG_RUNTIME_DIR/user-binding"
+kill -9 "$app" 2>/dev/null
 finish

@@ -187,9 +187,9 @@ TEST_F(Fixture, AChangeIsToldAsItWasSeen)
     EXPECT_EQ(windows.ForegroundWindow(), c);
 }
 
-TEST(SwayWindowEvents, InvalidUtf8InOneWindowCostsNoOtherItsProcess)
+TEST(SwayIpc, InvalidUtf8InOneWindowCostsNoOtherItsProcess)
 {
-    SwayWindowEvents sway(nullptr);
+    SwayIpc sway(nullptr);
     // sway passes a title's bytes on as they are: \xff\xfe and a cut
     // sequence in one window's name and app id.
     const std::string tree =
