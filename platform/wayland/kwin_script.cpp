@@ -22,8 +22,9 @@
 #include "platform/gdbus/dbus_inbox.h"
 #include "platform/wayland/input_idle.h"
 
-// The script's text, embedded at build time from scripts/kwin_reporter.js.
+// The scripts' texts, embedded at build time from scripts/*.js.
 extern const char kwin_reporter_js[];
+extern const char kwin_hot_key_js[];
 
 namespace
 {
@@ -74,6 +75,9 @@ public:
     bool Connect(int timeoutMs) override;
     wxString Name() const override { return L"KWin (script)"; }
     bool StartEvents(std::function<void()> onChange) override;
+    bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                    wxString& problem) override;
+    void UnbindHotKey() override;
     ChangeInput InputNow(unsigned withinMs) override
     {
         ChangeInput input;
@@ -99,6 +103,10 @@ private:
     bool Apply(const char* member, GVariant* body);
     bool RunScript(int id);
     void RemoveScriptFile();
+    // Writes the script to a file of ours alone and has KWin load it under
+    // that name; its id, or -1.  The file stays until RemoveScriptFile.
+    int LoadScript(const std::string& text, const std::string& name);
+    void Unload(const std::string& name);
 
     std::unique_ptr<DbusInbox> m_inbox;
     std::string m_kwinOwner;
@@ -113,21 +121,58 @@ private:
     std::map<std::string, WindowHandle> m_known;
     // KWin's idle protocols, on a Wayland connection of its own.
     WaylandInputIdle m_inputIdle;
+    std::string m_objectPath;
+    // The hot key's script and shortcut, while bound.
+    std::string m_hotKeyName;
+    std::function<void()> m_hotKeyPressed;
+    bool m_hotKeyReady = false;
 };
 
 KwinScriptPlatform::~KwinScriptPlatform()
 {
     m_grace.Stop();
-    if (m_loaded && m_inbox && m_inbox->IsOpen())
-    {
-        // By name: the id KWin gave the script is reused after any unload.
-        GVariant* reply = m_inbox->Bus().Call(
-            kKwinService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-            g_variant_new("(s)", m_pluginName.c_str()), nullptr, kCallTimeoutMs);
-        if (reply)
-            g_variant_unref(reply);
-    }
+    UnbindHotKey();
+    if (m_loaded)
+        Unload(m_pluginName);
     RemoveScriptFile();
+}
+
+// By name: the id KWin gave a script is reused after any unload.
+void KwinScriptPlatform::Unload(const std::string& name)
+{
+    if (!m_inbox || !m_inbox->IsOpen())
+        return;
+    GVariant* reply =
+        m_inbox->Bus().Call(kKwinService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
+                            g_variant_new("(s)", name.c_str()), nullptr, kCallTimeoutMs);
+    if (reply)
+        g_variant_unref(reply);
+}
+
+int KwinScriptPlatform::LoadScript(const std::string& text, const std::string& name)
+{
+    RemoveScriptFile();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string file = std::string(runtime && *runtime ? runtime : "/tmp") +
+                       "/corvalin-kwin-XXXXXX.js";
+    // mkstemps makes it readable by us alone.
+    int fd = mkstemps(&file[0], 3);
+    if (fd < 0)
+        return -1;
+    m_scriptFile = file;
+    bool written = write(fd, text.data(), text.size()) == ssize_t(text.size());
+    written = close(fd) == 0 && written;
+    if (!written)
+        return -1;
+    GVariant* reply = m_inbox->Bus().Call(
+        kKwinService, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
+        g_variant_new("(ss)", m_scriptFile.c_str(), name.c_str()), "(i)", kCallTimeoutMs);
+    if (!reply)
+        return -1;
+    gint32 id = -1;
+    g_variant_get(reply, "(i)", &id);
+    g_variant_unref(reply);
+    return id;
 }
 
 void KwinScriptPlatform::RemoveScriptFile()
@@ -149,6 +194,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
 
     const std::string token = RandomToken();
     const std::string objectPath = "/example/pellowen/Corvalin/KWin/r" + token;
+    m_objectPath = objectPath;
     m_pluginName = "corvalin-" + std::to_string(getpid()) + "-" + token;
     m_inbox->AcceptMethodCalls(objectPath);
 
@@ -157,32 +203,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     ReplaceAll(script, "@PATH@", objectPath);
     ReplaceAll(script, "@IFACE@", kReportInterface);
 
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string file = std::string(runtime && *runtime ? runtime : "/tmp") +
-                       "/corvalin-kwin-XXXXXX.js";
-    int fd = mkstemps(&file[0], 3);
-    if (fd < 0)
-        return false;
-    m_scriptFile = file;
-    bool written = write(fd, script.data(), script.size()) == ssize_t(script.size());
-    written = close(fd) == 0 && written;
-    if (!written)
-    {
-        RemoveScriptFile();
-        return false;
-    }
-
-    GVariant* reply = m_inbox->Bus().Call(
-        kKwinService, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
-        g_variant_new("(ss)", m_scriptFile.c_str(), m_pluginName.c_str()), "(i)", kCallTimeoutMs);
-    if (!reply)
-    {
-        RemoveScriptFile();
-        return false;
-    }
-    gint32 id = -1;
-    g_variant_get(reply, "(i)", &id);
-    g_variant_unref(reply);
+    const int id = LoadScript(script, m_pluginName);
     if (id < 0)
     {
         RemoveScriptFile();
@@ -257,6 +278,121 @@ bool KwinScriptPlatform::RunScript(int id)
     return false;
 }
 
+namespace
+{
+// The stored hot key as Qt writes a key sequence ("Ctrl+Shift+P"), and as
+// the number KGlobalAccel knows it by; empty or 0 for a key with no Qt name
+// known here.
+std::string QtKeys(int modifiers, int keyCode, int& qtKey)
+{
+    std::string key;
+    qtKey = 0;
+    if ((keyCode >= 'A' && keyCode <= 'Z') || (keyCode >= '0' && keyCode <= '9'))
+    {
+        key = std::string(1, char(keyCode));
+        qtKey = keyCode;
+    }
+    else if (keyCode >= 0x70 && keyCode <= 0x7B)  // F1..F12
+    {
+        key = "F" + std::to_string(keyCode - 0x70 + 1);
+        qtKey = 0x01000030 + (keyCode - 0x70);
+    }
+    else
+        return std::string();
+    std::string keys;
+    if (modifiers & 8)
+        keys += "Meta+", qtKey |= 0x10000000;
+    if (modifiers & 2)
+        keys += "Ctrl+", qtKey |= 0x04000000;
+    if (modifiers & 1)
+        keys += "Alt+", qtKey |= 0x08000000;
+    if (modifiers & 4)
+        keys += "Shift+", qtKey |= 0x02000000;
+    return keys + key;
+}
+}  // namespace
+
+// A global shortcut registered by a second small script of ours; KWin owns
+// KGlobalAccel, so nothing else needs to run.
+bool KwinScriptPlatform::BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                                    wxString& problem)
+{
+    problem.clear();
+    UnbindHotKey();
+    int qtKey = 0;
+    const std::string keys = QtKeys(modifiers, keyCode, qtKey);
+    if (keys.empty() || !m_inbox || !m_serving)
+        return false;
+    GVariant* available = m_inbox->Bus().Call(
+        "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
+        "isGlobalShortcutAvailable", g_variant_new("(is)", qtKey, "kwin"), "(b)", kCallTimeoutMs);
+    if (available)
+    {
+        gboolean free = TRUE;
+        g_variant_get(available, "(b)", &free);
+        g_variant_unref(available);
+        if (!free)
+        {
+            problem = wxString::FromUTF8(("KDE's global shortcuts have " + keys +
+                                          " already; it is left to them").c_str());
+            return false;
+        }
+    }
+    const std::string name = "corvalin-hotkey-" + std::to_string(getpid()) + "-" + RandomToken();
+    std::string script = kwin_hot_key_js;
+    ReplaceAll(script, "@SERVICE@", m_inbox->Bus().UniqueName());
+    ReplaceAll(script, "@PATH@", m_objectPath);
+    ReplaceAll(script, "@IFACE@", kReportInterface);
+    ReplaceAll(script, "@NAME@", name);
+    ReplaceAll(script, "@KEYS@", keys);
+    m_hotKeyReady = false;
+    const int id = LoadScript(script, name);
+    if (id < 0)
+    {
+        RemoveScriptFile();
+        problem = L"KWin did not load the hot key's script";
+        return false;
+    }
+    m_hotKeyName = name;
+    m_hotKeyPressed = std::move(pressed);
+    // As for the reporter: by its number, else every loaded script.
+    const gint64 end = g_get_monotonic_time() + gint64(kRunByIdMs) * 1000;
+    auto ready = [this, end] {
+        while (!m_hotKeyReady && g_get_monotonic_time() < end)
+            m_inbox->Wait(int((end - g_get_monotonic_time()) / 1000) + 1);
+        return m_hotKeyReady;
+    };
+    if (!(RunScript(id) && ready()))
+    {
+        GVariant* started = m_inbox->Bus().Call(kKwinService, "/Scripting",
+                                                "org.kde.kwin.Scripting", "start", nullptr,
+                                                nullptr, kCallTimeoutMs);
+        if (started)
+            g_variant_unref(started);
+    }
+    RemoveScriptFile();
+    return true;
+}
+
+void KwinScriptPlatform::UnbindHotKey()
+{
+    if (m_hotKeyName.empty())
+        return;
+    Unload(m_hotKeyName);
+    // KWin keeps an unloaded script's shortcut listed, and saves it: taken
+    // out of KGlobalAccel, so that nothing of ours stays behind.
+    if (m_inbox && m_inbox->IsOpen())
+    {
+        GVariant* reply = m_inbox->Bus().Call(
+            "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "unregister",
+            g_variant_new("(ss)", "kwin", m_hotKeyName.c_str()), nullptr, kCallTimeoutMs);
+        if (reply)
+            g_variant_unref(reply);
+    }
+    m_hotKeyName.clear();
+    m_hotKeyPressed = nullptr;
+}
+
 bool KwinScriptPlatform::StartEvents(std::function<void()> onChange)
 {
     ReportedWindowsPlatform::StartEvents(std::move(onChange));
@@ -277,6 +413,17 @@ void KwinScriptPlatform::Handle(GDBusMessage* message)
     if (!sender || m_kwinOwner != sender || !interface ||
         std::strcmp(interface, kReportInterface) != 0 || !member)
         return;
+    if (std::strcmp(member, "HotKey") == 0)
+    {
+        if (m_hotKeyPressed)
+            m_hotKeyPressed();
+        return;
+    }
+    if (std::strcmp(member, "HotKeyReady") == 0)
+    {
+        m_hotKeyReady = true;
+        return;
+    }
     if (!Apply(member, g_dbus_message_get_body(message)))
         return;
     // A "none" waits briefly for the activation that usually follows; the
