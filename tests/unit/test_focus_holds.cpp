@@ -47,6 +47,21 @@ TEST(FocusHolds, TheFocusComingBackFromAnUnpromptedHoldIsNoTake)
     EXPECT_EQ(4000, victim.shortestMs.value_or(-1));
 }
 
+// A window that goes while it has the focus is named once more (as gone)
+// before the focus moves on: that is no take, and the hold runs on.
+TEST(FocusHolds, AWindowNamedAgainRightAwayHoldsOn)
+{
+    FocusHolds holds;
+    holds.Follow(At(1000, 1, "editor", kAsked));
+    holds.Follow(At(2000, 9, "updater", kUnasked));
+    EXPECT_EQ(700, holds.Follow(At(2700, 9, "Not a valid window", kUnasked)).value_or(-1));
+    EXPECT_EQ(600, holds.Follow(At(3300, 1, "editor", kUnasked)).value_or(-1));
+    EXPECT_EQ(1, Find(holds, "updater").takes);
+    EXPECT_EQ(1300, Find(holds, "updater").shortestMs.value_or(-1));
+    EXPECT_EQ(1, Find(holds, "editor").takes);  // the theft's end
+    EXPECT_EQ(0, Find(holds, "Not a valid window").takes);
+}
+
 TEST(FocusHolds, OnlyAnUnpromptedTakeFromThatVeryWindowEndsAsATheft)
 {
     FocusHolds holds;
