@@ -297,7 +297,18 @@ TEST_F(X11PlatformTest, InputBeforeAChangeAndWhoAskedForIt)
             loop.DispatchTimeout(20);
         return told.count(window) ? std::optional<ChangeInput>(told[window]) : std::nullopt;
     };
-    const Window a = MakeWindow(true), b = MakeWindow(true);
+    // Windows that ask not to be focused when mapped: a window manager that
+    // focuses one late would otherwise mix its own change into the requests.
+    auto unfocusedWindow = [&] {
+        const Window window = MakeWindow();
+        const unsigned long never = 0;
+        XChangeProperty(display, window, XInternAtom(display, "_NET_WM_USER_TIME", False),
+                        XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&never), 1);
+        XMapWindow(display, window);
+        return window;
+    };
+    const Window a = unfocusedWindow(), b = unfocusedWindow();
     std::optional<ChangeInput> input = ask(a, "_NET_ACTIVE_WINDOW", 1);
     ASSERT_TRUE(input && input->idleMs) << "nobody has touched this display's keyboard or pointer";
     EXPECT_EQ(input->request, ActivationRequest::Application);
