@@ -20,25 +20,33 @@ std::optional<std::int64_t> FocusHolds::Follow(const FocusChange& change)
 {
     std::optional<std::int64_t> held;
     // A clock set back makes the difference meaningless.
-    if (m_current && !m_broken && change.whenMs >= m_current->change.whenMs)
-        held = change.whenMs - m_current->change.whenMs;
+    if (m_current && !m_broken && change.whenMs >= m_lastWhenMs)
+        held = change.whenMs - m_lastWhenMs;
     Add(change, held);
     return held;
 }
 
 void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> previousHeldMs)
 {
+    m_lastWhenMs = change.whenMs;
+    m_broken = false;
+    if (m_current && previousHeldMs && change.window == m_current->change.window)
+    {
+        m_current->heldBefore += *previousHeldMs;
+        return;
+    }
     bool theftEnds = false;
     if (m_current && previousHeldMs)
     {
         const Holder& holder = *m_current;
+        const std::int64_t held = holder.heldBefore + *previousHeldMs;
         if (holder.take && Counts(holder.change.whenMs))
         {
             ProgramHolds& program = m_programs[holder.change.module];
-            if (*previousHeldMs < m_briefMs)
+            if (held < m_briefMs)
                 ++program.brief;
-            if (!program.shortestMs || *previousHeldMs < *program.shortestMs)
-                program.shortestMs = *previousHeldMs;
+            if (!program.shortestMs || held < *program.shortestMs)
+                program.shortestMs = held;
         }
         theftEnds = holder.take && holder.change.unprompted == true && holder.fromKnown &&
                     holder.from == change.window;
@@ -57,7 +65,6 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
     next.fromKnown = m_current.has_value() && previousHeldMs.has_value();
     next.from = m_current ? m_current->change.window : 0;
     m_current = std::move(next);
-    m_broken = false;
 }
 
 std::vector<ProgramHolds> FocusHolds::Programs() const

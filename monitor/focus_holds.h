@@ -45,7 +45,8 @@ struct ProgramHolds
 // A hold is counted for the program whose take began it.  The focus going
 // back to the window it was taken from, right after an unprompted hold, is
 // the theft ending: no take of its own, and the hold after it counts for
-// nobody.
+// nobody.  The same window named again right away (logged once more as gone)
+// is no change: its hold goes on.
 class FocusHolds
 {
 public:
@@ -80,6 +81,7 @@ private:
         bool take = false;         // counted as a take
         bool fromKnown = false;    // followed `from` directly
         WindowHandle from = 0;
+        std::int64_t heldBefore = 0;  // up to the window's last naming
     };
 
     bool Counts(std::int64_t whenMs) const { return whenMs >= m_fromMs && whenMs < m_untilMs; }
@@ -88,6 +90,7 @@ private:
     std::int64_t m_fromMs;
     std::int64_t m_untilMs;
     std::optional<Holder> m_current;
+    std::int64_t m_lastWhenMs = 0;  // of the last change fed, continuing or not
     bool m_broken = false;
     std::map<std::string, ProgramHolds> m_programs;
 };

@@ -33,6 +33,16 @@ env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --version >"$dir/switch.log" 2
 wait_exit $! 15
 check "--version without a display prints the version, status 255" \
   bash -c '[ "$1" = 255 ] && [ "$(cat "$2")" = "Corvalin $3" ]' _ "$EXIT_STATUS" "$dir/switch.log" "$version"
+# Nor does the report, which ends with its own status.
+printf '%s\n' '{"time":"2026-12-08T17:05:03.083+01:00","number":1,"module":"xterm","handle":7}' >"$dir/focus.jsonl"
+env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --report "$dir/focus.jsonl" >"$dir/switch.log" 2>&1 </dev/null &
+wait_exit $! 15
+check "--report without a display prints the table, status 0" \
+  bash -c '[ "$1" = 0 ] && grep -q "^xterm  *1  *0  *0  *-  *2026-12-08 " "$2"' _ "$EXIT_STATUS" "$dir/switch.log"
+env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --report "$dir/missing.jsonl" >"$dir/switch.log" 2>&1 </dev/null &
+wait_exit $! 15
+check "--report of a file that cannot be read: status 2" [ "$EXIT_STATUS" = 2 ]
+rm "$dir/focus.jsonl"
 run_switch "$dir" /p
 check "/p is not a switch: exit 255" [ "$STATUS" = 255 ]
 check "/p is reported as an unexpected parameter" grep -q "Unexpected parameter '/p'" <<<"$OUT"

@@ -46,7 +46,7 @@ echo "$log"
 check "monitoring off, the log holds exactly one line, for the xterm" \
   bash -c '[ "$(grep -c . <<<"$1")" = 1 ] && grep -Eq "^001\. .*xterm - Alpha \($2\) " <<<"$1"' _ "$log" "$a"
 check "... recorded as a hot-key sample" \
-  bash -c '[ "$(wc -l <"$1")" = 1 ] && grep -q "\"title\":\"Alpha\",\"handle\":$2,\"seen\":\"hotkey\"[,}]" "$1"' \
+  bash -c '[ "$(wc -l <"$1")" = 1 ] && grep -q "\"title\":\"Alpha\",\"handle\":$2,\"seen\":\"hotkey\",\"held_ms\":null," "$1"' \
   _ "$RECORD" "$a"
 
 # A hidden frame stays hidden.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The log can be kept: the record file gets one JSON line per logged change,
 # at once, appended across runs; an unwritable one is reported once while
-# monitoring goes on; File > Save Log As writes the log as shown.
+# monitoring goes on; File > Save Log As writes the log as shown.  Each line
+# says whether its change was asked for and how long the window before held
+# the focus, and Corvalin --report names the program that took it unasked.
 source "$(dirname "$0")/lib.sh"
 
 dir=$(install_copy)
@@ -30,6 +32,48 @@ assert r["module"] == "xterm" and r["path"].endswith("/xterm") and r["class"] ==
 assert r["title"] == "Record \"quoted\" one" and r["pid"] == pid, r
 assert r["seen"] in ("event", "tick"), r
 ' "$line" "$(xprop -id "$a" _NET_WM_PID | awk '{print $3}')"
+# A click on another xterm is the user's; a program that asks for the focus
+# for its own new window a second later, with no input meanwhile, takes it
+# unasked, and when its window goes the focus comes back unasked too.
+b=$(start_xterm "Record clicked")
+activate "$a"
+sleep 0.8
+eval "$(xdotool getwindowgeometry --shell "$b")"
+click_at $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) 1
+sleep 1
+"$FOCUS_SWITCHER" steal 0 700 >"$E2E_TMP/steal.out" 2>&1
+thief=$(awk '$1 == "window" { print $2 }' "$E2E_TMP/steal.out")
+sleep 0.5
+check "the record tells the user's switch, the theft and its end apart, and each hold" python3 -c '
+import json, sys, datetime
+lines = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{\"time\"")]
+a, b, thief = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+run = lines[-[r["number"] for r in reversed(lines)].index(1) - 1:]
+handles = [r["handle"] for r in run]
+i = handles.index(thief)
+j = handles.index(b, i)
+before, clicked, stolen, back = run[i - 2], run[i - 1], run[i], run[j]
+print(*run[i - 2:j + 1], sep="\n")
+# Between them at most the thief once more, logged as gone.
+assert set(handles[i:j]) == {thief}, run[i:j]
+assert before["handle"] == a and before["request"] == "pager" and before["unprompted"] is True, before
+assert clicked["handle"] == b and clicked["unprompted"] is False and clicked["request"] is None, clicked
+assert 0 <= clicked["idle_ms"] < 500, clicked
+assert stolen["module"] == "focus_switcher" and stolen["unprompted"] is True, stolen
+assert stolen["request"] == "application" and stolen["idle_ms"] >= 800, stolen
+assert back["handle"] == b and back["unprompted"] is True and back["request"] is None, back
+t = lambda r: datetime.datetime.fromisoformat(r["time"])
+assert 0.7 <= (t(back) - t(stolen)).total_seconds() < 1.5, (stolen, back)
+assert run[0]["held_ms"] is None
+for prev, r in zip(run, run[1:]):
+    assert r["number"] == prev["number"] + 1
+    assert r["held_ms"] == round((t(r) - t(prev)).total_seconds() * 1000), (prev, r)
+' "$record" "$a" "$b" "$thief"
+report=$("$dir/Corvalin" --report "$record" 2>"$dir/report.err"); status=$?
+printf '%s\n' "$report"
+check "--report names the thief: one take, unprompted and brief, at today's date" \
+  bash -c '[ "$1" = 0 ] && awk -v d="$(date +%F)" '"'"'$1 == "focus_switcher" && $2 == 1 && $3 == 1 && $4 == 1 && $(NF-1) == d { ok = 1 } END { exit !ok }'"'"' <<<"$2"' _ "$status" "$report"
+check "... and counts the line kept from before as foreign" grep -q "1 foreign" "$dir/report.err"
 log=$(read_log "$frame")
 check "the record has a line for every line of the log" \
   [ "$(grep -c '"number":' "$record")" -ge "$(grep -c . <<<"$log")" ]

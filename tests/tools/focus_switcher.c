@@ -8,6 +8,12 @@
  *       Maps a victim and a thief; COUNT times the thief takes the focus,
  *       keeps it HOLD_MS after the window manager has given it, and hands it
  *       back.  Prints "windows THIEF VICTIM", "start US", "end US".
+ *   focus_switcher steal PAUSE_MS HOLD_MS
+ *       A program taking the focus with no input at all: maps a window that
+ *       asks not to be focused on map (_NET_WM_USER_TIME 0), PAUSE_MS later
+ *       asks for its activation as an application (source 1), keeps the
+ *       focus HOLD_MS once given, and destroys the window.  Prints
+ *       "window W".
  *   focus_switcher watch
  *       One line "US WINDOW" for every change of the root's
  *       _NET_ACTIVE_WINDOW, stamped when the PropertyNotify arrives.
@@ -21,7 +27,7 @@
  * US is CLOCK_REALTIME in microseconds; windows are printed in decimal.
  * Activation is EWMH's _NET_ACTIVE_WINDOW client message with source 2 (a
  * pager acting for the user), which openbox honours without focus-stealing
- * checks. */
+ * checks; steal's is source 1. */
 #define _GNU_SOURCE
 #include <ctype.h>
 #include <errno.h>
@@ -104,7 +110,7 @@ static Window active_window(void)
     return w;
 }
 
-static void activate(Window w)
+static void activate_as(Window w, long source)
 {
     XEvent e;
     memset(&e, 0, sizeof e);
@@ -112,10 +118,15 @@ static void activate(Window w)
     e.xclient.window = w;
     e.xclient.message_type = a_active;
     e.xclient.format = 32;
-    e.xclient.data.l[0] = 2;
+    e.xclient.data.l[0] = source;
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(dpy, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
     XFlush(dpy);
+}
+
+static void activate(Window w)
+{
+    activate_as(w, 2);
 }
 
 /* Waits until _NET_ACTIVE_WINDOW names W; 0 on time-out. */
@@ -140,7 +151,7 @@ static int wait_active(Window w, long long timeout_us)
     }
 }
 
-static Window make_window(const char* name, int x)
+static Window make_window(const char* name, int x, int focus_on_map)
 {
     Window w = XCreateSimpleWindow(dpy, root, x, 40, 240, 120, 0, 0, 0xdddddd);
     XStoreName(dpy, w, name);
@@ -153,6 +164,11 @@ static Window make_window(const char* name, int x)
     const unsigned long pid = (unsigned long)getpid();
     XChangeProperty(dpy, w, a_pid, XA_CARDINAL, 32, PropModeReplace,
                     (const unsigned char*)&pid, 1);
+    if (!focus_on_map) {
+        const unsigned long never = 0;
+        XChangeProperty(dpy, w, XInternAtom(dpy, "_NET_WM_USER_TIME", False), XA_CARDINAL, 32,
+                        PropModeReplace, (const unsigned char*)&never, 1);
+    }
     XSelectInput(dpy, w, StructureNotifyMask);
     XMapWindow(dpy, w);
     return w;
@@ -179,8 +195,8 @@ static void prepare(Window* a, Window* b, const char* name_a, const char* name_b
         char na[64], nb[64];
         snprintf(na, sizeof na, "%s-%d", name_a, (int)getpid());
         snprintf(nb, sizeof nb, "%s-%d", name_b, (int)getpid());
-        *a = make_window(na, 40);
-        *b = make_window(nb, 320);
+        *a = make_window(na, 40, 1);
+        *b = make_window(nb, 320, 1);
         wait_mapped(*a);
         wait_mapped(*b);
     }
@@ -255,6 +271,31 @@ static int cmd_thief(int argc, char** argv)
         printf("missed %d\n", missed);
     fflush(stdout);
     sleep_us(400000);
+    return 0;
+}
+
+static int cmd_steal(int argc, char** argv)
+{
+    if (argc < 4)
+        return 2;
+    const long long pause = (long long)(atof(argv[2]) * 1000.0);
+    const long long hold = (long long)(atof(argv[3]) * 1000.0);
+    open_display();
+    char name[64];
+    snprintf(name, sizeof name, "steal-%d", (int)getpid());
+    const Window w = make_window(name, 600, 0);
+    wait_mapped(w);
+    printf("window %lu\n", w);
+    fflush(stdout);
+    sleep_us(pause);
+    activate_as(w, 1);
+    if (!wait_active(w, 5000000)) {
+        fprintf(stderr, "focus_switcher: window manager did not activate 0x%lx\n", w);
+        return 1;
+    }
+    sleep_us(hold);
+    XDestroyWindow(dpy, w);
+    XSync(dpy, False);
     return 0;
 }
 
@@ -520,6 +561,8 @@ int main(int argc, char** argv)
         rc = cmd_switch(argc, argv);
     else if (strcmp(cmd, "thief") == 0)
         rc = cmd_thief(argc, argv);
+    else if (strcmp(cmd, "steal") == 0)
+        rc = cmd_steal(argc, argv);
     else if (strcmp(cmd, "watch") == 0)
         rc = cmd_watch();
     else if (strcmp(cmd, "stamp") == 0)
@@ -529,6 +572,6 @@ int main(int argc, char** argv)
     if (rc == 2)
         fprintf(stderr,
                 "usage: focus_switcher switch DWELL_MS COUNT [A B] | thief COUNT HOLD_MS GAP_MS\n"
-                "       | watch | stamp | tail FILE\n");
+                "       | steal PAUSE_MS HOLD_MS | watch | stamp | tail FILE\n");
     return rc;
 }

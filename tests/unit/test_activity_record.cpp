@@ -17,6 +17,7 @@
 
 #include "monitor/activity_record.h"
 #include "platform/text_file_save.h"
+#include "support/scoped_zone.h"
 #include "support/temp_folder.h"
 
 namespace
@@ -33,23 +34,6 @@ bool Has(const wxString& text, const std::string& part)
 {
     return Utf8(text).find(part) != std::string::npos;
 }
-
-// A time zone for one test; the old one comes back afterwards.
-struct ScopedZone
-{
-    explicit ScopedZone(const char* zone) : had(std::getenv("TZ")), old(had ? std::getenv("TZ") : "")
-    {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedZone()
-    {
-        had ? setenv("TZ", old.c_str(), 1) : unsetenv("TZ");
-        tzset();
-    }
-    const bool had;
-    const std::string old;
-};
 
 const char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
 

@@ -1,5 +1,6 @@
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -326,34 +327,28 @@ TEST_F(ForegroundEventsTest, EachRecordLineTellsThePreviousWindowsHoldWhereItWas
     wxRmdir(folder);
 }
 
-// Each logged change asks the platform once about the input before it; no
-// input in the span set (at its very edge still counts as input) makes the
-// change unprompted, and the per-program counts follow.
+// Each logged change asks the platform once about the input in the span
+// set; none in it (input at its very edge still counts) is unprompted, and
+// the per-program counts follow.
 TEST_F(ForegroundEventsTest, AChangeWithoutInputJustBeforeItIsUnprompted)
 {
     logger.SetPromptedWithinMs(300);
-    auto change = [&](WindowHandle window, ChangeInput input) {
-        desktop.input = input;
-        desktop.Activate(window);
+    const std::pair<WindowHandle, ChangeInput> changes[] = {
+        {100, ChangeInput{300u, std::nullopt, ActivationRequest::Unknown}},
+        {300, ChangeInput{301u, std::nullopt, ActivationRequest::Application}},
+        {200, ChangeInput{std::nullopt, false, ActivationRequest::Unknown}},
+        {100, ChangeInput{std::nullopt, true, ActivationRequest::Pager}},
+        {300, ChangeInput{}},
     };
-    change(100, ChangeInput{300u, std::nullopt, ActivationRequest::Unknown});
-    change(300, ChangeInput{301u, std::nullopt, ActivationRequest::Application});
-    change(100, ChangeInput{5000u, std::nullopt, ActivationRequest::Unknown});
-    change(200, ChangeInput{std::nullopt, false, ActivationRequest::Unknown});
-    change(300, ChangeInput{std::nullopt, true, ActivationRequest::Pager});
-    change(100, ChangeInput{});  // unknown: no theft, and no end of one
-    EXPECT_EQ(std::vector<unsigned>(6, 300u), desktop.askedWithinMs);
-    EXPECT_EQ(6u, lines.size());
-
-    std::map<std::string, ProgramHolds> programs;
+    for (const auto& [window, input] : changes)
+        desktop.input = input, desktop.Activate(window);
+    EXPECT_EQ(std::vector<unsigned>(5, 300u), desktop.askedWithinMs);
+    std::map<std::string, std::pair<long long, long long>> counts;
     for (const ProgramHolds& program : logger.Holds().Programs())
-        programs[program.module] = program;
-    EXPECT_EQ(1, programs["thief"].unprompted);
-    EXPECT_EQ(2, programs["thief"].takes);
-    // Back from the unprompted hold: no take; then from mail, one.
-    EXPECT_EQ(2, programs["notepad.exe"].takes);
-    EXPECT_EQ(0, programs["notepad.exe"].unprompted);
-    EXPECT_EQ(1, programs["mail"].unprompted);
+        counts[program.module] = {program.takes, program.unprompted};
+    EXPECT_EQ((std::map<std::string, std::pair<long long, long long>>{
+                  {"notepad.exe", {2, 0}}, {"thief", {2, 1}}, {"mail", {1, 1}}}),
+              counts);
 }
 
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)
