@@ -107,6 +107,7 @@ private:
     // that name; its id, or -1.  The file stays until RemoveScriptFile.
     int LoadScript(const std::string& text, const std::string& name);
     void Unload(const std::string& name);
+    void ForgetStaleShortcuts();
 
     std::unique_ptr<DbusInbox> m_inbox;
     std::string m_kwinOwner;
@@ -323,6 +324,8 @@ bool KwinScriptPlatform::BindHotKey(int modifiers, int keyCode, std::function<vo
     const std::string keys = QtKeys(modifiers, keyCode, qtKey);
     if (keys.empty() || !m_inbox || !m_serving)
         return false;
+    // A stale one of ours would hold the key.
+    ForgetStaleShortcuts();
     GVariant* available = m_inbox->Bus().Call(
         "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
         "isGlobalShortcutAvailable", g_variant_new("(is)", qtKey, "kwin"), "(b)", kCallTimeoutMs);
@@ -372,6 +375,41 @@ bool KwinScriptPlatform::BindHotKey(int modifiers, int keyCode, std::function<vo
     }
     RemoveScriptFile();
     return true;
+}
+
+// A KWin that ended while a shortcut of ours was registered (killed, or
+// crashed) saved it, and the next one lists it again: taken out here, once
+// its Corvalin is gone, so that none piles up.
+void KwinScriptPlatform::ForgetStaleShortcuts()
+{
+    GVariant* names =
+        m_inbox->Bus().Call("org.kde.kglobalaccel", "/component/kwin",
+                            "org.kde.kglobalaccel.Component", "shortcutNames", nullptr, "(as)",
+                            kCallTimeoutMs);
+    if (!names)
+        return;
+    GVariantIter* iter = nullptr;
+    const gchar* name = nullptr;
+    g_variant_get(names, "(as)", &iter);
+    const std::string prefix = "corvalin-hotkey-";
+    while (g_variant_iter_next(iter, "&s", &name))
+    {
+        const std::string shortcut = name;
+        if (shortcut.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const unsigned long long pid = ParseNumber(
+            shortcut.substr(prefix.size(), shortcut.find('-', prefix.size()) - prefix.size()).c_str());
+        if (pid != 0 && pid != static_cast<unsigned long long>(getpid()) &&
+            access(("/proc/" + std::to_string(pid)).c_str(), F_OK) == 0)
+            continue;  // another Corvalin's, still running
+        GVariant* reply = m_inbox->Bus().Call(
+            "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "unregister",
+            g_variant_new("(ss)", "kwin", name), nullptr, kCallTimeoutMs);
+        if (reply)
+            g_variant_unref(reply);
+    }
+    g_variant_iter_free(iter);
+    g_variant_unref(names);
 }
 
 void KwinScriptPlatform::UnbindHotKey()

@@ -126,7 +126,8 @@ with_ours=$(probe probe-1)
 stop_app "$corvalin"
 kwin_call unloadScript probe-1
 after=$(probe probe-2)
-check "quitting unloads our script (probe numbers $with_ours, then $after)" test "$after" = "$((with_ours - 1))"
+# Ours are the reporter and the hot key's script.
+check "quitting unloads our scripts (probe numbers $with_ours, then $after)" test "$after" = "$((with_ours - 2))"
 
 # Another program of the user's on the bus: it can learn our per-run path
 # by watching the bus, but its reports are not KWin's and log nothing, and
@@ -168,4 +169,30 @@ zenity --info --title "Kwin After" --text C >/dev/null 2>&1 & E2E_PIDS+=($!)
 check "the new KWin's windows are logged" wait_logged "Kwin After" 10
 check "monitoring survives the restart" kill -0 "$corvalin"
 stop_app "$corvalin"
+
+# The hot key through KWin's own global shortcuts, with a native window
+# focused and monitoring off; invoked over KGlobalAccel as a key press would
+# (this KWin runs without key grabs of its own).
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\n' >"$dir/Corvalin.cfg"
+DISPLAY=:78 start_app "$dir"; corvalin=$LAST_PID
+kwin_shortcuts() {
+  gdbus call --session -d org.kde.kglobalaccel -o /component/kwin \
+    -m org.kde.kglobalaccel.Component.shortcutNames 2>/dev/null | grep -o "corvalin-hotkey-[0-9a-f-]*"
+}
+wait_count 1 20 bash -c "$(declare -f kwin_shortcuts); kwin_shortcuts | grep -c '^corvalin-hotkey-$corvalin-'"
+shortcut=$(kwin_shortcuts | grep "^corvalin-hotkey-$corvalin-" | head -n1)
+check "the hot key is a KWin global shortcut ($shortcut)" test -n "$shortcut"
+kwin_activate "Kwin After"; sleep 0.3
+before=$(wc -l <"$record")
+gdbus call --session -d org.kde.kglobalaccel -o /component/kwin \
+  -m org.kde.kglobalaccel.Component.invokeShortcut "$shortcut" >/dev/null
+wait_count $((before + 1)) 10 bash -c "wc -l <'$record'"
+check "the shortcut logs the focused native window, as a hot-key sample" \
+  bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Kwin After\".*\"seen\":\"hotkey\""' _ "$record"
+stop_app "$corvalin"
+# (Also none of the one that ran while KWin was killed: the KWin after it
+# listed that one again from its saved shortcuts, and the next start of
+# Corvalin took it out.)
+check "after Corvalin quits no shortcut of ours is listed" bash -c "$(declare -f kwin_shortcuts); ! kwin_shortcuts | grep -q ."
+check "... nor saved in kglobalshortcutsrc" bash -c '! grep -qs corvalin-hotkey "$XDG_CONFIG_HOME/kglobalshortcutsrc"'
 finish
