@@ -10,6 +10,7 @@
 
 #include "platform/wayland/backends.h"
 #include "platform/gdbus/dbus_inbox.h"
+#include "platform/x11/key_grab.h"
 
 namespace
 {
@@ -31,9 +32,13 @@ enum ExtensionState
 class GnomeExtensionPlatform final : public ReportedWindowsPlatform
 {
 public:
+    ~GnomeExtensionPlatform() override { UnbindHotKey(); }
     bool Connect(int timeoutMs) override;
     wxString Name() const override { return L"GNOME Shell (extension)"; }
     wxString Advice() const override { return m_advice; }
+    bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                    wxString& problem) override;
+    void UnbindHotKey() override;
     ChangeInput InputNow(unsigned) override
     {
         ChangeInput input;
@@ -52,7 +57,65 @@ private:
     wxString m_advice;
     // The shell's idle time sent with the report being applied; -1 unknown.
     gint64 m_reportedIdleMs = -1;
+    std::function<void()> m_hotKeyPressed;
 };
+
+// The stored hot key as a GTK accelerator: "<Control><Shift>p".
+std::string Accelerator(int modifiers, int keyCode)
+{
+    const KeySym keysym = VirtualKeyToKeySym(keyCode);
+    const char* key = keysym == NoSymbol ? nullptr : XKeysymToString(keysym);
+    if (!key)
+        return std::string();
+    std::string accelerator;
+    if (modifiers & 2)
+        accelerator += "<Control>";
+    if (modifiers & 4)
+        accelerator += "<Shift>";
+    if (modifiers & 1)
+        accelerator += "<Alt>";
+    if (modifiers & 8)
+        accelerator += "<Super>";
+    return accelerator + key;
+}
+
+// The extension binds it in the shell and signals each press; it lets the
+// key go by itself when we leave the bus.
+bool GnomeExtensionPlatform::BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
+                                        wxString& problem)
+{
+    problem.clear();
+    const std::string accelerator = Accelerator(modifiers, keyCode);
+    if (accelerator.empty() || !m_inbox)
+        return false;
+    GVariant* reply =
+        m_inbox->Bus().Call(m_shell.c_str(), kObjectPath, kInterface, "BindHotKey",
+                            g_variant_new("(s)", accelerator.c_str()), "(b)", 2000);
+    if (!reply)
+        return false;  // an extension of an earlier Corvalin: no hot key there
+    gboolean bound = FALSE;
+    g_variant_get(reply, "(b)", &bound);
+    g_variant_unref(reply);
+    if (!bound)
+    {
+        problem = wxString::FromUTF8(("GNOME Shell did not bind " + accelerator).c_str());
+        return false;
+    }
+    m_hotKeyPressed = std::move(pressed);
+    return true;
+}
+
+void GnomeExtensionPlatform::UnbindHotKey()
+{
+    if (!m_hotKeyPressed || !m_inbox)
+        return;
+    m_hotKeyPressed = nullptr;
+    GVariant* reply =
+        m_inbox->Bus().Call(m_shell.c_str(), kObjectPath, kInterface, "UnbindHotKey", nullptr,
+                            nullptr, 2000);
+    if (reply)
+        g_variant_unref(reply);
+}
 
 bool GnomeExtensionPlatform::Connect(int timeoutMs)
 {
@@ -176,7 +239,15 @@ void GnomeExtensionPlatform::OnMessage(GDBusMessage* message)
     const char* sender = g_dbus_message_get_sender(message);
     const char* member = g_dbus_message_get_member(message);
     GVariant* body = g_dbus_message_get_body(message);
-    if (!sender || m_shell != sender || !member || !body)
+    if (!sender || m_shell != sender || !member)
+        return;
+    if (std::strcmp(member, "HotKey") == 0)
+    {
+        if (m_hotKeyPressed)
+            m_hotKeyPressed();
+        return;
+    }
+    if (!body)
         return;
     // Without the idle time: an extension of an earlier Corvalin, still
     // running until the next login.

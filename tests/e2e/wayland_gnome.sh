@@ -180,4 +180,29 @@ focus_window "Gnome One"; sleep 0.5
 check "... and native windows are logged from then on" \
   bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Gnome One\""' _ "$record"
 stop_app "$corvalin"
+
+# The hot key through the shell's own key bindings, typed on its virtual
+# keyboard while a native window has the focus and monitoring is off.
+hot_key='(() => { const C = imports.gi.Clutter, G = imports.gi.GLib;
+  const d = C.get_default_backend().get_default_seat().create_virtual_device(C.InputDeviceType.KEYBOARD_DEVICE);
+  const keys = [C.KEY_Control_L, C.KEY_Shift_L, C.KEY_p];
+  for (const k of keys) d.notify_keyval(G.get_monotonic_time(), k, C.KeyState.PRESSED);
+  for (const k of keys.reverse()) d.notify_keyval(G.get_monotonic_time(), k, C.KeyState.RELEASED);
+  return true; })()'
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\n' >"$dir/Corvalin.cfg"
+dbus-monitor --session "type='signal',interface='example.pellowen.Corvalin.Focus',member='HotKey'" \
+  >"$E2E_TMP/hotkeys" 2>&1 & E2E_PIDS+=($!)
+start_app "$dir"; corvalin=$LAST_PID
+wait_count 1 20 grep -c 'through GNOME Shell (extension)' "$dir/out.log"
+sleep 1  # the key is bound once the frame is on screen
+focus_window "Gnome One"; sleep 0.3
+before=$(lines "$record")
+shell_eval "$hot_key" | grep -q true || fail "no key typed on the shell's virtual keyboard"
+wait_lines "$record" $((before + 1))
+check "the hot key logs the focused native window, as a hot-key sample" \
+  bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Gnome One\".*\"seen\":\"hotkey\""' _ "$record"
+stop_app "$corvalin"
+shell_eval "$hot_key" >/dev/null; sleep 0.5
+check "after Corvalin quits the shell binds the key no more (one press heard in all)" \
+  test "$(grep -c 'member=HotKey' "$E2E_TMP/hotkeys")" = 1
 finish

@@ -6,7 +6,9 @@
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
 import Meta from 'gi://Meta';
+import Shell from 'gi://Shell';
 
+import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 
 const OBJECT_PATH = '/example/pellowen/Corvalin';
@@ -16,6 +18,15 @@ const INTERFACE_XML = `
     <!-- Emits FocusChanged for the current focus: Corvalin's proof that
          the extension runs, and its initial state. -->
     <method name="Report"/>
+    <!-- Corvalin's hot key, as a GTK accelerator ("<Control><Shift>p"),
+         bound in the shell until UnbindHotKey or until the caller leaves
+         the bus; each press emits HotKey. -->
+    <method name="BindHotKey">
+      <arg name="accelerator" type="s" direction="in"/>
+      <arg name="bound" type="b" direction="out"/>
+    </method>
+    <method name="UnbindHotKey"/>
+    <signal name="HotKey"/>
     <!-- id 0 and empty fields: no window has the focus.  xid is the X11
          window id of an Xwayland window, else 0. -->
     <signal name="FocusChanged">
@@ -53,6 +64,7 @@ export default class FocusReporter extends Extension {
     }
 
     disable() {
+        this._unbindHotKey();
         global.display.disconnect(this._focusHandler);
         this._followTitle(null);
         for (const [window, handler] of this._watched)
@@ -60,6 +72,47 @@ export default class FocusReporter extends Extension {
         this._watched.clear();
         this._dbus.unexport();
         this._dbus = null;
+    }
+
+    BindHotKeyAsync([accelerator], invocation) {
+        this._unbindHotKey();
+        const settings = this._hotKeySettings();
+        settings.set_strv('hot-key', [accelerator]);
+        const action = Main.wm.addKeybinding('hot-key', settings, Meta.KeyBindingFlags.NONE,
+            Shell.ActionMode.ALL, () => this._emit('HotKey', '()', []));
+        const bound = action !== Meta.KeyBindingAction.NONE;
+        if (bound) {
+            // Corvalin gone without a word (killed): the key goes back.
+            this._hotKeyWatch = Gio.bus_watch_name_on_connection(Gio.DBus.session,
+                invocation.get_sender(), Gio.BusNameWatcherFlags.NONE, null,
+                () => this._unbindHotKey());
+        }
+        invocation.return_value(new GLib.Variant('(b)', [bound]));
+    }
+
+    UnbindHotKey() {
+        this._unbindHotKey();
+    }
+
+    _unbindHotKey() {
+        if (!this._hotKeyWatch)
+            return;
+        Gio.bus_unwatch_name(this._hotKeyWatch);
+        this._hotKeyWatch = 0;
+        Main.wm.removeKeybinding('hot-key');
+    }
+
+    // The schema ships with the extension, compiled at build time.
+    _hotKeySettings() {
+        if (!this._settings) {
+            const source = Gio.SettingsSchemaSource.new_from_directory(
+                this.dir.get_child('schemas').get_path(),
+                Gio.SettingsSchemaSource.get_default(), false);
+            this._settings = new Gio.Settings({
+                settings_schema: source.lookup('org.gnome.shell.extensions.corvalin', true),
+            });
+        }
+        return this._settings;
     }
 
     Report() {
