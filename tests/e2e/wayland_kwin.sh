@@ -194,5 +194,7 @@ stop_app "$corvalin"
 # listed that one again from its saved shortcuts, and the next start of
 # Corvalin took it out.)
 check "after Corvalin quits no shortcut of ours is listed" bash -c "$(declare -f kwin_shortcuts); ! kwin_shortcuts | grep -q ."
+# KGlobalAccel writes its file a moment after a change.
+for _ in $(seq 50); do grep -qs corvalin-hotkey "$XDG_CONFIG_HOME/kglobalshortcutsrc" || break; sleep 0.1; done
 check "... nor saved in kglobalshortcutsrc" bash -c '! grep -qs corvalin-hotkey "$XDG_CONFIG_HOME/kglobalshortcutsrc"'
 finish

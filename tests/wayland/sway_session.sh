@@ -8,6 +8,19 @@
 # without it the command gets no session bus.
 # Usage: tests/wayland/sway_session.sh [--bar] COMMAND [ARGS...]
 set -uo pipefail
+# Starts sway as nobody on the session's folder, config and sockets, and
+# waits for its sockets.
+start_sway() {
+  setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" "${bus_env[@]}" \
+    SWAYSOCK="$SWAYSOCK" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$session_dir/config" >>"$session_dir/sway.log" 2>&1 &
+  echo $! >"$session_dir/sway.pid"
+  for _ in $(seq 100); do
+    [ -S "$SWAYSOCK" ] && [ -S "$runtime/wayland-1" ] && return 0
+    sleep 0.1
+  done
+  echo "sway_session: sway did not start" >&2; cat "$session_dir/sway.log" >&2; return 1
+}
 if [ "${1:-}" = --restart ]; then
   # Inside a session: sway (and what it started) killed, and a new one
   # started on the same socket names, without XWayland.  Uses the folder of
@@ -21,15 +34,7 @@ if [ "${1:-}" = --restart ]; then
   sed -i 's/^xwayland enable$/xwayland disable/' "$session_dir/config"
   bus_env=()
   [ -S "$runtime/bus" ] && bus_env=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
-  setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" "${bus_env[@]}" \
-    SWAYSOCK="$SWAYSOCK" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-    sway -c "$session_dir/config" >>"$session_dir/sway.log" 2>&1 &
-  echo $! >"$session_dir/sway.pid"
-  for _ in $(seq 100); do
-    [ -S "$SWAYSOCK" ] && [ -S "$runtime/wayland-1" ] && exit 0
-    sleep 0.1
-  done
-  echo "sway_session: sway did not start again" >&2; exit 1
+  start_sway; exit
 fi
 bar=0
 [ "${1:-}" = --bar ] && { bar=1; shift; }
@@ -87,17 +92,6 @@ fi
 # The IPC socket's name is fixed, so that a sway started again (by
 # `$0 --restart` from inside the session) is found where the first one was.
 SWAYSOCK="$runtime/sway-ipc.sock"
-start_sway() {
-  setsid setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$session_dir" XDG_RUNTIME_DIR="$runtime" "${bus_env[@]}" \
-    SWAYSOCK="$SWAYSOCK" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-    sway -c "$session_dir/config" >>"$session_dir/sway.log" 2>&1 &
-  echo $! >"$session_dir/sway.pid"
-  for _ in $(seq 100); do
-    [ -S "$SWAYSOCK" ] && [ -S "$runtime/wayland-1" ] && return 0
-    sleep 0.1
-  done
-  echo "sway_session: sway did not start" >&2; cat "$session_dir/sway.log" >&2; return 1
-}
 start_sway || exit 1
 sway_pid=$(cat "$session_dir/sway.pid")
 
