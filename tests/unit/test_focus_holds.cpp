@@ -1,8 +1,10 @@
 // The hold bookkeeping: per program takes, unprompted takes, brief and
-// shortest holds, and the theft's end that is no take of its own.
+// shortest holds, the theft's end that is no take of its own, and the
+// history of holds the timeline draws.
 #include <gtest/gtest.h>
 
 #include "monitor/focus_holds.h"
+#include "monitor/hold_history.h"
 
 namespace
 {
@@ -133,4 +135,64 @@ TEST(FocusHolds, ProgramsComeMostUnpromptedFirstThenByTakesThenByName)
     for (const ProgramHolds& program : holds.Programs())
         order.push_back(program.module);
     EXPECT_EQ((std::vector<std::string>{"aa-thief", "zz-thief", "b-shell", "a-shell", "mail"}), order);
+}
+
+// The timeline's holds: each ends where the next begins, or is cut where
+// the bookkeeping lost sight of it; only one seen to begin can be a theft.
+TEST(HoldHistory, EachHoldEndsAtTheNextOrIsCutWhereSightWasLost)
+{
+    HoldHistory history;
+    auto begin = [&](std::int64_t ms, const char* module, bool take, std::optional<bool> unprompted,
+                     std::optional<std::int64_t> previousHeldMs) {
+        Hold hold;
+        hold.startMs = ms;
+        hold.module = module;
+        hold.take = take;
+        hold.unprompted = unprompted;
+        return history.Begin(hold, previousHeldMs);
+    };
+    EXPECT_FALSE(begin(1000, "editor", true, kUnasked, std::nullopt));
+    const std::optional<Hold> first = begin(1500, "updater", true, kUnasked, 500);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(1500, first->endMs.value_or(-1));
+    EXPECT_FALSE(first->cut);
+    EXPECT_FALSE(first->IsEndedTheft());  // the first line's change was not seen
+    const std::uint64_t generation = history.Generation();
+    history.Cut(1700);
+    EXPECT_NE(generation, history.Generation());
+    EXPECT_EQ(1700, history[1].endMs.value_or(-1));
+    EXPECT_TRUE(history[1].cut);
+    EXPECT_FALSE(history[1].IsEndedTheft());  // seen to begin, but not to end
+
+    EXPECT_FALSE(begin(5000, "editor", true, kAsked, std::nullopt));  // nothing open to end
+    const std::optional<Hold> theft = begin(5100, "updater", true, kUnasked, 100);
+    EXPECT_FALSE(theft->IsEndedTheft());  // asked for
+    const std::optional<Hold> ended = begin(5140, "editor", false, kUnasked, 40);
+    EXPECT_TRUE(ended->IsEndedTheft());
+    EXPECT_EQ(5140, ended->endMs.value_or(-1));
+    // The focus coming back is no take, so no theft either.
+    EXPECT_FALSE(begin(6000, "mail", true, kUnasked, 860)->IsEndedTheft());
+    // A clock set back ends nothing before it began.
+    const std::optional<Hold> back = begin(100, "editor", true, kAsked, std::nullopt);
+    EXPECT_EQ(6000, back->endMs.value_or(-1));
+    EXPECT_TRUE(back->cut);
+    EXPECT_TRUE(history[history.Size() - 1].IsOpen());
+}
+
+TEST(HoldHistory, KeepsTheNewestOnlyAndFindsTheHoldAtAMoment)
+{
+    HoldHistory history(3);
+    for (std::int64_t ms : {0, 100, 200, 300, 400})
+    {
+        Hold hold;
+        hold.startMs = ms;
+        history.Begin(hold, ms ? std::optional<std::int64_t>(100) : std::nullopt);
+    }
+    ASSERT_EQ(3u, history.Size());
+    EXPECT_EQ(200, history[0].startMs);
+    EXPECT_EQ(400, history[2].startMs);
+    EXPECT_EQ(0u, history.FirstFrom(50));   // before the oldest kept
+    EXPECT_EQ(0u, history.FirstFrom(250));  // the hold of 200 still holds then
+    EXPECT_EQ(1u, history.FirstFrom(300));
+    EXPECT_EQ(2u, history.FirstFrom(9000));
 }
