@@ -18,6 +18,7 @@
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
+#include "frame/thieves_pane.h"
 #include "platform/text_file_save.h"
 #include "resources/images.h"
 #include "settings/dock_layout.h"
@@ -45,6 +46,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
     EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
     EVT_MENU(ID_START_AT_LOGIN, MainFrame::OnStartAtLogin)
+    EVT_MENU(ID_FOCUS_THIEVES, MainFrame::OnFocusThieves)
     EVT_MENU_OPEN(MainFrame::OnMenuOpen)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
@@ -85,8 +87,9 @@ wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
 }  // namespace
 
 MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
-                     const wxPoint& pos, const wxSize& size, long style)
-    : m_platform(CreateWindowPlatform()),
+                     const wxPoint& pos, const wxSize& size, long style,
+                     std::unique_ptr<WindowPlatform> platform)
+    : m_platform(platform ? std::move(platform) : CreateWindowPlatform()),
       m_activity(*m_platform, [this](const wxString& line) { ShowLine(line); },
                  [this](const wxString& problem) { OnRecordingStopped(problem); })
 {
@@ -143,6 +146,7 @@ void MainFrame::CreateControls()
     menu->Append(ID_START_AT_LOGIN, _("Start at Login"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_FOCUS_THIEVES, _("Focus Thieves"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     AppendImageItem(menu, wxID_ABOUT, _("&About"), AboutImage());
     menu->AppendSeparator();
@@ -206,6 +210,7 @@ void MainFrame::CreateControls()
     // Kept on purpose: the log's value is bound to m_logValue, though nothing
     // transfers data through it yet.
     m_log->SetValidator(wxTextValidator(wxFILTER_NONE, &m_logValue));
+    m_thieves = ThievesPane::AddTo(m_mgr, m_activity, m_log);
     m_mgr.Update();
     // Kept on purpose: key-down events are connected at run time as well as
     // in the table; OnKeyDown only passes them on.
@@ -379,8 +384,7 @@ void MainFrame::OnMonitorWindows(wxCommandEvent&)
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
     m_log->SetValue(wxString());
-    m_activity.Monitor().Clear();
-    m_activity.BreakHolds();
+    m_activity.ClearLog();
 }
 
 void MainFrame::LogForegroundChange(Seen seen)
@@ -467,10 +471,20 @@ void MainFrame::OnStartAtLogin(wxCommandEvent&)
     ShowStartAtLogin();
 }
 
+void MainFrame::OnFocusThieves(wxCommandEvent&)
+{
+    wxAuiPaneInfo& pane = m_mgr.GetPane(m_thieves);
+    pane.Show(!pane.IsShown());
+    m_mgr.Update();
+    GetMenuBar()->Check(ID_FOCUS_THIEVES, pane.IsShown());
+}
+
 void MainFrame::OnMenuOpen(wxMenuEvent& event)
 {
     // The entry may have been removed since, by an uninstall or by hand.
     ShowStartAtLogin();
+    // The pane's own close button hides it too.
+    GetMenuBar()->Check(ID_FOCUS_THIEVES, m_mgr.GetPane(m_thieves).IsShown());
     event.Skip();
 }
 
@@ -612,4 +626,5 @@ void MainFrame::LoadDockLayout()
     const wxSize logSize = m_log->GetSize();
     if (!m_mgr.GetPane(m_log).IsShown() || logSize.x <= 0 || logSize.y <= 0)
         m_mgr.LoadPerspective(built, true);
+    GetMenuBar()->Check(ID_FOCUS_THIEVES, m_mgr.GetPane(m_thieves).IsShown());
 }

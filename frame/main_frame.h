@@ -14,13 +14,16 @@
 class wxTextCtrl;
 class wxToolBar;
 class CTrayIcon;
+class ThievesPane;
 class WindowManagerHelper;
 
 class MainFrame : public wxFrame
 {
 public:
+    // Without a platform, the one this system and session provide.
     MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
-              const wxPoint& pos, const wxSize& size, long style);
+              const wxPoint& pos, const wxSize& size, long style,
+              std::unique_ptr<WindowPlatform> platform = nullptr);
     ~MainFrame() override;
 
     // Builds the whole frame; always true.
@@ -84,6 +87,7 @@ private:
     void OnSaveLog(wxCommandEvent& event);
     void OnRecordToFile(wxCommandEvent& event);
     void OnStartAtLogin(wxCommandEvent& event);
+    void OnFocusThieves(wxCommandEvent& event);
     void OnMenuOpen(wxMenuEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
@@ -114,6 +118,7 @@ private:
     std::unique_ptr<WindowPlatform> m_platform;
     // The monitor, the record file and the platform's events.
     ActivityLogger m_activity;
+    ThievesPane* m_thieves = nullptr;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

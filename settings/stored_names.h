@@ -29,7 +29,8 @@ constexpr const wchar_t kPlacementWidth[] = L"SizeW";
 constexpr const wchar_t kPlacementHeight[] = L"SizeH";
 constexpr const wchar_t kPlacementMaximized[] = L"IsMaximized";
 
-// The dock layout: its key and the frame's two panes.
+// The dock layout: its key and the frame's panes.
 constexpr const wchar_t kPerspectiveKey[] = L"PerspectiveSelDlg2";
 constexpr const wchar_t kToolbarPaneName[] = L"TpplBarPane";
 constexpr const wchar_t kLogPaneName[] = L"ID_Note";
+constexpr const wchar_t kThievesPaneName[] = L"ThievesPane";
