@@ -18,6 +18,7 @@
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
+#include "frame/theft_notifier.h"
 #include "frame/thieves_pane.h"
 #include "platform/text_file_save.h"
 #include "resources/images.h"
@@ -47,6 +48,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
     EVT_MENU(ID_START_AT_LOGIN, MainFrame::OnStartAtLogin)
     EVT_MENU(ID_FOCUS_THIEVES, MainFrame::OnFocusThieves)
+    EVT_MENU(ID_NOTIFY_UNPROMPTED, MainFrame::OnNotifyUnprompted)
     EVT_MENU_OPEN(MainFrame::OnMenuOpen)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
@@ -147,6 +149,7 @@ void MainFrame::CreateControls()
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
     menu->Append(ID_FOCUS_THIEVES, _("Focus Thieves"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_NOTIFY_UNPROMPTED, _("Notify Unprompted Takes"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     AppendImageItem(menu, wxID_ABOUT, _("&About"), AboutImage());
     menu->AppendSeparator();
@@ -212,6 +215,8 @@ void MainFrame::CreateControls()
     m_log->SetValidator(wxTextValidator(wxFILTER_NONE, &m_logValue));
     m_thieves = ThievesPane::AddTo(m_mgr, m_activity, m_log);
     m_mgr.Update();
+    m_notifier.reset(new TheftNotifier(this));
+    m_activity.OnTheftEnded([this](const Hold& hold) { m_notifier->Told(hold); });
     // Kept on purpose: key-down events are connected at run time as well as
     // in the table; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
@@ -479,6 +484,15 @@ void MainFrame::OnFocusThieves(wxCommandEvent&)
     GetMenuBar()->Check(ID_FOCUS_THIEVES, pane.IsShown());
 }
 
+// Written at once, as if the settings file were edited.
+void MainFrame::OnNotifyUnprompted(wxCommandEvent&)
+{
+    m_notifier->Enable(!m_notifier->IsEnabled());
+    GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
+    WriteBoolOption(*wxConfigBase::Get(), kOptionNotifyUnprompted, m_notifier->IsEnabled());
+    FlushSettings(*wxConfigBase::Get());
+}
+
 void MainFrame::OnMenuOpen(wxMenuEvent& event)
 {
     // The entry may have been removed since, by an uninstall or by hand.
@@ -517,6 +531,9 @@ void MainFrame::LoadOptions()
     m_monitorWindows = ReadBoolOption(*config, kOptionMonitorWindows, true);
     if (wxMenuItem* item = GetMenuBar()->FindItem(ID_MONITOR_WINDOWS))
         item->Check(m_monitorWindows);
+
+    m_notifier->Enable(ReadBoolOption(*config, kOptionNotifyUnprompted, false));
+    GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
 
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
     ShowRecording();

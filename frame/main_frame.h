@@ -14,6 +14,7 @@
 class wxTextCtrl;
 class wxToolBar;
 class CTrayIcon;
+class TheftNotifier;
 class ThievesPane;
 class WindowManagerHelper;
 
@@ -88,6 +89,7 @@ private:
     void OnRecordToFile(wxCommandEvent& event);
     void OnStartAtLogin(wxCommandEvent& event);
     void OnFocusThieves(wxCommandEvent& event);
+    void OnNotifyUnprompted(wxCommandEvent& event);
     void OnMenuOpen(wxMenuEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
@@ -119,6 +121,7 @@ private:
     // The monitor, the record file and the platform's events.
     ActivityLogger m_activity;
     ThievesPane* m_thieves = nullptr;
+    std::unique_ptr<TheftNotifier> m_notifier;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

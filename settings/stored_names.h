@@ -19,6 +19,7 @@ constexpr const wchar_t kOptionHotKeyModifiers[] = L"/Options/HotKeyVK";
 constexpr const wchar_t kOptionShowIconInSystray[] = L"/Options/ShowIconInSystray";
 constexpr const wchar_t kOptionRecordFile[] = L"/Options/RecordFile";
 constexpr const wchar_t kOptionPromptedWithinMs[] = L"/Options/PromptedWithinMs";
+constexpr const wchar_t kOptionNotifyUnprompted[] = L"/Options/NotifyUnprompted";
 
 // Window placement: the group "/Layout/<name>" and its entries.
 constexpr const wchar_t kPlacementGroup[] = L"/Layout/";

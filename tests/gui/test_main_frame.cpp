@@ -134,6 +134,7 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
         {ID_FOCUS_THIEVES, L"Focus Thieves", wxITEM_CHECK, false},
+        {ID_NOTIFY_UNPROMPTED, L"Notify Unprompted Takes", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {wxID_ABOUT, L"&About", wxITEM_NORMAL, true},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
@@ -158,11 +159,13 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         }
         EXPECT_EQ(item->GetBitmap().IsOk(), expected[i].bitmap);
     }
-    // Defaults: monitoring on, not on top, no record file, no thieves pane.
+    // Defaults: monitoring on, not on top, no record file, no thieves pane
+    // and no notifications.
     EXPECT_TRUE(bar->IsChecked(ID_MONITOR_WINDOWS));
     EXPECT_FALSE(bar->IsChecked(ID_ALWAYS_ON_TOP));
     EXPECT_FALSE(bar->IsChecked(ID_RECORD_TO_FILE));
     EXPECT_FALSE(bar->IsChecked(ID_FOCUS_THIEVES));
+    EXPECT_FALSE(bar->IsChecked(ID_NOTIFY_UNPROMPTED));
     EXPECT_EQ(frame->GetStatusBar(), nullptr);
 }
 
@@ -309,6 +312,20 @@ TEST_F(MainFrameTest, RecordToFileStartsRecordingIntoTheChosenFileAndStopsAgain)
     SendCommand(frame, ID_CLEAR_LOG);
     ASSERT_TRUE(PumpUntil([&] { return log->GetValue().StartsWith(L"001."); }));
     EXPECT_EQ(ReadFileText(path), recorded);
+}
+
+// Like Record to File, the notification option is written through at once.
+TEST_F(MainFrameTest, NotifyUnpromptedTakesIsWrittenAtOnce)
+{
+    wxMenuBar* bar = frame->GetMenuBar();
+    for (const long expected : {1, 0})
+    {
+        SendCommand(frame, ID_NOTIFY_UNPROMPTED);
+        EXPECT_EQ(bar->IsChecked(ID_NOTIFY_UNPROMPTED), expected == 1);
+        wxFileConfig saved(L"Corvalin", L"Pellowen", settings.Path(), wxString(),
+                           wxCONFIG_USE_LOCAL_FILE);
+        EXPECT_EQ(saved.ReadLong(L"/Options/NotifyUnprompted", -1), expected);
+    }
 }
 
 TEST_F(MainFrameTest, AlwaysOnTopTwiceRestoresTheStyle)
