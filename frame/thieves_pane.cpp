@@ -96,7 +96,8 @@ wxString Describe(const Hold& hold, std::int64_t nowMs)
     wxString text = wxString::FromUTF8(hold.module) + L" \u2014 " + wxString::FromUTF8(hold.title);
     text += L"\nfrom " + FullTime(hold.startMs);
     if (hold.IsOpen())
-        text += L"\nstill holds the focus, for " + Duration(std::max<std::int64_t>(0, nowMs - hold.startMs));
+        text += L"\nstill holds the focus, for " +
+                Duration(std::max<std::int64_t>(0, nowMs - hold.startMs));
     else if (hold.cut)
         text += L"\nheld at least " + Duration(*hold.endMs - hold.startMs) +
                 L" (then the log was cleared or monitoring stopped)";
@@ -160,7 +161,8 @@ public:
         // The span as long as there is room for it beside the legend.
         const int legendX = DrawLegend(dc, width);
         for (const wxString& span :
-             {FromMs(startMs).Format(L"%Y-%m-%d %H:%M:%S") + L" \u2013 " + FromMs(m_endMs).Format(L"%H:%M:%S"),
+             {FromMs(startMs).Format(L"%Y-%m-%d %H:%M:%S") + L" \u2013 " +
+                  FromMs(m_endMs).Format(L"%H:%M:%S"),
               FromMs(startMs).Format(L"%H:%M") + L" \u2013 " + FromMs(m_endMs).Format(L"%H:%M")})
             if (dc.GetTextExtent(span).x + 12 <= legendX)
             {
@@ -181,8 +183,10 @@ public:
                 if (IsBrief(hold) != (pass == 1))
                     continue;
                 const wxColour colour = m_colours.Of(hold.module);
-                dc.SetBrush(hold.cut ? wxBrush(colour, wxBRUSHSTYLE_BDIAGONAL_HATCH) : wxBrush(colour));
-                dc.SetPen(IsUnpromptedTake(hold) ? wxPen(kUnprompted, 2) : wxPen(colour.ChangeLightness(70)));
+                dc.SetBrush(hold.cut ? wxBrush(colour, wxBRUSHSTYLE_BDIAGONAL_HATCH)
+                                     : wxBrush(colour));
+                dc.SetPen(IsUnpromptedTake(hold) ? wxPen(kUnprompted, 2)
+                                                 : wxPen(colour.ChangeLightness(70)));
                 dc.DrawRectangle(bar.x, kRows.laneTop, bar.width, kRows.laneBottom - kRows.laneTop);
             }
         dc.SetPen(*wxTRANSPARENT_PEN);
@@ -197,7 +201,8 @@ public:
             if (IsBrief(hold))
             {
                 dc.SetBrush(wxBrush(kInk));
-                Triangle(dc, bar.x + bar.width / 2, kRows.laneBottom, kRows.laneBottom - kRows.briefBottom);
+                Triangle(dc, bar.x + bar.width / 2, kRows.laneBottom,
+                         kRows.laneBottom - kRows.briefBottom);
             }
         }
         DrawAxis(dc, width, startMs);
@@ -212,7 +217,8 @@ public:
         std::optional<std::size_t> found;
         int narrowest = 0;
         for (const Bar& bar : Bars(GetClientSize().x))
-            if (point.x >= bar.x - 1 && point.x <= bar.x + bar.width && (!found || bar.width < narrowest))
+            if (point.x >= bar.x - 1 && point.x <= bar.x + bar.width &&
+                (!found || bar.width < narrowest))
             {
                 found = bar.index;
                 narrowest = bar.width;
@@ -238,7 +244,8 @@ private:
     {
         std::vector<Bar> bars;
         const std::int64_t startMs = m_endMs - ThievesPane::kSpanMs;
-        for (std::size_t i = m_history.Size() ? m_history.FirstFrom(startMs) : 0; i < m_history.Size(); ++i)
+        const std::size_t first = m_history.Size() ? m_history.FirstFrom(startMs) : 0;
+        for (std::size_t i = first; i < m_history.Size(); ++i)
         {
             const Hold& hold = m_history[i];
             const std::int64_t endMs = hold.endMs ? *hold.endMs : std::max(hold.startMs, m_nowMs);
@@ -361,12 +368,12 @@ ThievesPane::ThievesPane(wxWindow* parent, const ActivityLogger& activity, wxTex
     m_table = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                              wxLC_REPORT | wxLC_SINGLE_SEL);
     m_table->SetImageList(m_colours.Images(), wxIMAGE_LIST_SMALL);
-    m_table->AppendColumn(_("Program"), wxLIST_FORMAT_LEFT, 120);
-    m_table->AppendColumn(_("Takes"), wxLIST_FORMAT_RIGHT, 56);
-    m_table->AppendColumn(_("Unprompted"), wxLIST_FORMAT_RIGHT, 84);
-    m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT, 72);
-    m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT, 76);
-    m_table->AppendColumn(_("Last take"), wxLIST_FORMAT_LEFT, 170);
+    m_table->AppendColumn(_("Program"), wxLIST_FORMAT_LEFT, 110);
+    m_table->AppendColumn(_("Takes"), wxLIST_FORMAT_RIGHT, 52);
+    m_table->AppendColumn(_("Unprompted"), wxLIST_FORMAT_RIGHT, 92);
+    m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT, 74);
+    m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT, 72);
+    m_table->AppendColumn(_("Last take"), wxLIST_FORMAT_LEFT, 190);
     m_timeline = new HoldTimeline(this, activity.History(), m_colours);
     m_scroll = new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL);
     wxButton* save = new wxButton(this, ID_SAVE_PICTURE, _(L"Save Picture\u2026"));
@@ -394,6 +401,9 @@ ThievesPane* ThievesPane::AddTo(wxAuiManager& manager, const ActivityLogger& act
                                 wxTextCtrl* log)
 {
     ThievesPane* pane = new ThievesPane(manager.GetManagedWindow(), activity, log);
+    // The table's columns need more than the 30 % a side dock gets by
+    // default; the toolbar's dock is as high as its tools anyway.
+    manager.SetDockSizeConstraint(0.5, 0.5);
     manager.AddPane(pane, wxAuiPaneInfo()
                               .Name(kThievesPaneName)
                               .Caption(_("Focus thieves"))
@@ -401,7 +411,7 @@ ThievesPane* ThievesPane::AddTo(wxAuiManager& manager, const ActivityLogger& act
                               .Layer(0)
                               .Row(0)
                               .Position(0)
-                              .BestSize(wxSize(480, 320))
+                              .BestSize(wxSize(600, 320))
                               .MinSize(wxSize(260, 220))
                               .Floatable(false)
                               .CloseButton(true)
@@ -508,7 +518,8 @@ void ThievesPane::UpdateScrollBar(std::int64_t nowMs)
     const int range = std::max(thumb, static_cast<int>((nowMs - firstMs + 999) / 1000));
     int position = range - thumb;
     if (!m_following)
-        position = std::clamp(static_cast<int>((m_viewEndMs - firstMs) / 1000) - thumb, 0, range - thumb);
+        position = std::clamp(static_cast<int>((m_viewEndMs - firstMs) / 1000) - thumb, 0,
+                              range - thumb);
     m_scroll->SetScrollbar(position, thumb, range, thumb);
 }
 
@@ -520,7 +531,8 @@ void ThievesPane::OnScroll(wxScrollEvent& event)
     const int position = event.GetPosition();
     const std::int64_t nowMs = wxDateTime::UNow().GetValue().GetValue();
     m_following = position + thumb >= m_scroll->GetRange();
-    m_viewEndMs = m_activity.History()[0].startMs + (static_cast<std::int64_t>(position) + thumb) * 1000;
+    m_viewEndMs = m_activity.History()[0].startMs +
+                  (static_cast<std::int64_t>(position) + thumb) * 1000;
     m_timeline->SetView(m_following ? nowMs : m_viewEndMs, nowMs);
     m_timeline->Refresh();
 }

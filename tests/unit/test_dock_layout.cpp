@@ -78,7 +78,7 @@ TEST(DockLayoutCheck, RefusesLayoutsThatLoseOrHideAPane)
 TEST(DockLayoutCheck, TheThievesPaneDocksOnASideShownOrHidden)
 {
     const wxString thieves =
-        L"name=ThievesPane;caption=Focus thieves;state=2099196;dir=2;layer=0;row=0;pos=0;"
+        L"name=ThievesPane;caption=Focus thieves;state=2099132;dir=2;layer=0;row=0;pos=0;"
         L"prop=100000;bestw=480;besth=320;minw=260;minh=220;maxw=-1;maxh=-1;floatx=-1;"
         L"floaty=-1;floatw=-1;floath=-1";
     const wxString docks = kDocks + L"dock_size(2,0,0)=482|";
@@ -88,11 +88,11 @@ TEST(DockLayoutCheck, TheThievesPaneDocksOnASideShownOrHidden)
             Layout(kToolbar, kLog + L"|" + With(thieves, L"dir=2", direction), docks)))
             << direction;
     EXPECT_TRUE(IsUsableDockLayout(
-        Layout(kToolbar, kLog + L"|" + With(thieves, L"state=2099196", L"state=2099198"), docks)));
+        Layout(kToolbar, kLog + L"|" + With(thieves, L"state=2099132", L"state=2099134"), docks)));
     for (const auto& [from, to] : {std::pair<const wchar_t*, const wchar_t*>{L"dir=2", L"dir=5"},
                                    {L"dir=2", L"dir=0"},
-                                   {L"state=2099196", L"state=2099197"},
-                                   {L"state=2099196", L"state=2164732"},
+                                   {L"state=2099132", L"state=2099133"},
+                                   {L"state=2099132", L"state=2164668"},
                                    {L"besth=320", L"besth=9000"}})
         EXPECT_FALSE(IsUsableDockLayout(Layout(kToolbar, kLog + L"|" + With(thieves, from, to), docks)))
             << to;
