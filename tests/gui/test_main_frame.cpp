@@ -553,7 +553,8 @@ protected:
     }
     void Change(long afterStartMs, WindowHandle window, bool unprompted)
     {
-        desktop->input = ChangeInput{unprompted ? 5000u : 10u, std::nullopt, ActivationRequest::Unknown};
+        desktop->input =
+            ChangeInput{unprompted ? 5000u : 10u, std::nullopt, ActivationRequest::Unknown};
         desktop->DeliverEvent(window, start + wxTimeSpan::Milliseconds(afterStartMs));
         desktop->foreground = window;  // what the timer's samples then see
     }
@@ -586,10 +587,12 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
     EXPECT_TRUE(bar->IsChecked(ID_FOCUS_THIEVES));
     EXPECT_TRUE(frame->GetDockManager().GetPane(pane).IsShown());
     wxWindow* timeline = pane->GetTimeline();
-    ASSERT_TRUE(PumpUntil([&] { return table->GetItemCount() == 4 && timeline->GetClientSize().x > 100; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return table->GetItemCount() == 4 && timeline->GetClientSize().x > 100; }));
     const wxString lastUpdater =
         (start + wxTimeSpan::Milliseconds(90300)).Format(L"%Y-%m-%d %H:%M:%S.%l");
-    EXPECT_EQ(Row(table, 0), (std::vector<wxString>{L"updater", L"2", L"2", L"2", L"20 ms", lastUpdater}));
+    EXPECT_EQ(Row(table, 0),
+              (std::vector<wxString>{L"updater", L"2", L"2", L"2", L"20 ms", lastUpdater}));
     EXPECT_EQ(Row(table, 1, 5), (std::vector<wxString>{L"nagger", L"1", L"1", L"1", L"300 ms"}));
     EXPECT_EQ(Row(table, 2, 5), (std::vector<wxString>{L"editor", L"2", L"0", L"0", L"30.000 s"}));
     EXPECT_EQ(Row(table, 3, 5), (std::vector<wxString>{L"mail", L"1", L"0", L"0", L"30.000 s"}));

@@ -1,9 +1,7 @@
-/* A desktop notification service of the tests' own: owns
- * org.freedesktop.Notifications on the session bus, answers as a desktop's
- * would, and appends each notice to a file as one line:
- * "<ms since start>\t<app name>\t<summary>\t<body>".  The file is made once
- * the name is owned, so that a test can wait for it.
- * Usage: notification_sink FILE */
+/* A notification service of the tests' own: owns org.freedesktop.Notifications
+ * on the session bus and appends each notice to FILE as
+ * "<ms since start>\t<app>\t<summary>\t<body>"; FILE is made once the name is
+ * ours, so that a test can wait for it.  Usage: notification_sink FILE */
 #include <gio/gio.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,91 +10,71 @@
 static const char kInterface[] =
     "<node><interface name='org.freedesktop.Notifications'>"
     "<method name='GetCapabilities'><arg type='as' direction='out'/></method>"
-    "<method name='Notify'>"
-    "<arg type='s' direction='in'/><arg type='u' direction='in'/><arg type='s' direction='in'/>"
-    "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='as' direction='in'/>"
-    "<arg type='a{sv}' direction='in'/><arg type='i' direction='in'/>"
-    "<arg type='u' direction='out'/></method>"
-    "<method name='CloseNotification'><arg type='u' direction='in'/></method>"
     "<method name='GetServerInformation'><arg type='s' direction='out'/>"
     "<arg type='s' direction='out'/><arg type='s' direction='out'/>"
     "<arg type='s' direction='out'/></method>"
-    "<signal name='NotificationClosed'><arg type='u'/><arg type='u'/></signal>"
+    "<method name='Notify'><arg type='s' direction='in'/><arg type='u' direction='in'/>"
+    "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='s' direction='in'/>"
+    "<arg type='as' direction='in'/><arg type='a{sv}' direction='in'/>"
+    "<arg type='i' direction='in'/><arg type='u' direction='out'/></method>"
+    "<method name='CloseNotification'><arg type='u' direction='in'/></method>"
     "</interface></node>";
 
 static const char* g_path;
 static gint64 g_started;
 static guint32 g_lastId;
 
-/* Tabs and line breaks in a text would split its line in the file. */
-static void WriteField(FILE* file, const char* text)
-{
-    for (; *text; ++text)
-        fputc(*text == '\t' || *text == '\n' ? ' ' : *text, file);
-}
-
-static void OnCall(GDBusConnection* connection, const char* sender, const char* object,
+static void OnCall(GDBusConnection* bus, const char* sender, const char* object,
                    const char* interface, const char* method, GVariant* parameters,
-                   GDBusMethodInvocation* invocation, gpointer data)
+                   GDBusMethodInvocation* call, gpointer data)
 {
-    (void)connection, (void)sender, (void)object, (void)interface, (void)data;
+    (void)bus, (void)sender, (void)object, (void)interface, (void)data;
     if (strcmp(method, "GetCapabilities") == 0)
     {
         const char* capabilities[] = {"body", NULL};
-        g_dbus_method_invocation_return_value(invocation,
-                                              g_variant_new("(^as)", capabilities));
+        g_dbus_method_invocation_return_value(call, g_variant_new("(^as)", capabilities));
     }
     else if (strcmp(method, "GetServerInformation") == 0)
         g_dbus_method_invocation_return_value(
-            invocation, g_variant_new("(ssss)", "notification_sink", "Corvalin tests", "1", "1.2"));
-    else if (strcmp(method, "CloseNotification") == 0)
-        g_dbus_method_invocation_return_value(invocation, NULL);
+            call, g_variant_new("(ssss)", "notification_sink", "Corvalin tests", "1", "1.2"));
     else if (strcmp(method, "Notify") == 0)
     {
         const char *app, *icon, *summary, *body;
         guint32 replaces;
-        g_variant_get(parameters, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary, &body,
-                      NULL, NULL, NULL);
+        g_variant_get(parameters, "(&su&s&s&s@as@a{sv}i)", &app, &replaces, &icon, &summary,
+                      &body, NULL, NULL, NULL);
         FILE* file = fopen(g_path, "a");
         if (file)
         {
-            fprintf(file, "%lld\t", (long long)((g_get_monotonic_time() - g_started) / 1000));
-            WriteField(file, app);
-            fputc('\t', file);
-            WriteField(file, summary);
-            fputc('\t', file);
-            WriteField(file, body);
-            fputc('\n', file);
+            fprintf(file, "%lld\t%s\t%s\t%s\n",
+                    (long long)((g_get_monotonic_time() - g_started) / 1000), app, summary, body);
             fclose(file);
         }
-        g_dbus_method_invocation_return_value(
-            invocation, g_variant_new("(u)", replaces ? replaces : ++g_lastId));
+        g_dbus_method_invocation_return_value(call,
+                                              g_variant_new("(u)", replaces ? replaces : ++g_lastId));
     }
     else
-        g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.UnknownMethod",
-                                                   method);
+        g_dbus_method_invocation_return_value(call, NULL);
 }
 
-static void OnBus(GDBusConnection* connection, const char* name, gpointer data)
+static void OnBus(GDBusConnection* bus, const char* name, gpointer node)
 {
-    (void)name;
     static const GDBusInterfaceVTable vtable = {OnCall, NULL, NULL, {0}};
-    GDBusNodeInfo* node = data;
-    g_dbus_connection_register_object(connection, "/org/freedesktop/Notifications",
-                                      node->interfaces[0], &vtable, NULL, NULL, NULL);
+    (void)name;
+    g_dbus_connection_register_object(bus, "/org/freedesktop/Notifications",
+                                      ((GDBusNodeInfo*)node)->interfaces[0], &vtable, NULL, NULL,
+                                      NULL);
 }
 
-static void OnNameOwned(GDBusConnection* connection, const char* name, gpointer data)
+static void OnOwned(GDBusConnection* bus, const char* name, gpointer data)
 {
-    (void)connection, (void)name, (void)data;
-    FILE* file = fopen(g_path, "a");
-    if (file)
-        fclose(file);
+    (void)bus, (void)name, (void)data;
+    fclose(fopen(g_path, "a"));
 }
 
-static void OnNameLost(GDBusConnection* connection, const char* name, gpointer data)
+static void OnLost(GDBusConnection* bus, const char* name, gpointer data)
 {
-    (void)connection, (void)data;
+    (void)bus, (void)data;
     fprintf(stderr, "notification_sink: %s is not ours\n", name);
     exit(1);
 }
@@ -104,15 +82,11 @@ static void OnNameLost(GDBusConnection* connection, const char* name, gpointer d
 int main(int argc, char** argv)
 {
     if (argc != 2)
-    {
-        fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 2;
-    }
     g_path = argv[1];
     g_started = g_get_monotonic_time();
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterface, NULL);
     g_bus_own_name(G_BUS_TYPE_SESSION, "org.freedesktop.Notifications", G_BUS_NAME_OWNER_FLAGS_NONE,
-                   OnBus, OnNameOwned, OnNameLost, node, NULL);
+                   OnBus, OnOwned, OnLost, g_dbus_node_info_new_for_xml(kInterface, NULL), NULL);
     g_main_loop_run(g_main_loop_new(NULL, FALSE));
     return 0;
 }

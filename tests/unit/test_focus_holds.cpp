@@ -138,61 +138,35 @@ TEST(FocusHolds, ProgramsComeMostUnpromptedFirstThenByTakesThenByName)
 }
 
 // The timeline's holds: each ends where the next begins, or is cut where
-// the bookkeeping lost sight of it; only one seen to begin can be a theft.
-TEST(HoldHistory, EachHoldEndsAtTheNextOrIsCutWhereSightWasLost)
+// the bookkeeping lost sight of it; only one seen from start to end can be
+// told as a theft; the newest are kept.
+TEST(HoldHistory, HoldsEndAtTheNextOrAreCutAndOnlyTheNewestAreKept)
 {
-    HoldHistory history;
-    auto begin = [&](std::int64_t ms, const char* module, bool take, std::optional<bool> unprompted,
-                     std::optional<std::int64_t> previousHeldMs) {
+    HoldHistory history(4);
+    auto begin = [&](std::int64_t ms, bool take, std::optional<std::int64_t> previousHeldMs) {
         Hold hold;
         hold.startMs = ms;
-        hold.module = module;
         hold.take = take;
-        hold.unprompted = unprompted;
+        hold.unprompted = true;
         return history.Begin(hold, previousHeldMs);
     };
-    EXPECT_FALSE(begin(1000, "editor", true, kUnasked, std::nullopt));
-    const std::optional<Hold> first = begin(1500, "updater", true, kUnasked, 500);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(1500, first->endMs.value_or(-1));
-    EXPECT_FALSE(first->cut);
-    EXPECT_FALSE(first->IsEndedTheft());  // the first line's change was not seen
-    const std::uint64_t generation = history.Generation();
+    EXPECT_FALSE(begin(1000, true, std::nullopt));
+    EXPECT_FALSE(begin(1500, true, 500)->IsEndedTheft());  // line 1: not seen to begin
     history.Cut(1700);
-    EXPECT_NE(generation, history.Generation());
     EXPECT_EQ(1700, history[1].endMs.value_or(-1));
-    EXPECT_TRUE(history[1].cut);
-    EXPECT_FALSE(history[1].IsEndedTheft());  // seen to begin, but not to end
-
-    EXPECT_FALSE(begin(5000, "editor", true, kAsked, std::nullopt));  // nothing open to end
-    const std::optional<Hold> theft = begin(5100, "updater", true, kUnasked, 100);
-    EXPECT_FALSE(theft->IsEndedTheft());  // asked for
-    const std::optional<Hold> ended = begin(5140, "editor", false, kUnasked, 40);
-    EXPECT_TRUE(ended->IsEndedTheft());
-    EXPECT_EQ(5140, ended->endMs.value_or(-1));
-    // The focus coming back is no take, so no theft either.
-    EXPECT_FALSE(begin(6000, "mail", true, kUnasked, 860)->IsEndedTheft());
+    EXPECT_FALSE(history[1].IsEndedTheft());        // seen to begin, not to end
+    EXPECT_FALSE(begin(900, true, std::nullopt));  // nothing open to end
     // A clock set back ends nothing before it began.
-    const std::optional<Hold> back = begin(100, "editor", true, kAsked, std::nullopt);
-    EXPECT_EQ(6000, back->endMs.value_or(-1));
-    EXPECT_TRUE(back->cut);
-    EXPECT_TRUE(history[history.Size() - 1].IsOpen());
-}
+    EXPECT_EQ(900, begin(800, true, std::nullopt)->endMs.value_or(-1));
+    begin(5000, true, 4200);
+    const std::optional<Hold> theft = begin(5100, false, 100);
+    EXPECT_TRUE(theft->IsEndedTheft());
+    EXPECT_EQ(5100, theft->endMs.value_or(-1));
+    EXPECT_FALSE(begin(6000, true, 900)->IsEndedTheft());  // the way back is no take
 
-TEST(HoldHistory, KeepsTheNewestOnlyAndFindsTheHoldAtAMoment)
-{
-    HoldHistory history(3);
-    for (std::int64_t ms : {0, 100, 200, 300, 400})
-    {
-        Hold hold;
-        hold.startMs = ms;
-        history.Begin(hold, ms ? std::optional<std::int64_t>(100) : std::nullopt);
-    }
-    ASSERT_EQ(3u, history.Size());
-    EXPECT_EQ(200, history[0].startMs);
-    EXPECT_EQ(400, history[2].startMs);
-    EXPECT_EQ(0u, history.FirstFrom(50));   // before the oldest kept
-    EXPECT_EQ(0u, history.FirstFrom(250));  // the hold of 200 still holds then
-    EXPECT_EQ(1u, history.FirstFrom(300));
-    EXPECT_EQ(2u, history.FirstFrom(9000));
+    ASSERT_EQ(4u, history.Size());
+    EXPECT_EQ(800, history[0].startMs);
+    EXPECT_EQ(0u, history.FirstFrom(700));   // before the oldest kept
+    EXPECT_EQ(1u, history.FirstFrom(5050));  // the hold of 5000 still holds then
+    EXPECT_TRUE(history[3].IsOpen());
 }

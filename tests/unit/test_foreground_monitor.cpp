@@ -388,10 +388,10 @@ TEST_F(ForegroundMonitorTest, TitlesAreCleanedBeforeTheyAreCut)
     EXPECT_EQ(module, L"notepad.exe");
 }
 
-// What the thieves pane and the notifications read: the holds as logged,
-// each program's last line while the log holds it, and a theft told once
-// it ends, but only where it was seen to begin.
-TEST_F(ForegroundEventsTest, TheHoldsLastLinesAndEndedTheftsFollowTheLog)
+// What the thieves pane and the notifications read: each program's last
+// line while the log holds it, and a theft told once it ends, but only one
+// seen to begin (not line 1 of a run or of a cleared log).
+TEST_F(ForegroundEventsTest, LastLinesFollowTheLogAndOnlySeenTheftsAreTold)
 {
     std::vector<Hold> told;
     logger.OnTheftEnded([&](const Hold& hold) { told.push_back(hold); });
@@ -401,28 +401,19 @@ TEST_F(ForegroundEventsTest, TheHoldsLastLinesAndEndedTheftsFollowTheLog)
         desktop.input = ChangeInput{idleMs, std::nullopt, ActivationRequest::Unknown};
         desktop.Activate(window);
     };
-    change(0, 100, 5000);  // the first line: its change was not seen
+    change(0, 100, 5000);
     change(250, 200, 10);
     change(1000, 300, 5000);
-    EXPECT_TRUE(told.empty());  // still holds the focus
-    change(40, 200, 5000);      // back: the theft ends
+    change(40, 200, 5000);  // back: the theft ends
     ASSERT_EQ(1u, told.size());
     EXPECT_EQ("thief", told[0].module);
-    EXPECT_EQ("thief", told[0].title);
     EXPECT_EQ(40, *told[0].endMs - told[0].startMs);
-
-    const HoldHistory& history = logger.History();
-    ASSERT_EQ(4u, history.Size());
-    EXPECT_FALSE(history[3].take);
-    EXPECT_EQ(start.GetValue().GetValue() + 1250, history[2].startMs);
     EXPECT_EQ(4, logger.LastLineOf("mail").value_or(-1));
     EXPECT_EQ(3, logger.LastLineOf("thief").value_or(-1));
-    EXPECT_FALSE(logger.LastLineOf("nobody"));
 
     logger.ClearLog();
     EXPECT_FALSE(logger.LastLineOf("mail"));
-    EXPECT_TRUE(history[3].cut);
-    change(10, 300, 5000);  // line 1 again: unseen, so no theft when it ends
+    change(10, 300, 5000);
     change(10, 100, 5000);
     EXPECT_EQ(1u, told.size());
     EXPECT_EQ(1, logger.LastLineOf("thief").value_or(-1));
