@@ -314,20 +314,6 @@ TEST_F(MainFrameTest, RecordToFileStartsRecordingIntoTheChosenFileAndStopsAgain)
     EXPECT_EQ(ReadFileText(path), recorded);
 }
 
-// Like Record to File, the notification option is written through at once.
-TEST_F(MainFrameTest, NotifyUnpromptedTakesIsWrittenAtOnce)
-{
-    wxMenuBar* bar = frame->GetMenuBar();
-    for (const long expected : {1, 0})
-    {
-        SendCommand(frame, ID_NOTIFY_UNPROMPTED);
-        EXPECT_EQ(bar->IsChecked(ID_NOTIFY_UNPROMPTED), expected == 1);
-        wxFileConfig saved(L"Corvalin", L"Pellowen", settings.Path(), wxString(),
-                           wxCONFIG_USE_LOCAL_FILE);
-        EXPECT_EQ(saved.ReadLong(L"/Options/NotifyUnprompted", -1), expected);
-    }
-}
-
 TEST_F(MainFrameTest, AlwaysOnTopTwiceRestoresTheStyle)
 {
     const long before = frame->GetWindowStyleFlag();
