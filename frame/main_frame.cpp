@@ -21,6 +21,8 @@
 #include "desktop/tray_icon.h"
 #include "frame/ids.h"
 #include "frame/start_hand_back.h"
+#include "frame/theft_notifier.h"
+#include "frame/thieves_pane.h"
 #include "platform/hot_key.h"
 #include "platform/images.h"
 #include "platform/own_windows.h"
@@ -52,6 +54,8 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
     EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
     EVT_MENU(ID_START_AT_LOGIN, MainFrame::OnStartAtLogin)
+    EVT_MENU(ID_FOCUS_THIEVES, MainFrame::OnFocusThieves)
+    EVT_MENU(ID_NOTIFY_UNPROMPTED, MainFrame::OnNotifyUnprompted)
     EVT_MENU_OPEN(MainFrame::OnMenuOpen)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
@@ -92,8 +96,9 @@ wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
 }  // namespace
 
 MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
-                     const wxPoint& pos, const wxSize& size, long style)
-    : m_platform(CreateWindowPlatform()),
+                     const wxPoint& pos, const wxSize& size, long style,
+                     std::unique_ptr<WindowPlatform> platform)
+    : m_platform(platform ? std::move(platform) : CreateWindowPlatform()),
       m_activity(*m_platform, [this](const wxString& line) { ShowLine(line); },
                  [this](const wxString& problem) { OnRecordingStopped(problem); }),
       m_handBack(*m_platform, wxGetProcessId(), kTicksToWaitForScreen)
@@ -147,6 +152,8 @@ void MainFrame::CreateControls()
     menu->Append(ID_START_AT_LOGIN, _("Start at Login"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_FOCUS_THIEVES, _("Focus Thieves"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_NOTIFY_UNPROMPTED, _("Notify Unprompted Takes"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     AppendImageItem(menu, wxID_ABOUT, _("&About"), AboutImage());
     menu->AppendSeparator();
@@ -210,7 +217,10 @@ void MainFrame::CreateControls()
     // Kept on purpose: the log's value is bound to m_logValue, though nothing
     // transfers data through it yet.
     m_log->SetValidator(wxTextValidator(wxFILTER_NONE, &m_logValue));
+    m_thieves = ThievesPane::AddTo(m_mgr, m_activity, m_log);
     m_mgr.Update();
+    m_notifier.reset(new TheftNotifier(this));
+    m_activity.OnTheftEnded([this](const Hold& hold) { m_notifier->Told(hold); });
     // Kept on purpose: key-down events are connected at run time as well as
     // in the table; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
@@ -402,8 +412,7 @@ void MainFrame::OnMonitorWindows(wxCommandEvent&)
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
     m_log->SetValue(wxString());
-    m_activity.Monitor().Clear();
-    m_activity.BreakHolds();
+    m_activity.ClearLog();
 }
 
 void MainFrame::LogForegroundChange(Seen seen)
@@ -490,10 +499,29 @@ void MainFrame::OnStartAtLogin(wxCommandEvent&)
     ShowStartAtLogin();
 }
 
+void MainFrame::OnFocusThieves(wxCommandEvent&)
+{
+    wxAuiPaneInfo& pane = m_mgr.GetPane(m_thieves);
+    pane.Show(!pane.IsShown());
+    m_mgr.Update();
+    GetMenuBar()->Check(ID_FOCUS_THIEVES, pane.IsShown());
+}
+
+// Written at once, as if the settings file were edited.
+void MainFrame::OnNotifyUnprompted(wxCommandEvent&)
+{
+    m_notifier->Enable(!m_notifier->IsEnabled());
+    GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
+    WriteBoolOption(*wxConfigBase::Get(), kOptionNotifyUnprompted, m_notifier->IsEnabled());
+    FlushSettings(*wxConfigBase::Get());
+}
+
 void MainFrame::OnMenuOpen(wxMenuEvent& event)
 {
     // The entry may have been removed since, by an uninstall or by hand.
     ShowStartAtLogin();
+    // The pane's own close button hides it too.
+    GetMenuBar()->Check(ID_FOCUS_THIEVES, m_mgr.GetPane(m_thieves).IsShown());
     event.Skip();
 }
 
@@ -526,6 +554,9 @@ void MainFrame::LoadOptions()
     m_monitorWindows = ReadBoolOption(*config, kOptionMonitorWindows, true);
     if (wxMenuItem* item = GetMenuBar()->FindItem(ID_MONITOR_WINDOWS))
         item->Check(m_monitorWindows);
+
+    m_notifier->Enable(ReadBoolOption(*config, kOptionNotifyUnprompted, false));
+    GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
 
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
     ShowRecording();
@@ -624,4 +655,5 @@ void MainFrame::LoadDockLayout()
     const wxSize logSize = m_log->GetSize();
     if (!m_mgr.GetPane(m_log).IsShown() || logSize.x <= 0 || logSize.y <= 0)
         m_mgr.LoadPerspective(built, true);
+    GetMenuBar()->Check(ID_FOCUS_THIEVES, m_mgr.GetPane(m_thieves).IsShown());
 }

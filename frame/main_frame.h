@@ -14,13 +14,17 @@
 class wxTextCtrl;
 class wxToolBar;
 class CTrayIcon;
+class TheftNotifier;
+class ThievesPane;
 class WindowManagerHelper;
 
 class MainFrame : public wxFrame
 {
 public:
+    // Without a platform, the one this system and session provide.
     MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
-              const wxPoint& pos, const wxSize& size, long style);
+              const wxPoint& pos, const wxSize& size, long style,
+              std::unique_ptr<WindowPlatform> platform = nullptr);
     ~MainFrame() override;
 
     // Builds the whole frame; always true.
@@ -84,6 +88,8 @@ private:
     void OnSaveLog(wxCommandEvent& event);
     void OnRecordToFile(wxCommandEvent& event);
     void OnStartAtLogin(wxCommandEvent& event);
+    void OnFocusThieves(wxCommandEvent& event);
+    void OnNotifyUnprompted(wxCommandEvent& event);
     void OnMenuOpen(wxMenuEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
@@ -112,6 +118,8 @@ private:
     ActivityLogger m_activity;
     // With MinimizeOnRun: the foreground goes back to where the user was.
     StartHandBack m_handBack;
+    ThievesPane* m_thieves = nullptr;
+    std::unique_ptr<TheftNotifier> m_notifier;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

@@ -46,3 +46,21 @@ wxString FormatActivityLine(int number, const wxString& timeStamp,
     return wxString::Format(L"%.3i.  %s     %s - %s (%i) \n", number, timeStamp,
                             module, shownTitle, handleValue);
 }
+
+std::optional<std::pair<std::size_t, std::size_t>> FindNumberedLine(const wxString& text,
+                                                                    int number)
+{
+    const wxString start = wxString::Format(L"%.3i.  ", number);
+    // The newest line is the last: search from the end.
+    std::size_t end = text.length();
+    while (true)
+    {
+        const std::size_t lineBreak = end == 0 ? wxString::npos : text.rfind(L'\n', end - 1);
+        const std::size_t from = lineBreak == wxString::npos ? 0 : lineBreak + 1;
+        if (text.compare(from, start.length(), start) == 0)
+            return std::make_pair(from, end);
+        if (lineBreak == wxString::npos)
+            return std::nullopt;
+        end = lineBreak;
+    }
+}

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
+#include <utility>
+
 #include <wx/datetime.h>
 #include <wx/string.h>
 
@@ -22,3 +26,9 @@ wxString FormatActivityTime(const wxDateTime& when);
 wxString FormatActivityLine(int number, const wxString& timeStamp,
                             const wxString& module, const wxString& title,
                             WindowHandle window);
+
+// Where the last line numbered `number` is in a log's text: its first
+// character and one past its last (before the line break).  The log is the
+// user's to edit too; a line counts only where its number starts it.
+std::optional<std::pair<std::size_t, std::size_t>> FindNumberedLine(const wxString& text,
+                                                                    int number);

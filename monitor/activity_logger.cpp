@@ -5,7 +5,7 @@
 
 ActivityLogger::ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
                                WallClock now)
-    : m_platform(platform), m_monitor(platform, now), m_show(std::move(show)),
+    : m_platform(platform), m_now(now), m_monitor(platform, now), m_show(std::move(show)),
       m_stopped(std::move(stopped))
 {
 }
@@ -37,13 +37,27 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     // A line logged while monitoring is off (the hot key's) ends a hold that
     // began unseen and begins one whose end will go unseen.
     const bool watching = m_monitoring();
+    const std::int64_t whenMs = entry.when.GetValue().GetValue();
     if (!watching)
         m_holds.Break();
-    entry.previousHeldMs = m_holds.Follow(
-        FocusChange{entry.when.GetValue().GetValue(), entry.window, entry.module.utf8_string(),
-                    entry.unprompted});
+    std::string module = entry.module.utf8_string();
+    entry.previousHeldMs =
+        m_holds.Follow(FocusChange{whenMs, entry.window, module, entry.unprompted});
+    m_lastLines[module] = entry.number;
+    Hold hold;
+    hold.startMs = whenMs;
+    hold.module = std::move(module);
+    hold.title = entry.title.utf8_string();
+    hold.take = m_holds.CurrentIsTake();
+    hold.unprompted = entry.unprompted;
+    const std::optional<Hold> ended = m_history.Begin(std::move(hold), entry.previousHeldMs);
     if (!watching)
+    {
         m_holds.Break();
+        m_history.Cut(whenMs);
+    }
+    if (ended && ended->IsEndedTheft() && m_theftEnded)
+        m_theftEnded(*ended);
     const Clock::time_point sampled = Clock::now();
     m_show(entry.line);
     const Clock::time_point shown = Clock::now();
@@ -63,6 +77,27 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
             us(asked - asking)));
     }
     return true;
+}
+
+void ActivityLogger::BreakHolds()
+{
+    m_holds.Break();
+    m_history.Cut(m_now().GetValue().GetValue());
+}
+
+void ActivityLogger::ClearLog()
+{
+    m_monitor.Clear();
+    BreakHolds();
+    m_lastLines.clear();
+}
+
+std::optional<int> ActivityLogger::LastLineOf(const std::string& module) const
+{
+    const auto it = m_lastLines.find(module);
+    if (it == m_lastLines.end())
+        return std::nullopt;
+    return it->second;
 }
 
 bool ActivityLogger::OpenRecord(const wxString& path, wxString& problem)

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
+#include <string>
 
 #include <wx/string.h>
 
 #include "monitor/activity_record.h"
 #include "monitor/focus_holds.h"
+#include "monitor/hold_history.h"
 #include "monitor/foreground_monitor.h"
 
 // Ties the monitor to what it feeds: the Activity log (through a function the
@@ -19,6 +23,8 @@ public:
     using ShowLine = std::function<void(const wxString& line)>;
     // Told once when recording stops for good, with the reason.
     using RecordingStopped = std::function<void(const wxString& problem)>;
+    // Told when an unprompted take, seen as it happened, has ended.
+    using TheftEnded = std::function<void(const Hold& hold)>;
 
     ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
                    WallClock now = &wxDateTime::UNow);
@@ -50,15 +56,28 @@ public:
 
     // Monitoring was switched on or off, or the log cleared: how long the
     // window in front holds the focus can no longer be measured.
-    void BreakHolds() { m_holds.Break(); }
+    void BreakHolds();
     const FocusHolds& Holds() const { return m_holds; }
+    const HoldHistory& History() const { return m_history; }
+    void OnTheftEnded(TheftEnded told) { m_theftEnded = std::move(told); }
+
+    // The log was emptied: numbering starts again, and no line of before is
+    // there to be found.
+    void ClearLog();
+    // The number of the last line naming this program (UTF-8), while the
+    // log still holds it.
+    std::optional<int> LastLineOf(const std::string& module) const;
 
 private:
     void Record(const ActivityEntry& entry);
 
     WindowPlatform& m_platform;
+    WallClock m_now;
     ForegroundMonitor m_monitor;
     FocusHolds m_holds;
+    HoldHistory m_history;
+    std::map<std::string, int> m_lastLines;
+    TheftEnded m_theftEnded;
     std::function<bool()> m_monitoring = [] { return true; };
     ActivityRecord m_record;
     ShowLine m_show;

@@ -71,6 +71,10 @@ public:
     // follow the previous one directly.
     void Add(const FocusChange& change, std::optional<std::int64_t> previousHeldMs);
 
+    // Whether the last change counted as a take: not the focus coming back
+    // at the end of a theft.
+    bool CurrentIsTake() const { return m_current && m_current->take; }
+
     // Most unprompted takes first, then most takes, then by name.
     std::vector<ProgramHolds> Programs() const;
 

@@ -123,6 +123,7 @@ bool IsUsableDockLayout(const wxString& perspective)
 
     PaneSeen toolbar;
     PaneSeen log;
+    PaneSeen thieves;
     while (true)
     {
         wxString part = input.BeforeFirst(L'|');
@@ -149,11 +150,19 @@ bool IsUsableDockLayout(const wxString& perspective)
             toolbar = pane;
         else if (name == kLogPaneName)
             log = pane;
+        else if (name == kThievesPaneName)
+            thieves = pane;
     }
 
     const unsigned gone = kStateFloating | kStateHidden | kStateMaximized;
+    // The thieves pane may be hidden (the menu brings it back) or missing
+    // (a layout from before it), but never float or take the log's place.
+    const bool thievesUsable =
+        !thieves.found || ((thieves.state & (kStateFloating | kStateMaximized)) == 0 &&
+                           thieves.direction >= kDockTop && thieves.direction <= kDockLeft &&
+                           thieves.sizesSane);
     return toolbar.found && log.found && (toolbar.state & gone) == 0 &&
            (log.state & gone) == 0 && toolbar.direction >= kDockTop &&
            toolbar.direction <= kDockLeft && log.direction == kDockCentre &&
-           toolbar.sizesSane && log.sizesSane;
+           toolbar.sizesSane && log.sizesSane && thievesUsable;
 }

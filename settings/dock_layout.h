@@ -12,8 +12,9 @@ wxString ReadDockLayout(const wxString& path);
 void WriteDockLayout(const wxString& path, const wxString& perspective);
 
 // True when the docking manager, reading the perspective the way it does,
-// would end up with both of the frame's panes docked and shown, the
-// Activity log in the centre, and no size beyond reason.  Anything else would
-// leave the user with panes gone for good, since neither pane can be closed,
-// moved or brought back from the program.
+// would end up with the toolbar and the log docked and shown, the Activity
+// log in the centre, the thieves pane (if named) docked on a side, and no
+// size beyond reason.  Anything else would leave the user with panes gone
+// for good, since neither the toolbar nor the log can be closed, moved or
+// brought back from the program.
 bool IsUsableDockLayout(const wxString& perspective);

@@ -19,6 +19,7 @@ constexpr const wchar_t kOptionHotKeyModifiers[] = L"/Options/HotKeyVK";
 constexpr const wchar_t kOptionShowIconInSystray[] = L"/Options/ShowIconInSystray";
 constexpr const wchar_t kOptionRecordFile[] = L"/Options/RecordFile";
 constexpr const wchar_t kOptionPromptedWithinMs[] = L"/Options/PromptedWithinMs";
+constexpr const wchar_t kOptionNotifyUnprompted[] = L"/Options/NotifyUnprompted";
 
 // Window placement: the group "/Layout/<name>" and its entries.
 constexpr const wchar_t kPlacementGroup[] = L"/Layout/";
@@ -29,7 +30,8 @@ constexpr const wchar_t kPlacementWidth[] = L"SizeW";
 constexpr const wchar_t kPlacementHeight[] = L"SizeH";
 constexpr const wchar_t kPlacementMaximized[] = L"IsMaximized";
 
-// The dock layout: its key and the frame's two panes.
+// The dock layout: its key and the frame's panes.
 constexpr const wchar_t kPerspectiveKey[] = L"PerspectiveSelDlg2";
 constexpr const wchar_t kToolbarPaneName[] = L"TpplBarPane";
 constexpr const wchar_t kLogPaneName[] = L"ID_Note";
+constexpr const wchar_t kThievesPaneName[] = L"ThievesPane";

@@ -6,6 +6,7 @@
 #include <wx/string.h>
 
 class MainFrame;
+class WindowPlatform;
 
 // Runs the toolkit's event loop until the condition holds or the time is up.
 // Returns whether the condition held.
@@ -29,7 +30,7 @@ private:
 };
 
 // The main frame as the application creates it, with the application's
-// pointer to it set.
-MainFrame* CreateMainFrame();
+// pointer to it set; on a desktop of the test's own where one is given.
+MainFrame* CreateMainFrame(std::unique_ptr<WindowPlatform> platform = nullptr);
 
 #include "gui_test_environment_impl.h"

@@ -54,11 +54,11 @@ ScopedSettings::~ScopedSettings()
     wxFileName::Rmdir(m_dir, wxPATH_RMDIR_RECURSIVE);
 }
 
-MainFrame* CreateMainFrame()
+MainFrame* CreateMainFrame(std::unique_ptr<WindowPlatform> platform)
 {
     MainFrame* frame = new MainFrame(nullptr, ID_MAIN_FRAME, L"Corvalin : Keep Watch!",
                                      wxDefaultPosition, wxSize(600, 450),
-                                     wxDEFAULT_FRAME_STYLE | wxWANTS_CHARS);
+                                     wxDEFAULT_FRAME_STYLE | wxWANTS_CHARS, std::move(platform));
     wxGetApp().m_frame = frame;
     wxGetApp().SetTopWindow(frame);
     return frame;

@@ -6,6 +6,8 @@
 #include <wx/file.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/image.h>
+#include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/stockitem.h>
@@ -17,7 +19,11 @@
 #include "app/my_app.h"
 #include "frame/ids.h"
 #include "frame/main_frame.h"
+#include "frame/thieves_pane.h"
 #include "gui_test_environment.h"
+#include "settings/dock_layout.h"
+#include "settings/settings_location.h"
+#include "support/fake_window_platform.h"
 
 namespace
 {
@@ -127,6 +133,8 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         {ID_START_AT_LOGIN, L"Start at Login", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
+        {ID_FOCUS_THIEVES, L"Focus Thieves", wxITEM_CHECK, false},
+        {ID_NOTIFY_UNPROMPTED, L"Notify Unprompted Takes", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {wxID_ABOUT, L"&About", wxITEM_NORMAL, true},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
@@ -151,10 +159,13 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         }
         EXPECT_EQ(item->GetBitmap().IsOk(), expected[i].bitmap);
     }
-    // Defaults: monitoring on, not on top, no record file.
+    // Defaults: monitoring on, not on top, no record file, no thieves pane
+    // and no notifications.
     EXPECT_TRUE(bar->IsChecked(ID_MONITOR_WINDOWS));
     EXPECT_FALSE(bar->IsChecked(ID_ALWAYS_ON_TOP));
     EXPECT_FALSE(bar->IsChecked(ID_RECORD_TO_FILE));
+    EXPECT_FALSE(bar->IsChecked(ID_FOCUS_THIEVES));
+    EXPECT_FALSE(bar->IsChecked(ID_NOTIFY_UNPROMPTED));
     EXPECT_EQ(frame->GetStatusBar(), nullptr);
 }
 
@@ -448,4 +459,202 @@ TEST_F(MainFrameTest, StartAtLoginFollowsTheSessionsOwnEntry)
     SendCommand(frame, ID_START_AT_LOGIN);
     EXPECT_FALSE(wxFileExists(entry));
     EXPECT_FALSE(item->IsChecked());
+}
+
+namespace
+{
+// The settings folder, and so the dock layout, in the test's own folder.
+class ScopedSettingsFolder
+{
+public:
+    explicit ScopedSettingsFolder(const ScopedSettings& settings) : m_before(SettingsDirectory())
+    {
+        SetSettingsDirectory(wxFileName(settings.Path()).GetPath() + L"/");
+    }
+    ~ScopedSettingsFolder() { SetSettingsDirectory(m_before); }
+
+private:
+    wxString m_before;
+};
+
+void Click(wxWindow* parent, int id)
+{
+    wxWindow* button = parent->FindWindow(id);
+    ASSERT_NE(button, nullptr);
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+}
+
+// The first `columns` cells of a row, as shown.
+std::vector<wxString> Row(wxListCtrl* table, long row, int columns = 6)
+{
+    std::vector<wxString> cells;
+    for (int column = 0; column < columns; ++column)
+        cells.push_back(table->GetItemText(row, column));
+    return cells;
+}
+
+// Where the timeline draws a moment, as a user would measure it.
+int TimelineX(wxWindow* timeline, const wxDateTime& when)
+{
+    const double sinceStart = (when - (wxDateTime::UNow() - wxTimeSpan::Minutes(10)))
+                                  .GetMilliseconds().ToDouble();
+    return static_cast<int>(sinceStart * timeline->GetClientSize().x / 600000.0);
+}
+
+// Red below the timeline's header line, which holds the legend.
+bool HasRed(const wxImage& image, int fromX, int toX)
+{
+    for (int x = std::max(0, fromX); x <= toX && x < image.GetWidth(); ++x)
+        for (int y = image.GetHeight() / 5; y < image.GetHeight(); ++y)
+            if (image.GetRed(x, y) > 180 && image.GetGreen(x, y) < 80 && image.GetBlue(x, y) < 80)
+                return true;
+    return false;
+}
+
+// The frame on a desktop of the test's own: its changes reach the logger as
+// the platform's events, at the times the test gives.
+class ThievesPaneTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        auto platform = std::make_unique<FakeWindowPlatform>();
+        desktop = platform.get();
+        desktop->AddWindow(1, L"notes.txt", 10);
+        desktop->AddWindow(2, L"Inbox", 20);
+        desktop->AddWindow(3, L"Update available", 30);
+        desktop->AddWindow(4, L"Rate us!", 40);
+        desktop->modules = {{10, L"editor"}, {20, L"mail"}, {30, L"updater"}, {40, L"nagger"}};
+        frame = CreateMainFrame(std::move(platform));
+        ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+        pane = wxDynamicCast(frame->GetDockManager().GetPane(L"ThievesPane").window, ThievesPane);
+        ASSERT_NE(pane, nullptr);
+    }
+    void TearDown() override
+    {
+        frame->Quit(true);
+        PumpUntil([&] { return IsGone(frame); });
+    }
+    void Change(long afterStartMs, WindowHandle window, bool unprompted)
+    {
+        desktop->input =
+            ChangeInput{unprompted ? 5000u : 10u, std::nullopt, ActivationRequest::Unknown};
+        desktop->DeliverEvent(window, start + wxTimeSpan::Milliseconds(afterStartMs));
+        desktop->foreground = window;  // what the timer's samples then see
+    }
+
+    ScopedSettings settings;
+    ScopedSettingsFolder folder{settings};
+    const wxDateTime start = wxDateTime::UNow() - wxTimeSpan::Minutes(8);
+    FakeWindowPlatform* desktop = nullptr;
+    MainFrame* frame = nullptr;
+    ThievesPane* pane = nullptr;
+};
+}  // namespace
+
+// Two thieves among two programs the user works in: the table counts each
+// program's takes, unprompted and brief, most unprompted first; a row leads
+// to the program's last line; the timeline names a hold and marks thefts.
+TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
+{
+    Change(0, 1, false);
+    Change(30000, 2, false);
+    Change(60000, 3, true);   // the updater takes the focus from mail
+    Change(60040, 2, true);   // and gives it back: the theft ends
+    Change(90000, 4, true);
+    Change(90300, 3, true);   // a thief taking from a thief
+    Change(90320, 1, false);
+
+    wxMenuBar* bar = frame->GetMenuBar();
+    wxListCtrl* table = pane->GetTable();
+    SendCommand(frame, ID_FOCUS_THIEVES);
+    EXPECT_TRUE(bar->IsChecked(ID_FOCUS_THIEVES));
+    EXPECT_TRUE(frame->GetDockManager().GetPane(pane).IsShown());
+    wxWindow* timeline = pane->GetTimeline();
+    ASSERT_TRUE(PumpUntil(
+        [&] { return table->GetItemCount() == 4 && timeline->GetClientSize().x > 100; }));
+    const wxString lastUpdater =
+        (start + wxTimeSpan::Milliseconds(90300)).Format(L"%Y-%m-%d %H:%M:%S.%l");
+    EXPECT_EQ(Row(table, 0),
+              (std::vector<wxString>{L"updater", L"2", L"2", L"2", L"20 ms", lastUpdater}));
+    EXPECT_EQ(Row(table, 1, 5), (std::vector<wxString>{L"nagger", L"1", L"1", L"1", L"300 ms"}));
+    EXPECT_EQ(Row(table, 2, 5), (std::vector<wxString>{L"editor", L"2", L"0", L"0", L"30.000 s"}));
+    EXPECT_EQ(Row(table, 3, 5), (std::vector<wxString>{L"mail", L"1", L"0", L"0", L"30.000 s"}));
+
+    wxTextCtrl* log = frame->GetActivityLog();
+    table->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    EXPECT_TRUE(log->GetStringSelection().StartsWith(L"006.  ")) << log->GetStringSelection();
+    EXPECT_TRUE(log->GetStringSelection().EndsWith(L"updater - Update available (3) "));
+    table->SetItemState(3, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    EXPECT_TRUE(log->GetStringSelection().StartsWith(L"004.  ")) << log->GetStringSelection();
+
+    // Pointing at the 40 ms theft, beside the longer holds of mail.
+    const wxDateTime theft = start + wxTimeSpan::Milliseconds(60000);
+    wxMouseEvent motion(wxEVT_MOTION);
+    motion.m_x = TimelineX(timeline, theft) + 1;
+    motion.m_y = timeline->GetClientSize().y / 2;
+    timeline->GetEventHandler()->ProcessEvent(motion);
+    const wxString tip = timeline->GetToolTipText();
+    EXPECT_TRUE(tip.StartsWith(L"updater \u2014 Update available\nfrom " +
+                               theft.Format(L"%Y-%m-%d %H:%M:%S.%l") + L"\nheld 40 ms\nunprompted"))
+        << tip;
+
+    const wxString path = wxFileName(settings.Path()).GetPath() + L"/timeline.png";
+    wxTEST_DIALOG(Click(pane, ID_SAVE_PICTURE), ChooseFile(path));
+    wxImage picture;
+    ASSERT_TRUE(picture.LoadFile(path, wxBITMAP_TYPE_PNG));
+    EXPECT_EQ(picture.GetSize(), timeline->GetClientSize());
+    // Unprompted takes are marked in red; the user's own are not.
+    EXPECT_TRUE(HasRed(picture, TimelineX(timeline, theft) - 4, TimelineX(timeline, theft) + 5));
+    const int asked = TimelineX(timeline, start + wxTimeSpan::Milliseconds(30000));
+    EXPECT_FALSE(HasRed(picture, asked - 4, asked + 5));
+
+    // Hidden, the pane does nothing; shown again, it catches up at once.
+    SendCommand(frame, ID_FOCUS_THIEVES);
+    EXPECT_FALSE(bar->IsChecked(ID_FOCUS_THIEVES));
+    EXPECT_FALSE(pane->IsShown());
+    Change(120000, 4, false);
+    PumpEventsFor(600);
+    EXPECT_EQ(table->GetItemText(1, 1), L"1");
+    SendCommand(frame, ID_FOCUS_THIEVES);
+    EXPECT_TRUE(PumpUntil([&] { return table->GetItemText(1, 1) == L"2"; }));
+}
+
+// A layout saved before the pane existed still loads, and leaves the pane
+// hidden where the frame docks it; the layout saved next keeps it.
+TEST(ThievesPaneLayout, AnOlderLayoutLoadsAndTheNextOneKeepsThePane)
+{
+    ScopedSettings settings;
+    ScopedSettingsFolder folder(settings);
+    WriteDockLayout(
+        DockLayoutPath(),
+        L"layout2|name=TpplBarPane;caption=;state=10240;dir=1;layer=10;row=0;pos=0;prop=100000;"
+        L"bestw=197;besth=42;minw=-1;minh=-1;maxw=-1;maxh=-1;floatx=-1;floaty=-1;floatw=-1;"
+        L"floath=-1|name=ID_Note;caption=;state=1980;dir=5;layer=0;row=0;pos=0;prop=100000;"
+        L"bestw=321;besth=39;minw=-1;minh=-1;maxw=-1;maxh=-1;floatx=-1;floaty=-1;floatw=-1;"
+        L"floath=-1|dock_size(1,10,0)=42|dock_size(5,0,0)=105|");
+    MainFrame* frame = CreateMainFrame();
+    wxAuiManager& mgr = frame->GetDockManager();
+    EXPECT_EQ(mgr.GetPane(L"ID_Note").best_size.x, 321);  // the saved layout, not the built one
+    EXPECT_FALSE(mgr.GetPane(L"ThievesPane").IsShown());
+    EXPECT_EQ(mgr.GetPane(L"ThievesPane").dock_direction, wxAUI_DOCK_RIGHT);
+    EXPECT_FALSE(frame->GetMenuBar()->IsChecked(ID_FOCUS_THIEVES));
+    SendCommand(frame, ID_FOCUS_THIEVES);
+    EXPECT_TRUE(PumpUntil([&] {
+        return mgr.GetPane(L"ThievesPane").window->IsShownOnScreen() &&
+               frame->GetActivityLog()->GetSize().x > 0;
+    }));
+    frame->Quit(true);
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+
+    const wxString saved = ReadDockLayout(DockLayoutPath());
+    EXPECT_TRUE(saved.Contains(L"|name=ThievesPane;")) << saved;
+    EXPECT_TRUE(IsUsableDockLayout(saved)) << saved;
+    frame = CreateMainFrame();
+    EXPECT_TRUE(frame->GetDockManager().GetPane(L"ThievesPane").IsShown());
+    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(ID_FOCUS_THIEVES));
+    frame->Quit(true);
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
 }

@@ -58,3 +58,16 @@ TEST(ActivityLine, TitlesShowBidirectionalControlsAsSpaces)
     EXPECT_EQ(FormatActivityLine(1, L"t", L"m", L"\u200F\u2029\u202F\u2065\u206A", 1),
               L"001.  t     m - \u200F\u2029\u202F\u2065\u206A (1) \n");
 }
+
+// A program's last line is found by its number; text the user typed into
+// the log, even a number, is not a line.
+TEST(ActivityLine, TheLastLineOfANumberIsFoundWhereItsNumberStartsIt)
+{
+    const wxString log = L"001.  a (1) \nnote: 002.  typed\n002.  b (2) \n1002.  c \n002.  again (2) ";
+    const auto found = FindNumberedLine(log, 2);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(L"002.  again (2) ", log.Mid(found->first, found->second - found->first));
+    EXPECT_EQ(L"001.  a (1) ", log.Left(FindNumberedLine(log, 1)->second));
+    EXPECT_EQ(L"1002.  c ", log.Mid(FindNumberedLine(log, 1002)->first).BeforeFirst(L'\n'));
+    EXPECT_FALSE(FindNumberedLine(log, 3));
+}

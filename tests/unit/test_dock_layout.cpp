@@ -72,6 +72,23 @@ TEST(DockLayoutCheck, RefusesLayoutsThatLoseOrHideAPane)
     EXPECT_FALSE(IsUsableDockLayout(Layout(With(kToolbar, L"dir=1", L"dir=99"), kLog)));
 }
 
+// The thieves pane may be missing (a layout from before it) or hidden, on
+// any side; floating, maximised, in the log's place or too large, refused.
+TEST(DockLayoutCheck, TheThievesPaneDocksOnASideShownOrHidden)
+{
+    const wxString thieves =
+        L"name=ThievesPane;caption=Focus thieves;state=2099132;dir=2;layer=0;row=0;pos=0;"
+        L"prop=100000;bestw=480;besth=320;minw=260;minh=220;maxw=-1;maxh=-1";
+    auto usable = [&](const wchar_t* from, const wchar_t* to) {
+        return IsUsableDockLayout(Layout(kToolbar, kLog + L"|" + With(thieves, from, to)));
+    };
+    for (const wchar_t* fine : {L"dir=1", L"dir=2", L"dir=3", L"dir=4", L"state=2099134"})
+        EXPECT_TRUE(usable(fine[0] == L'd' ? L"dir=2" : L"state=2099132", fine)) << fine;
+    for (const wchar_t* wrong : {L"dir=5", L"dir=0", L"state=2099133", L"state=2164668"})
+        EXPECT_FALSE(usable(wrong[0] == L'd' ? L"dir=2" : L"state=2099132", wrong)) << wrong;
+    EXPECT_FALSE(usable(L"besth=320", L"besth=9000"));
+}
+
 TEST(DockLayoutCheck, RefusesAbsurdSizesAndUnknownKeys)
 {
     EXPECT_TRUE(IsUsableDockLayout(Layout(kToolbar, kLog, L"dock_size(1,10,0)=2500|")));

@@ -1,8 +1,10 @@
 // The hold bookkeeping: per program takes, unprompted takes, brief and
-// shortest holds, and the theft's end that is no take of its own.
+// shortest holds, the theft's end that is no take of its own, and the
+// history of holds the timeline draws.
 #include <gtest/gtest.h>
 
 #include "monitor/focus_holds.h"
+#include "monitor/hold_history.h"
 
 namespace
 {
@@ -83,4 +85,38 @@ TEST(FocusHolds, HoldsAreKnownOnlyBetweenChangesThatFollowEachOther)
     EXPECT_EQ(800, Find(holds, "popup").shortestMs.value_or(-1));
     EXPECT_EQ(300, Find(holds, "editor").shortestMs.value_or(-1));
     EXPECT_EQ(1, Find(holds, "mail").takes);
+}
+
+// The timeline's holds: each ends where the next begins, or is cut where
+// the bookkeeping lost sight of it; only one seen from start to end can be
+// told as a theft; the newest are kept.
+TEST(HoldHistory, HoldsEndAtTheNextOrAreCutAndOnlyTheNewestAreKept)
+{
+    HoldHistory history(4);
+    auto begin = [&](std::int64_t ms, bool take, std::optional<std::int64_t> previousHeldMs) {
+        Hold hold;
+        hold.startMs = ms;
+        hold.take = take;
+        hold.unprompted = true;
+        return history.Begin(hold, previousHeldMs);
+    };
+    EXPECT_FALSE(begin(1000, true, std::nullopt));
+    EXPECT_FALSE(begin(1500, true, 500)->IsEndedTheft());  // line 1: not seen to begin
+    history.Cut(1700);
+    EXPECT_EQ(1700, history[1].endMs.value_or(-1));
+    EXPECT_FALSE(history[1].IsEndedTheft());        // seen to begin, not to end
+    EXPECT_FALSE(begin(900, true, std::nullopt));  // nothing open to end
+    // A clock set back ends nothing before it began.
+    EXPECT_EQ(900, begin(800, true, std::nullopt)->endMs.value_or(-1));
+    begin(5000, true, 4200);
+    const std::optional<Hold> theft = begin(5100, false, 100);
+    EXPECT_TRUE(theft->IsEndedTheft());
+    EXPECT_EQ(5100, theft->endMs.value_or(-1));
+    EXPECT_FALSE(begin(6000, true, 900)->IsEndedTheft());  // the way back is no take
+
+    ASSERT_EQ(4u, history.Size());
+    EXPECT_EQ(800, history[0].startMs);
+    EXPECT_EQ(0u, history.FirstFrom(700));   // before the oldest kept
+    EXPECT_EQ(1u, history.FirstFrom(5050));  // the hold of 5000 still holds then
+    EXPECT_TRUE(history[3].IsOpen());
 }

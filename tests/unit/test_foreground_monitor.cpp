@@ -390,3 +390,35 @@ TEST_F(ForegroundMonitorTest, TitlesAreCleanedBeforeTheyAreCut)
     EXPECT_TRUE(entry.line.Contains(L" - x y z (703) \n")) << entry.line;
     EXPECT_EQ(entry.title, L"x\u202Ey\u2066z");
 }
+
+// What the thieves pane and the notifications read: each program's last
+// line while the log holds it, and a theft told once it ends, but only one
+// seen to begin (not line 1 of a run or of a cleared log).
+TEST_F(ForegroundEventsTest, LastLinesFollowTheLogAndOnlySeenTheftsAreTold)
+{
+    std::vector<Hold> told;
+    logger.OnTheftEnded([&](const Hold& hold) { told.push_back(hold); });
+    const wxDateTime start = g_now;
+    auto change = [&](long afterMs, WindowHandle window, std::uint64_t idleMs) {
+        g_now += wxTimeSpan::Milliseconds(afterMs);
+        desktop.input = ChangeInput{idleMs, std::nullopt, ActivationRequest::Unknown};
+        desktop.Activate(window);
+    };
+    change(0, 100, 5000);
+    change(250, 200, 10);
+    change(1000, 300, 5000);
+    change(40, 200, 5000);  // back: the theft ends
+    ASSERT_EQ(1u, told.size());
+    EXPECT_EQ("thief", told[0].module);
+    EXPECT_EQ(40, *told[0].endMs - told[0].startMs);
+    EXPECT_EQ(4, logger.LastLineOf("mail").value_or(-1));
+    EXPECT_EQ(3, logger.LastLineOf("thief").value_or(-1));
+
+    logger.ClearLog();
+    EXPECT_FALSE(logger.LastLineOf("mail"));
+    change(10, 300, 5000);
+    change(10, 100, 5000);
+    EXPECT_EQ(1u, told.size());
+    EXPECT_EQ(1, logger.LastLineOf("thief").value_or(-1));
+    g_now = start;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <wx/event.h>
+#include <wx/notifmsg.h>
+#include <wx/timer.h>
+
+#include "monitor/hold_history.h"
+#include "monitor/theft_notices.h"
+
+// Tells the desktop of unprompted takes as they end, through the toolkit's
+// notifications (the session's notification service on Linux, a balloon on
+// Windows), at most one every few seconds.
+class TheftNotifier : public wxEvtHandler
+{
+public:
+    explicit TheftNotifier(wxWindow* parent);
+
+    void Enable(bool enabled);
+    bool IsEnabled() const { return m_enabled; }
+    // The activity logger's word that a theft ended.
+    void Told(const Hold& hold);
+
+private:
+    void ShowDue();
+    void OnTimer(wxTimerEvent& event);
+
+    bool m_enabled = false;
+    TheftNotices m_notices;
+    wxTimer m_timer;
+    wxNotificationMessage m_message;
+};

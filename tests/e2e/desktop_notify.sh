@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Unprompted takes told on the desktop (NotifyUnprompted=1): a notification
+# service of the test's own, on a private session bus, writes down what
+# Corvalin sends.  A theft is told at once with its hold; the thefts of the
+# next few seconds wait, and come as one notice that sums them up.
+source "$(dirname "$0")/lib.sh"
+
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus"
+dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >"$E2E_TMP/bus.log" 2>&1 &
+E2E_PIDS+=($!)
+for _ in $(seq 50); do [ -S "$E2E_TMP/bus" ] && break; sleep 0.1; done
+notices=$E2E_TMP/notices.tsv
+"$NOTIFICATION_SINK" "$notices" 2>"$E2E_TMP/sink.log" &
+E2E_PIDS+=($!)
+for _ in $(seq 50); do [ -e "$notices" ] && break; sleep 0.1; done
+[ -e "$notices" ] || { fail "the test's notification service did not start"; cat "$E2E_TMP"/*.log >&2; finish; }
+
+# Thieves with names of their own: copies of xterm.
+for name in thief-one thief-two; do cp "$(command -v xterm)" "$E2E_TMP/$name"; done
+home=$(start_xterm "Home base")
+one=$(start_xterm "Thief one" "$E2E_TMP/thief-one")
+two=$(start_xterm "Thief two" "$E2E_TMP/thief-two")
+
+dir=$(install_copy)
+printf '[Options]\nNotifyUnprompted=1\nRecordFile=focus.jsonl\n' >"$dir/Corvalin.cfg"
+start_app "$dir"; pid=$LAST_PID
+wait_window '^Corvalin : Keep Watch!$' >/dev/null || { fail "frame did not appear"; finish; }
+sleep 0.5
+# The user goes to work: pointer input just before the change.
+xdotool mousemove 300 300 mousemove 310 310
+activate "$home"
+sleep 0.8  # no input since: what comes now comes unasked
+steal() {  # a thief takes the focus and gives it back
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1; sleep 0.3
+  xdotool windowactivate --sync "$home" >/dev/null 2>&1; sleep 0.2
+}
+notices_count() { grep -c . "$notices"; }
+
+steal "$one"
+for _ in $(seq 30); do [ "$(notices_count)" -ge 1 ] && break; sleep 0.1; done
+first=$(sed -n 1p "$notices")
+printf 'notice: %s\n' "$first"
+check "one theft is told at once, with its hold" \
+  grep -Eq $'^[0-9]+\tCorvalin\tFocus taken\tthief-one took the focus; held [0-9]{3,4} ms$' <<<"$first"
+
+steal "$two"; steal "$one"; steal "$two"
+sleep 1
+check "thefts soon after wait" [ "$(notices_count)" = 1 ]
+for _ in $(seq 80); do [ "$(notices_count)" -ge 2 ] && break; sleep 0.1; done
+sleep 1.5
+second=$(sed -n 2p "$notices")
+printf 'notice: %s\n' "$second"
+check "... and are summed up in one notice" \
+  grep -Eq $'\t2 programs took the focus 3 times; thief-two 2, thief-one 1$' <<<"$second"
+check "... no sooner than a few seconds after the first" \
+  [ $(( $(cut -f1 <<<"$second") - $(cut -f1 <<<"$first") )) -ge 4500 ]
+check "no more than those two" [ "$(notices_count)" = 2 ]
+[ "$E2E_FAILURES" = 0 ] || { cat "$notices" "$E2E_TMP/sink.log" >&2; cut -c1-200 "$dir/focus.jsonl" >&2; }
+stop_app "$pid"
+finish

@@ -1,0 +1,37 @@
+// What the desktop is told of unprompted takes: the first at once, a burst
+// after it summed up once the gap is over, never more than one per gap.
+#include <gtest/gtest.h>
+
+#include "monitor/theft_notices.h"
+
+TEST(TheftNotices, OneIsToldAtOnceAndABurstAfterItOnceTheGapIsOver)
+{
+    TheftNotices notices(5000);
+    EXPECT_FALSE(notices.Take(0));
+    notices.Add("xterm", 120);
+    EXPECT_EQ("xterm took the focus; held 120 ms", notices.Take(1000).value_or("none"));
+
+    for (const char* module : {"updater", "nagger", "updater", "popup"})
+        notices.Add(module, 40);
+    EXPECT_FALSE(notices.Take(5999));
+    EXPECT_EQ(6000, notices.DueMs().value_or(-1));
+    EXPECT_EQ("3 programs took the focus 4 times; updater 2, nagger 1, popup 1",
+              notices.Take(6000).value_or("none"));
+    EXPECT_FALSE(notices.DueMs());
+
+    for (const int ms : {300, 90, 120})
+        notices.Add("updater", ms);
+    EXPECT_EQ("updater took the focus 3 times; shortest hold 90 ms",
+              notices.Take(11000).value_or("none"));
+    for (const char* module : {"e", "d", "c", "b", "a", "b"})
+        notices.Add(module, 10);
+    EXPECT_EQ("5 programs took the focus 6 times; b 2, e 1, d 1, \u2026",
+              notices.Take(16000).value_or("none"));
+
+    notices.Add("a", 1);
+    notices.Clear();
+    EXPECT_FALSE(notices.Take(30000));
+    // A clock set back does not hold the next notice back.
+    notices.Add("a", 1);
+    EXPECT_EQ("a took the focus; held 1 ms", notices.Take(100).value_or("none"));
+}
