@@ -23,6 +23,7 @@
 #include "frame/start_hand_back.h"
 #include "frame/theft_notifier.h"
 #include "frame/thieves_pane.h"
+#include "frame/tracking_notice.h"
 #include "platform/hot_key.h"
 #include "platform/images.h"
 #include "platform/own_windows.h"
@@ -128,6 +129,8 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
     InitDialog();
     m_initialised = true;
     LoadDockLayout();
+    // Shown while it holds, whatever the saved layout says.
+    ShowTrackingNotice();
     if (m_placement->IsMaximized())
         Maximize(true);
     Show(!minimizeOnRun);
@@ -226,6 +229,7 @@ void MainFrame::CreateControls()
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
     ShowStartAtLogin();
+    m_notice = std::make_unique<TrackingNotice>(this, m_mgr);
     ShowTrackingNotice();
     OnWindowTrackingNoticeChanged([this] { ShowTrackingNotice(); });
 }
@@ -234,22 +238,7 @@ void MainFrame::CreateControls()
 // mislead: the reason stays in sight below it, for as long as it holds.
 void MainFrame::ShowTrackingNotice()
 {
-    const wxString notice = WindowTrackingNotice();
-    wxStatusBar* bar = GetStatusBar();
-    if (notice.empty())
-    {
-        if (bar)
-        {
-            SetStatusBar(nullptr);
-            bar->Destroy();
-            SendSizeEvent();
-        }
-        return;
-    }
-    // (A notice too long for the bar shows whole as its tip.)
-    if (!bar)
-        bar = CreateStatusBar(1, wxSTB_DEFAULT_STYLE & ~wxSTB_SIZEGRIP);
-    bar->SetStatusText(notice);
+    m_notice->Set(WindowTrackingNotice());
 }
 
 // The toolkit's initialisation hook, kept on purpose for the second half of
@@ -628,6 +617,8 @@ void MainFrame::OnSize(wxSizeEvent& event)
 {
     if (m_placement)
         m_placement->OnSize(event);
+    if (m_notice)
+        m_notice->FitToWidth();
     event.Skip();
 }
 

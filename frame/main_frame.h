@@ -16,6 +16,7 @@ class wxToolBar;
 class CTrayIcon;
 class TheftNotifier;
 class ThievesPane;
+class TrackingNotice;
 class WindowManagerHelper;
 
 class MainFrame : public wxFrame
@@ -119,6 +120,7 @@ private:
     // With MinimizeOnRun: the foreground goes back to where the user was.
     StartHandBack m_handBack;
     ThievesPane* m_thieves = nullptr;
+    std::unique_ptr<TrackingNotice> m_notice;
     std::unique_ptr<TheftNotifier> m_notifier;
 
     wxDECLARE_CLASS(MainFrame);

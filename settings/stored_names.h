@@ -35,3 +35,5 @@ constexpr const wchar_t kPerspectiveKey[] = L"PerspectiveSelDlg2";
 constexpr const wchar_t kToolbarPaneName[] = L"TpplBarPane";
 constexpr const wchar_t kLogPaneName[] = L"ID_Note";
 constexpr const wchar_t kThievesPaneName[] = L"ThievesPane";
+// The notice below the log (what cannot be seen), shown only while it holds.
+constexpr const wchar_t kNoticePaneName[] = L"NoticePane";

@@ -23,6 +23,7 @@
 #include "gui_test_environment.h"
 #include "settings/dock_layout.h"
 #include "settings/settings_location.h"
+#include "settings/stored_names.h"
 #include "support/fake_window_platform.h"
 
 namespace
@@ -405,22 +406,42 @@ TEST_F(MainFrameTest, EndOfSessionSavesAndQuitsWithoutAskingEvenWhenHidden)
 }
 
 // A Wayland session whose compositor tells nobody the focus: the frame says
-// below the log which windows it can see, and an X11 session shows nothing.
+// below the log which windows it can see, whole and selectable at any width,
+// and an X11 session shows nothing there.
 TEST(MainFrameNotice, WhatCannotBeSeenStaysInSight)
 {
     ScopedSettings settings;
+    auto noticeOf = [](MainFrame* frame) -> wxAuiPaneInfo& {
+        return wxAuiManager::GetManager(frame)->GetPane(kNoticePaneName);
+    };
     MainFrame* frame = CreateMainFrame();
-    EXPECT_EQ(frame->GetStatusBar(), nullptr);
+    ASSERT_TRUE(noticeOf(frame).IsOk());
+    EXPECT_FALSE(noticeOf(frame).IsShown());
     frame->Quit(true);
     ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
 
     wxSetEnv(L"WAYLAND_DISPLAY", L"no-such-compositor");
     frame = CreateMainFrame();
     wxUnsetEnv(L"WAYLAND_DISPLAY");
-    ASSERT_NE(frame->GetStatusBar(), nullptr);
-    EXPECT_TRUE(frame->GetStatusBar()->GetStatusText().Contains(
-        L"only the windows of X11 applications can be seen"))
-        << frame->GetStatusBar()->GetStatusText();
+    wxAuiPaneInfo& pane = noticeOf(frame);
+    ASSERT_TRUE(pane.IsShown());
+    auto* text = wxDynamicCast(pane.window, wxTextCtrl);
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->GetValue().Contains(L"only the windows of X11 applications can be seen"))
+        << text->GetValue();
+    // Narrow: the notice wraps to more lines, and its pane grows to show
+    // them all, one line at least per 300 px of text.
+    const int wideHeight = text->GetSize().y;
+    frame->SetSize(wxSize(320, 400));
+    PumpUntil([&] { return text->GetSize().y > wideHeight; });
+    const int lines = text->GetTextExtent(text->GetValue()).x / 300;
+    EXPECT_GE(text->GetSize().y, lines * text->GetCharHeight())
+        << lines << " lines in " << text->GetSize().y << " px";
+    EXPECT_GT(text->GetSize().y, wideHeight);
+    // Selectable: all of it, as a user would copy it.
+    text->SetSelection(-1, -1);
+    EXPECT_EQ(text->GetStringSelection(), text->GetValue());
+    EXPECT_FALSE(text->IsEditable());
     frame->Quit(true);
     ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
 }

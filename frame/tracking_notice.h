@@ -1,0 +1,35 @@
+#pragma once
+
+// The line below the log that says which windows cannot be seen (and what
+// to do about it).  A read-only text, wrapped to the frame's width and as
+// tall as its lines, so that the whole notice, commands included, can be
+// read and copied at any width.  Its pane is shown only while there is a
+// notice, whatever a saved layout says.
+
+#include <wx/string.h>
+
+class wxAuiManager;
+class wxTextCtrl;
+class wxWindow;
+
+class TrackingNotice
+{
+public:
+    TrackingNotice(wxWindow* parent, wxAuiManager& manager);
+
+    // Shows the text, or hides the pane when it is empty.
+    void Set(const wxString& text);
+    // After a resize: the pane's height follows the wrapped lines.
+    void FitToWidth();
+
+    wxTextCtrl* Control() const { return m_text; }
+    // How many lines the text takes at this width, wrapped at spaces.
+    int LinesAt(int width) const;
+
+private:
+    void Apply();
+
+    wxAuiManager& m_manager;
+    wxTextCtrl* m_text = nullptr;
+    int m_lines = 0;
+};
