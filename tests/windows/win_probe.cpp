@@ -323,6 +323,54 @@ int Switch(DWORD hold, DWORD thief, long long count, bool inject)
     return 0;
 }
 
+bool g_keyed = false;
+
+LRESULT CALLBACK NoteKeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN)
+        g_keyed = true;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// unasked PAUSE-MS MS: "Typed" in front; PAUSE-MS after a key reaches it
+// (the test sends none meanwhile) the program alone shows "Unasked" active,
+// beside it, so that a click on Typed can take the foreground back.  Prints
+// each handle as its window is shown; both stay MS longer.
+int Unasked(DWORD pause, DWORD milliseconds)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = NoteKeyProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"CorvalinProbeKeys";
+    RegisterClassW(&windowClass);
+    HWND typed = CreateWindowExW(0, windowClass.lpszClassName, L"Corvalin Probe Typed",
+                                 WS_OVERLAPPEDWINDOW, 100, 100, 240, 160, nullptr, nullptr,
+                                 windowClass.hInstance, nullptr);
+    if (!typed)
+        return 1;
+    ShowWindow(typed, SW_SHOW);
+    SetForegroundWindow(typed);
+    std::printf("%lld\n", HwndValue(typed));
+    std::fflush(stdout);
+    for (int waited = 0; !g_keyed; waited += 50)
+    {
+        if (waited >= 20000)
+            return 1;
+        PumpFor(50);
+    }
+    PumpFor(pause);
+    HWND unasked = ProbeWindow(L"Corvalin Probe Unasked", 400);
+    if (!unasked || !SetForegroundWindow(unasked))
+        return 1;
+    std::printf("%lld\n", HwndValue(unasked));
+    std::fflush(stdout);
+    PumpFor(milliseconds);
+    DestroyWindow(unasked);
+    DestroyWindow(typed);
+    return 0;
+}
+
 HWND g_seenForeground = nullptr;
 
 void CALLBACK NoteForeground(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD)
@@ -436,7 +484,8 @@ int Usage()
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
-                 "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events\n");
+                 "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events |\n"
+                 "       unasked PAUSE-MS MS\n");
     return 2;
 }
 }  // namespace
@@ -557,6 +606,8 @@ int wmain(int argc, wchar_t** argv)
     if (verb == L"switch" && argc >= 5)
         return Switch(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)), number(4, 0),
                       argc >= 6 && std::wcscmp(argv[5], L"inject") == 0);
+    if (verb == L"unasked" && argc >= 4)
+        return Unasked(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)));
     if (verb == L"native-events")
         return NativeEvents();
     if (verb == L"dpi" && argc >= 3)

@@ -320,6 +320,40 @@ mv "$APP4/focus.jsonl" "$TMP/focus.moved"
 show_window "Corvalin Probe S" 300
 s=$SHOWN
 wait_log_line "$(line_re win_probe.exe 'Corvalin Probe S' "$s")" 15 >/dev/null
+# A key into Typed, then 1.5 s with no input, then the probe alone puts
+# Unasked in front: nobody asked for that.  A click on Typed takes it back:
+# the user did.
+wine "$TMP/win_probe.exe" unasked 1500 5000 >"$TMP/unasked.out" 2>/dev/null &
+PIDS+=($!)
+probe_line() { for _ in $(seq 100); do sed -n "$1p" "$TMP/unasked.out" | tr -d '\r' | grep . && return; sleep 0.1; done; }
+typed=$(probe_line 1)
+wait_log_line "$(line_re win_probe.exe 'Corvalin Probe Typed' "$typed")" 15 >/dev/null
+xtyped=$(xdotool search --name '^Corvalin Probe Typed$' | head -n1)
+xdotool windowactivate --sync "$xtyped" 2>/dev/null
+sleep 0.3
+xdotool key --clearmodifiers x
+unasked=$(probe_line 2)
+wait_log_line "$(line_re win_probe.exe 'Corvalin Probe Unasked' "$unasked")" 15 >/dev/null
+eval "$(xdotool getwindowgeometry --shell "$xtyped")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+for _ in $(seq 50); do [ "$(grep -c "\"handle\":$typed," "$APP4/focus.jsonl")" -ge 2 ] && break; sleep 0.1; done
+check "record: the probe's own switch after a pause is unprompted, a click's is not; held_ms is the gap" \
+  python3 - "$APP4/focus.jsonl" "$typed" "$unasked" <<'PY'
+import json, sys, datetime
+run = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8") if line.strip()]
+typed, unasked = int(sys.argv[2]), int(sys.argv[3])
+i = [r["handle"] for r in run].index(unasked)
+before, stolen, clicked = run[i - 1:i + 2]
+print(*run[i - 1:i + 2], sep="\n")
+assert before["handle"] == typed and clicked["handle"] == typed, run[i - 1:]
+# Measured from the key 1.5 s before, not from older input or none.
+assert stolen["unprompted"] is True and 1000 <= stolen["idle_ms"] < 5000, stolen
+assert clicked["unprompted"] is False and 0 <= clicked["idle_ms"] < 500, clicked
+t = lambda r: datetime.datetime.fromisoformat(r["time"])
+for prev, r in ((before, stolen), (stolen, clicked)):
+    assert r["number"] == prev["number"] + 1, (prev, r)
+    assert abs(r["held_ms"] - (t(r) - t(prev)).total_seconds() * 1000) <= 3, (prev, r)
+PY
 [ -n "$FRAME" ] && probe close "$FRAME" && probe answer Corvalin 6 10000 >/dev/null
 wait_exit "$pid" 20
 check "record file replaced while recording: the next line goes to the new file only" \
