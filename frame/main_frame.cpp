@@ -229,6 +229,9 @@ void MainFrame::CreateControls()
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
     ShowStartAtLogin();
+    // The log has the keyboard when the frame is activated, whatever panes
+    // and controls come after it.
+    m_log->SetFocus();
     m_notice = std::make_unique<TrackingNotice>(this, m_mgr);
     ShowTrackingNotice();
     OnWindowTrackingNoticeChanged([this] { ShowTrackingNotice(); });
