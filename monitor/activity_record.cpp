@@ -1,8 +1,11 @@
 #include "monitor/activity_record.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -179,40 +182,189 @@ wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& detai
     return wxString::FromUTF8(line.data(), line.size());
 }
 
+namespace
+{
+// Of a record line's top-level object, only the values the report reads.
+// The whole line is still checked as JSON, but no tree is built: most of a
+// line (title, path, class) is passed over.  A key given twice counts with
+// its last value, as in a parsed object; keys of nested objects are not the
+// line's own.
+class RecordLineFields
+{
+public:
+    enum class Kind
+    {
+        Absent,
+        Null,
+        Boolean,
+        Negative,  // an integer below zero
+        Unsigned,  // an integer from zero up
+        Float,
+        String,
+        Nested,    // an object or an array
+    };
+    enum Key
+    {
+        kTime,
+        kNumber,
+        kModule,
+        kHandle,
+        kUnprompted,
+        kHeld,
+        kKeys,
+        kOther = kKeys,
+    };
+    struct Value
+    {
+        Kind kind = Kind::Absent;
+        bool boolean = false;
+        std::int64_t negative = 0;
+        std::uint64_t unsignedValue = 0;
+    };
+
+    using Json = nlohmann::json;
+
+    bool null() { return Set(Kind::Null), true; }
+    bool boolean(bool value)
+    {
+        if (Set(Kind::Boolean))
+            m_values[m_key].boolean = value;
+        return true;
+    }
+    bool number_integer(Json::number_integer_t value)
+    {
+        if (Set(Kind::Negative))
+            m_values[m_key].negative = value;
+        return true;
+    }
+    bool number_unsigned(Json::number_unsigned_t value)
+    {
+        if (Set(Kind::Unsigned))
+            m_values[m_key].unsignedValue = value;
+        return true;
+    }
+    bool number_float(Json::number_float_t, const Json::string_t&) { return Set(Kind::Float), true; }
+    bool string(Json::string_t& value)
+    {
+        if (!Set(Kind::String))
+            return true;
+        // Read at once rather than copied: a later "time" replaces it anyway.
+        if (m_key == kTime)
+            m_when = ParseRecordTime(value);
+        else if (m_key == kModule)
+            m_module.assign(value);
+        return true;
+    }
+    bool binary(Json::binary_t&) { return Set(Kind::Nested), true; }
+    bool start_object(std::size_t)
+    {
+        if (m_depth == 0)
+            m_object = true;
+        Set(Kind::Nested);
+        ++m_depth;
+        return true;
+    }
+    bool start_array(std::size_t)
+    {
+        Set(Kind::Nested);
+        ++m_depth;
+        return true;
+    }
+    bool end_object() { return --m_depth, true; }
+    bool end_array() { return --m_depth, true; }
+    bool key(Json::string_t& name)
+    {
+        if (m_depth == 1)
+            m_key = KeyOf(name);
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&)
+    {
+        return false;
+    }
+
+    bool IsObject() const { return m_object; }
+    const Value& operator[](Key key) const { return m_values[key]; }
+    // The time's value, when it is a string; unset when that is no record time.
+    const std::optional<std::int64_t>& When() const { return m_when; }
+    std::string& Module() { return m_module; }
+
+private:
+    // Every key of every line comes here: lengths first, which tell most
+    // apart, before any characters are compared.
+    static Key KeyOf(std::string_view name)
+    {
+        switch (name.size())
+        {
+        case 4:
+            return name == "time" ? kTime : kOther;
+        case 6:
+            return name == "number" ? kNumber
+                   : name == "module" ? kModule
+                   : name == "handle" ? kHandle
+                                      : kOther;
+        case 7:
+            return name == "held_ms" ? kHeld : kOther;
+        case 10:
+            return name == "unprompted" ? kUnprompted : kOther;
+        }
+        return kOther;
+    }
+
+    // A value of the top-level object under one of the keys read: true when
+    // it is kept.
+    bool Set(Kind kind)
+    {
+        if (m_depth != 1 || m_key == kOther)
+            return false;
+        m_values[m_key] = Value{};
+        m_values[m_key].kind = kind;
+        return true;
+    }
+
+    int m_depth = 0;
+    bool m_object = false;
+    Key m_key = kOther;
+    Value m_values[kKeys];
+    std::optional<std::int64_t> m_when;
+    std::string m_module;
+};
+}  // namespace
+
 RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
 {
-    const nlohmann::json record = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
-    if (record.is_discarded())
+    using Kind = RecordLineFields::Kind;
+    RecordLineFields fields;
+    if (!nlohmann::json::sax_parse(line.begin(), line.end(), &fields))
         return RecordLineKind::Damaged;
-    if (!record.is_object())
+    if (!fields.IsObject())
         return RecordLineKind::Foreign;
-    const auto time = record.find("time");
-    const auto number = record.find("number");
-    const auto module = record.find("module");
-    const auto handle = record.find("handle");
-    if (time == record.end() || !time->is_string() || number == record.end() ||
-        !number->is_number_integer() || module == record.end() || !module->is_string() ||
-        handle == record.end() || !handle->is_number_unsigned())
+    const RecordLineFields::Value& number = fields[RecordLineFields::kNumber];
+    const RecordLineFields::Value& handle = fields[RecordLineFields::kHandle];
+    if (fields[RecordLineFields::kTime].kind != Kind::String ||
+        (number.kind != Kind::Negative && number.kind != Kind::Unsigned) ||
+        fields[RecordLineFields::kModule].kind != Kind::String || handle.kind != Kind::Unsigned)
         return RecordLineKind::Foreign;
-    const std::optional<std::int64_t> when = ParseRecordTime(time->get_ref<const std::string&>());
+    const std::optional<std::int64_t>& when = fields.When();
     if (!when)
         return RecordLineKind::Foreign;
     change.whenMs = *when;
-    change.number = number->get<long long>();
-    change.module = module->get<std::string>();
-    change.window = static_cast<WindowHandle>(handle->get<unsigned long long>());
+    change.number = number.kind == Kind::Negative ? static_cast<long long>(number.negative)
+                                                  : static_cast<long long>(number.unsignedValue);
+    change.module = std::move(fields.Module());
+    change.window = static_cast<WindowHandle>(handle.unsignedValue);
     change.unprompted.reset();
-    const auto unprompted = record.find("unprompted");
-    if (unprompted != record.end() && unprompted->is_boolean())
-        change.unprompted = unprompted->get<bool>();
-    else if (unprompted != record.end() && !unprompted->is_null())
+    const RecordLineFields::Value& unprompted = fields[RecordLineFields::kUnprompted];
+    if (unprompted.kind == Kind::Boolean)
+        change.unprompted = unprompted.boolean;
+    else if (unprompted.kind != Kind::Absent && unprompted.kind != Kind::Null)
         return RecordLineKind::Foreign;
     change.heldMs.reset();
-    const auto held = record.find("held_ms");
-    change.tellsHeld = held != record.end();
-    if (change.tellsHeld && held->is_number_unsigned())
-        change.heldMs = held->get<std::int64_t>();
-    else if (change.tellsHeld && !held->is_null())
+    const RecordLineFields::Value& held = fields[RecordLineFields::kHeld];
+    change.tellsHeld = held.kind != Kind::Absent;
+    if (held.kind == Kind::Unsigned)
+        change.heldMs = static_cast<std::int64_t>(held.unsignedValue);
+    else if (change.tellsHeld && held.kind != Kind::Null)
         return RecordLineKind::Foreign;
     return RecordLineKind::Change;
 }
