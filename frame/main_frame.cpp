@@ -89,6 +89,15 @@ wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
     SetMenuItemBitmaps(item, image, wxBitmapBundle());
     return menu->Append(item);
 }
+
+// Once, after the frame is up, on stderr and to the user.
+void ReportLater(const wxString& problem)
+{
+    wxTheApp->CallAfter([problem] {
+        std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(problem.utf8_str()));
+        wxLogError(L"%s", problem);
+    });
+}
 }  // namespace
 
 MainFrame::MainFrame(wxWindow* parent, wxWindowID id, const wxString& title,
@@ -527,6 +536,12 @@ void MainFrame::LoadOptions()
     if (wxMenuItem* item = GetMenuBar()->FindItem(ID_MONITOR_WINDOWS))
         item->Check(m_monitorWindows);
 
+    const wxString badFilter =
+        m_activity.Filter().Set(config->Read(kOptionExcludeModules, wxString()),
+                                config->Read(kOptionExcludeTitles, wxString()),
+                                ReadBoolOption(*config, kOptionStoreTitles, true));
+    if (!badFilter.empty())
+        ReportLater(badFilter);
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
     ShowRecording();
 

@@ -47,8 +47,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     const Clock::time_point sampled = Clock::now();
     m_show(entry.line);
     const Clock::time_point shown = Clock::now();
-    if (m_record.IsOpen())
-        Record(entry);
+    Store(entry);
     if (m_reportLineCost)
     {
         const auto us = [](Clock::duration spent) {
@@ -76,16 +75,32 @@ bool ActivityLogger::OpenRecord(const wxString& path, wxString& problem)
     return false;
 }
 
-// The details beyond the log line are asked for only here, so that a line
-// that is not recorded costs nothing more.
-void ActivityLogger::Record(const ActivityEntry& entry)
+void ActivityLogger::Store(const ActivityEntry& shown)
 {
+    if (!m_record.IsOpen())
+        return;
+    if (!m_filter.Admits(shown.module, shown.title))
+        return;
+    ActivityEntry untitled;
+    if (!m_filter.StoresTitles())
+    {
+        untitled = shown;
+        untitled.title.clear();
+    }
+    const ActivityEntry& entry = m_filter.StoresTitles() ? shown : untitled;
+    // The details beyond the log line are asked for only here, so that a
+    // line that is not stored costs nothing more.
     RecordDetails details;
     details.pid = entry.pid;
     if (entry.pid != 0)
         m_platform.ProcessExecutablePath(entry.pid, details.path);
     if (m_platform.IsValidWindow(entry.window))
         details.windowClass = m_platform.WindowClass(entry.window);
+    Record(entry, details);
+}
+
+void ActivityLogger::Record(const ActivityEntry& entry, const RecordDetails& details)
+{
     if (m_record.Append(entry, details))
         return;
     const wxString problem = m_record.TakeNewProblem();

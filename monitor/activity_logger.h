@@ -7,6 +7,7 @@
 #include "monitor/activity_record.h"
 #include "monitor/focus_holds.h"
 #include "monitor/foreground_monitor.h"
+#include "monitor/record_filter.h"
 
 // Ties the monitor to what it feeds: the Activity log (through a function the
 // frame gives), the optional record file, and the platform's change events.
@@ -37,8 +38,12 @@ public:
     void CloseRecord() { m_record.Close(); }
     bool IsRecording() const { return m_record.IsOpen(); }
 
+    // What of each change the record file may get.
+    RecordFilter& Filter() { return m_filter; }
+
     // With it set, each line's cost goes to the debugger output ("line cost
-    // N us (sample S, log L, record R)"), to measure what a line costs.
+    // N us (sample S, log L, record R) input I us"), to measure what a line
+    // costs.
     void ReportLineCost(bool report) { m_reportLineCost = report; }
 
     ForegroundMonitor& Monitor() { return m_monitor; }
@@ -54,13 +59,16 @@ public:
     const FocusHolds& Holds() const { return m_holds; }
 
 private:
-    void Record(const ActivityEntry& entry);
+    // The record file: what the filter lets through.
+    void Store(const ActivityEntry& entry);
+    void Record(const ActivityEntry& entry, const RecordDetails& details);
 
     WindowPlatform& m_platform;
     ForegroundMonitor m_monitor;
     FocusHolds m_holds;
     std::function<bool()> m_monitoring = [] { return true; };
     ActivityRecord m_record;
+    RecordFilter m_filter;
     ShowLine m_show;
     RecordingStopped m_stopped;
     bool m_reportLineCost = false;

@@ -351,6 +351,37 @@ TEST_F(ForegroundEventsTest, AChangeWithoutInputJustBeforeItIsUnprompted)
               counts);
 }
 
+// What may leave the screen: the filter keeps excluded programs and titles
+// out of the record, and with titles off no title reaches it.
+TEST_F(ForegroundEventsTest, TheFilterKeepsExcludedChangesAndTitlesOutOfTheRecord)
+{
+    const wxString folder = wxFileName::CreateTempFileName(L"corvalin-stored");
+    ASSERT_TRUE(wxRemoveFile(folder) && wxMkdir(folder, 0700));
+    const wxString path = folder + L"/focus.jsonl";
+    wxString problem;
+    ASSERT_TRUE(logger.OpenRecord(path, problem)) << problem;
+    EXPECT_TRUE(logger.Filter().Set(L"thief|note", L"In.*", true).empty());
+
+    desktop.Activate(100);
+    desktop.Activate(300);  // excluded: its module
+    desktop.Activate(200);  // excluded: its title
+    desktop.Activate(100);
+    logger.Filter().Set(wxString(), wxString(), false);
+    desktop.Activate(200);
+    EXPECT_EQ(lines.size(), 5u);
+
+    wxString text;
+    ASSERT_TRUE(wxFile(path).ReadAll(&text));
+    const wxArrayString recorded = wxSplit(text.Trim(), L'\n');
+    ASSERT_EQ(recorded.size(), 3u) << text;
+    EXPECT_TRUE(recorded[0].Contains(L"\"number\":1,")) << recorded[0];
+    EXPECT_TRUE(recorded[1].Contains(L"\"number\":4,")) << recorded[1];
+    EXPECT_TRUE(recorded[2].Contains(L"\"title\":\"\",\"handle\":200,")) << recorded[2];
+    EXPECT_FALSE(text.Contains(L"thief") || text.Contains(L"Inbox")) << text;
+    wxRemoveFile(path);
+    wxRmdir(folder);
+}
+
 TEST_F(ForegroundMonitorTest, AWindowNamedAfterItIsGoneIsLoggedOnceNotOnEveryTick)
 {
     desktop.foreground = 100;
