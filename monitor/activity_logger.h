@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <memory>
 
 #include <wx/string.h>
 
@@ -8,9 +10,11 @@
 #include "monitor/focus_holds.h"
 #include "monitor/foreground_monitor.h"
 #include "monitor/record_filter.h"
+#include "monitor/system_log_writer.h"
 
 // Ties the monitor to what it feeds: the Activity log (through a function the
-// frame gives), the optional record file, and the platform's change events.
+// frame gives), the optional record file and system log, and the platform's
+// change events.
 // The frame's timer, hot key and second starts come in through
 // LogForegroundChange; the events come in here, while monitoring is on.
 class ActivityLogger
@@ -38,12 +42,18 @@ public:
     void CloseRecord() { m_record.Close(); }
     bool IsRecording() const { return m_record.IsOpen(); }
 
-    // What of each change the record file may get.
+    // The system log: from now on each stored change goes there too, unless
+    // `log` is null.  `problem` is told once, from any thread, when lines
+    // stop getting there; logging goes on.
+    void SetSystemLog(std::unique_ptr<SystemLog> log, SystemLogWriter::Problem problem);
+    bool IsSystemLogOn() const { return m_systemLog != nullptr; }
+
+    // What of each change the record file and the system log may get.
     RecordFilter& Filter() { return m_filter; }
 
     // With it set, each line's cost goes to the debugger output ("line cost
-    // N us (sample S, log L, record R) input I us"), to measure what a line
-    // costs.
+    // N us (sample S, log L, record R) input I us system J us"), to measure
+    // what a line costs.
     void ReportLineCost(bool report) { m_reportLineCost = report; }
 
     ForegroundMonitor& Monitor() { return m_monitor; }
@@ -59,8 +69,8 @@ public:
     const FocusHolds& Holds() const { return m_holds; }
 
 private:
-    // The record file: what the filter lets through.
-    void Store(const ActivityEntry& entry);
+    // The record file and the system log: what the filter lets through.
+    void Store(const ActivityEntry& entry, std::chrono::steady_clock::time_point& recorded);
     void Record(const ActivityEntry& entry, const RecordDetails& details);
 
     WindowPlatform& m_platform;
@@ -69,6 +79,7 @@ private:
     std::function<bool()> m_monitoring = [] { return true; };
     ActivityRecord m_record;
     RecordFilter m_filter;
+    std::unique_ptr<SystemLogWriter> m_systemLog;
     ShowLine m_show;
     RecordingStopped m_stopped;
     bool m_reportLineCost = false;

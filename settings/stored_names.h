@@ -19,6 +19,7 @@ constexpr const wchar_t kOptionHotKeyModifiers[] = L"/Options/HotKeyVK";
 constexpr const wchar_t kOptionShowIconInSystray[] = L"/Options/ShowIconInSystray";
 constexpr const wchar_t kOptionRecordFile[] = L"/Options/RecordFile";
 constexpr const wchar_t kOptionPromptedWithinMs[] = L"/Options/PromptedWithinMs";
+constexpr const wchar_t kOptionSystemLog[] = L"/Options/SystemLog";
 constexpr const wchar_t kOptionExcludeModules[] = L"/Options/ExcludeModules";
 constexpr const wchar_t kOptionExcludeTitles[] = L"/Options/ExcludeTitles";
 constexpr const wchar_t kOptionStoreTitles[] = L"/Options/StoreTitles";
