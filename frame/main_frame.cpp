@@ -28,6 +28,7 @@
 #include "platform/images.h"
 #include "platform/own_windows.h"
 #include "platform/start_at_login.h"
+#include "platform/system_log.h"
 #include "platform/text_file_save.h"
 #include "resources/images.h"
 #include "settings/dock_layout.h"
@@ -54,6 +55,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_HIDE_TO_TRAY, MainFrame::OnHideToTray)
     EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
     EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
+    EVT_MENU(ID_SYSTEM_LOG, MainFrame::OnSystemLog)
     EVT_MENU(ID_START_AT_LOGIN, MainFrame::OnStartAtLogin)
     EVT_MENU(ID_FOCUS_THIEVES, MainFrame::OnFocusThieves)
     EVT_MENU(ID_NOTIFY_UNPROMPTED, MainFrame::OnNotifyUnprompted)
@@ -93,6 +95,15 @@ wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
     wxMenuItem* item = new wxMenuItem(menu, id, text, wxString(), wxITEM_NORMAL);
     SetMenuItemBitmaps(item, image, wxBitmapBundle());
     return menu->Append(item);
+}
+
+// Once, after the frame is up, on stderr and to the user; logging goes on.
+void ReportLater(const wxString& problem)
+{
+    wxTheApp->CallAfter([problem] {
+        std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(problem.utf8_str()));
+        wxLogError(L"%s", problem);
+    });
 }
 }  // namespace
 
@@ -152,6 +163,7 @@ void MainFrame::CreateControls()
     AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
     menu->Append(ID_SAVE_LOG, _(L"&Save Log As\u2026\tCtrl+S"), wxString());
     menu->Append(ID_RECORD_TO_FILE, _(L"&Record to File\u2026"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_SYSTEM_LOG, SystemLogMenuLabel(), wxString(), wxITEM_CHECK);
     menu->Append(ID_START_AT_LOGIN, _("Start at Login"), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
@@ -483,6 +495,24 @@ void MainFrame::OnRecordToFile(wxCommandEvent&)
     ShowRecording();
 }
 
+// Written at once, as Record to File is.
+void MainFrame::OnSystemLog(wxCommandEvent&)
+{
+    const bool on = !m_activity.IsSystemLogOn();
+    wxConfigBase* config = wxConfigBase::Get();
+    WriteBoolOption(*config, kOptionSystemLog, on);
+    FlushSettings(*config);
+    StartSystemLog(on);
+}
+
+void MainFrame::StartSystemLog(bool on)
+{
+    // The system log tells its problem from the thread it is written from.
+    m_activity.SetSystemLog(on ? CreateSystemLog() : nullptr, ReportLater);
+    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_SYSTEM_LOG))
+        item->Check(on);
+}
+
 void MainFrame::OnStartAtLogin(wxCommandEvent&)
 {
     wxString problem;
@@ -550,8 +580,15 @@ void MainFrame::LoadOptions()
     m_notifier->Enable(ReadBoolOption(*config, kOptionNotifyUnprompted, false));
     GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
 
+    const wxString badFilter =
+        m_activity.Filter().Set(config->Read(kOptionExcludeModules, wxString()),
+                                config->Read(kOptionExcludeTitles, wxString()),
+                                ReadBoolOption(*config, kOptionStoreTitles, true));
+    if (!badFilter.empty())
+        ReportLater(badFilter);
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
     ShowRecording();
+    StartSystemLog(ReadBoolOption(*config, kOptionSystemLog, false));
 
     // Nothing, or over a minute, is no "just before": the default then.
     m_activity.SetPromptedWithinMs(static_cast<unsigned>(ReadRangeOption(

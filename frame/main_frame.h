@@ -65,6 +65,7 @@ private:
     void ShowLine(const wxString& line);
     void OpenRecord(const wxString& option);
     void OnRecordingStopped(const wxString& problem);
+    void StartSystemLog(bool on);
     // The menu's check mark follows whether a record file is open.
     void ShowRecording();
     // Marks "Start at Login" as the session's own entry says.
@@ -88,6 +89,7 @@ private:
     void OnMonitorTimer(wxTimerEvent& event);
     void OnSaveLog(wxCommandEvent& event);
     void OnRecordToFile(wxCommandEvent& event);
+    void OnSystemLog(wxCommandEvent& event);
     void OnStartAtLogin(wxCommandEvent& event);
     void OnFocusThieves(wxCommandEvent& event);
     void OnNotifyUnprompted(wxCommandEvent& event);

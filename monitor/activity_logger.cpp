@@ -3,6 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "monitor/activity_line.h"
+
 ActivityLogger::ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
                                WallClock now)
     : m_platform(platform), m_now(now), m_monitor(platform, now), m_show(std::move(show)),
@@ -61,8 +63,8 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     const Clock::time_point sampled = Clock::now();
     m_show(entry.line);
     const Clock::time_point shown = Clock::now();
-    if (m_record.IsOpen())
-        Record(entry);
+    Clock::time_point recorded = shown;
+    Store(entry, recorded);
     if (m_reportLineCost)
     {
         const auto us = [](Clock::duration spent) {
@@ -70,11 +72,12 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
                 std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
         };
         const Clock::time_point done = Clock::now();
-        // The input query is part of the sample, and also told on its own.
+        // The input query is part of the sample, and also told on its own;
+        // the system log's part is only the hand-over to its thread.
         m_platform.DebugOutput(wxString::Format(
-            L"line cost %lld us (sample %lld, log %lld, record %lld) input %lld us",
-            us(done - started), us(sampled - started), us(shown - sampled), us(done - shown),
-            us(asked - asking)));
+            L"line cost %lld us (sample %lld, log %lld, record %lld) input %lld us system %lld us",
+            us(done - started), us(sampled - started), us(shown - sampled), us(recorded - shown),
+            us(asked - asking), us(done - recorded)));
     }
     return true;
 }
@@ -111,16 +114,54 @@ bool ActivityLogger::OpenRecord(const wxString& path, wxString& problem)
     return false;
 }
 
-// The details beyond the log line are asked for only here, so that a line
-// that is not recorded costs nothing more.
-void ActivityLogger::Record(const ActivityEntry& entry)
+void ActivityLogger::SetSystemLog(std::unique_ptr<SystemLog> log,
+                                  SystemLogWriter::Problem problem)
 {
+    m_systemLog.reset();
+    if (log)
+        m_systemLog = std::make_unique<SystemLogWriter>(std::move(log), std::move(problem));
+}
+
+void ActivityLogger::Store(const ActivityEntry& shown, std::chrono::steady_clock::time_point& recorded)
+{
+    if (!m_record.IsOpen() && !m_systemLog)
+        return;
+    if (!m_filter.Admits(shown.module, shown.title))
+        return;
+    // Without titles the system log's message, the line, goes without it too.
+    ActivityEntry untitled;
+    if (!m_filter.StoresTitles())
+    {
+        untitled = shown;
+        untitled.title.clear();
+        untitled.line = FormatActivityLine(untitled.number, FormatActivityTime(untitled.when),
+                                           untitled.module, untitled.title, untitled.window);
+    }
+    const ActivityEntry& entry = m_filter.StoresTitles() ? shown : untitled;
+    // The details beyond the log line are asked for only here, so that a
+    // line that is not stored costs nothing more.
     RecordDetails details;
     details.pid = entry.pid;
     if (entry.pid != 0)
         m_platform.ProcessExecutablePath(entry.pid, details.path);
     if (m_platform.IsValidWindow(entry.window))
         details.windowClass = m_platform.WindowClass(entry.window);
+    if (m_record.IsOpen())
+        Record(entry, details);
+    recorded = std::chrono::steady_clock::now();
+    if (!m_systemLog)
+        return;
+    SystemLogEvent event;
+    const wxString line = wxString(entry.line).RemoveLast(entry.line.EndsWith(L" \n") ? 2 : 0);
+    event.message = ToValidUtf8(line);
+    event.unprompted = entry.unprompted.value_or(false);
+    event.pid = entry.pid;
+    event.fields = RecordFields(entry, details);
+    m_systemLog->Post(std::move(event));
+}
+
+void ActivityLogger::Record(const ActivityEntry& entry, const RecordDetails& details)
+{
     if (m_record.Append(entry, details))
         return;
     const wxString problem = m_record.TakeNewProblem();

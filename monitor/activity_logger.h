@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <memory>
 
 #include <wx/string.h>
 
@@ -11,9 +13,12 @@
 #include "monitor/focus_holds.h"
 #include "monitor/hold_history.h"
 #include "monitor/foreground_monitor.h"
+#include "monitor/record_filter.h"
+#include "monitor/system_log_writer.h"
 
 // Ties the monitor to what it feeds: the Activity log (through a function the
-// frame gives), the optional record file, and the platform's change events.
+// frame gives), the optional record file and system log, and the platform's
+// change events.
 // The frame's timer, hot key and second starts come in through
 // LogForegroundChange; the events come in here, while monitoring is on.
 class ActivityLogger
@@ -43,8 +48,18 @@ public:
     void CloseRecord() { m_record.Close(); }
     bool IsRecording() const { return m_record.IsOpen(); }
 
+    // The system log: from now on each stored change goes there too, unless
+    // `log` is null.  `problem` is told once, from any thread, when lines
+    // stop getting there; logging goes on.
+    void SetSystemLog(std::unique_ptr<SystemLog> log, SystemLogWriter::Problem problem);
+    bool IsSystemLogOn() const { return m_systemLog != nullptr; }
+
+    // What of each change the record file and the system log may get.
+    RecordFilter& Filter() { return m_filter; }
+
     // With it set, each line's cost goes to the debugger output ("line cost
-    // N us (sample S, log L, record R)"), to measure what a line costs.
+    // N us (sample S, log L, record R) input I us system J us"), to measure
+    // what a line costs.
     void ReportLineCost(bool report) { m_reportLineCost = report; }
 
     ForegroundMonitor& Monitor() { return m_monitor; }
@@ -69,7 +84,9 @@ public:
     std::optional<int> LastLineOf(const std::string& module) const;
 
 private:
-    void Record(const ActivityEntry& entry);
+    // The record file and the system log: what the filter lets through.
+    void Store(const ActivityEntry& entry, std::chrono::steady_clock::time_point& recorded);
+    void Record(const ActivityEntry& entry, const RecordDetails& details);
 
     WindowPlatform& m_platform;
     WallClock m_now;
@@ -80,6 +97,8 @@ private:
     TheftEnded m_theftEnded;
     std::function<bool()> m_monitoring = [] { return true; };
     ActivityRecord m_record;
+    RecordFilter m_filter;
+    std::unique_ptr<SystemLogWriter> m_systemLog;
     ShowLine m_show;
     RecordingStopped m_stopped;
     bool m_reportLineCost = false;

@@ -47,10 +47,12 @@ void AppendUtf8(std::string& out, wxUint32 c)
     }
 }
 
+}  // namespace
+
 // The toolkit's own conversion gives up on the whole text at the first
 // value that is not Unicode; here each such value (a lone surrogate) becomes
 // U+FFFD and the rest stays.
-std::string ToUtf8(const wxString& text)
+std::string ToValidUtf8(const wxString& text)
 {
     std::string out;
     out.reserve(text.length());
@@ -75,6 +77,8 @@ std::string ToUtf8(const wxString& text)
     return out;
 }
 
+namespace
+{
 // Titles come from other programs and may hold anything.  Besides what JSON
 // demands, DEL, the C1 controls and the two Unicode line separators are
 // escaped too, so that no reader's line splitting or terminal is ever
@@ -150,7 +154,7 @@ nlohmann::ordered_json OrNull(const std::optional<T>& value)
     return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
-std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& details)
+nlohmann::ordered_json RecordJson(const ActivityEntry& entry, const RecordDetails& details)
 {
     // Keys go out in the order they are set: the first nine as every
     // earlier version wrote them, newer ones after.
@@ -158,20 +162,26 @@ std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& deta
     line["time"] = entry.when.IsValid() ? nlohmann::ordered_json(FormatRecordTime(entry.when))
                                         : nlohmann::ordered_json(nullptr);
     line["number"] = entry.number;
-    line["module"] = ToUtf8(entry.module);
-    line["path"] = ToUtf8(details.path);
+    line["module"] = ToValidUtf8(entry.module);
+    line["path"] = ToValidUtf8(details.path);
     line["pid"] = details.pid;
-    line["class"] = ToUtf8(details.windowClass);
-    line["title"] = ToUtf8(entry.title);
+    line["class"] = ToValidUtf8(details.windowClass);
+    line["title"] = ToValidUtf8(entry.title);
     line["handle"] = static_cast<unsigned long long>(entry.window);
     line["seen"] = SeenName(entry.seen);
     line["held_ms"] = OrNull(entry.previousHeldMs);
     line["idle_ms"] = OrNull(entry.input.idleMs);
     line["unprompted"] = OrNull(entry.unprompted);
     line["request"] = RequestName(entry.input.request);
+    return line;
+}
+
+std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& details)
+{
     // The text is valid UTF-8 by now; should anything slip through, it is
     // replaced rather than thrown over.
-    return EscapeLineBreakers(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
+    return EscapeLineBreakers(RecordJson(entry, details)
+                                  .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
            '\n';
 }
 }  // namespace
@@ -330,6 +340,22 @@ private:
     std::string m_module;
 };
 }  // namespace
+std::vector<std::pair<std::string, std::string>> RecordFields(const ActivityEntry& entry,
+                                                               const RecordDetails& details)
+{
+    std::vector<std::pair<std::string, std::string>> fields;
+    const nlohmann::ordered_json line = RecordJson(entry, details);
+    for (const auto& [key, value] : line.items())
+    {
+        if (value.is_string())
+            fields.emplace_back(key, value.get<std::string>());
+        else if (value.is_null())
+            fields.emplace_back(key, std::string());
+        else
+            fields.emplace_back(key, value.dump());
+    }
+    return fields;
+}
 
 RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
 {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <wx/string.h>
 
@@ -19,6 +21,10 @@ struct RecordDetails
     wxString windowClass;
 };
 
+// The text as UTF-8, each value that is no Unicode (a lone surrogate, from
+// a Windows title) as U+FFFD.
+std::string ToValidUtf8(const wxString& text);
+
 // One line of the record file: a JSON object with the keys "time",
 // "number", "module", "path", "pid", "class", "title", "handle", "seen" in
 // this order, then "held_ms", "idle_ms", "unprompted" and "request" (null
@@ -27,6 +33,12 @@ struct RecordDetails
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.
 wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& details);
+
+// The same fields as text, in the same order, for logs that take text
+// fields: strings as they are, numbers and true or false as the line writes
+// them, null as empty.
+std::vector<std::pair<std::string, std::string>> RecordFields(const ActivityEntry& entry,
+                                                               const RecordDetails& details);
 
 // One line of a record file as read back.
 struct RecordedChange

@@ -20,6 +20,10 @@ constexpr const wchar_t kOptionShowIconInSystray[] = L"/Options/ShowIconInSystra
 constexpr const wchar_t kOptionRecordFile[] = L"/Options/RecordFile";
 constexpr const wchar_t kOptionPromptedWithinMs[] = L"/Options/PromptedWithinMs";
 constexpr const wchar_t kOptionNotifyUnprompted[] = L"/Options/NotifyUnprompted";
+constexpr const wchar_t kOptionSystemLog[] = L"/Options/SystemLog";
+constexpr const wchar_t kOptionExcludeModules[] = L"/Options/ExcludeModules";
+constexpr const wchar_t kOptionExcludeTitles[] = L"/Options/ExcludeTitles";
+constexpr const wchar_t kOptionStoreTitles[] = L"/Options/StoreTitles";
 
 // Window placement: the group "/Layout/<name>" and its entries.
 constexpr const wchar_t kPlacementGroup[] = L"/Layout/";

@@ -4,6 +4,11 @@
 # monitoring goes on; File > Save Log As writes the log as shown.  Each line
 # says whether its change was asked for and how long the window before held
 # the focus, and Corvalin --report names the program that took it unasked.
+# Beside a private journald (tests/e2e/journal_session.sh): each stored
+# change is one journal entry as it happens, with the record's fields; the
+# filters keep excluded programs and titles out of the record and the
+# journal; systemd-journal-upload forwards it to systemd-journal-remote; a
+# journal gone is said once while logging goes on.
 source "$(dirname "$0")/lib.sh"
 
 dir=$(install_copy)
@@ -107,5 +112,123 @@ check "... once" test -z "$(dialog_windows 'Corvalin')"
 activate "$a"
 log=$(read_log "$frame")
 check "... and monitoring goes on" grep -qF "xterm - Record \"quoted\" one ($a)" <<<"$log"
+stop_app "$pid"
+
+# --- The system journal ----------------------------------------------------
+[ -S /run/systemd/journal/socket ] && [ -n "${JOURNAL_DIR:-}" ] ||
+  { fail "no private journal: run me inside tests/e2e/journal_session.sh"; finish; }
+journal_json() {  # journal_json DIR PID: Corvalin's entries of that run
+  journalctl --directory="$1" --no-pager -o json -t Corvalin _PID="$2" 2>/dev/null
+}
+printf '[Options]\nRecordFile=records/journal.jsonl\nSystemLog=1\nExcludeModules=focus_switcher\nExcludeTitles=Record secret.*\n' \
+  >"$dir/Corvalin.cfg"
+start_app "$dir"; pid=$LAST_PID
+frame=$(wait_window '^Corvalin : Keep Watch!$') || fail "frame did not appear"
+secret=$(start_xterm "Record secret plans")
+activate "$a"
+activate "$secret"
+activate "$a"
+xdotool windowraise "$b"
+sleep 0.8
+eval "$(xdotool getwindowgeometry --shell "$b")"
+click_at $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) 1
+sleep 1
+"$FOCUS_SWITCHER" steal 0 700 >"$E2E_TMP/steal2.out" 2>&1
+sleep 0.5
+log=$(read_log "$frame")
+sleep 0.5
+journal_json "$JOURNAL_DIR" "$pid" >"$E2E_TMP/journal.json"
+journalctl --directory="$JOURNAL_DIR" --no-pager -t Corvalin _PID="$pid" | tail -n 4
+check "each stored change is one journal entry, at once, with the line and the record's fields; excluded ones are in neither" \
+  python3 -c '
+import json, sys, datetime
+entries = [json.loads(l) for l in open(sys.argv[1])]
+log = [l.rstrip() for l in sys.argv[2].splitlines() if l.strip()]
+records = [json.loads(l) for l in open(sys.argv[3])]
+excluded = lambda text: "focus_switcher - " in text or " - Record secret" in text
+assert any(excluded(l) for l in log), log
+stored = [l for l in log if not excluded(l)]
+messages = [e["MESSAGE"] for e in entries]
+assert messages == stored, (messages, stored)
+assert [r["number"] for r in records] == [int(m.split(".")[0]) for m in messages], records
+assert not any("secret" in json.dumps(x) or "focus_switcher" in json.dumps(x) for x in entries + records)
+priorities = set()
+for e, r in zip(entries, records):
+    assert e["SYSLOG_IDENTIFIER"] == "Corvalin" and e["MESSAGE_ID"] == "95ba86bebfff41c28796767ac976a5ac", e
+    for key, value in r.items():
+        text = "" if value is None else str(value).lower() if isinstance(value, bool) else str(value)
+        assert e["CORVALIN_" + key.upper()] == text, (key, e, r)
+    assert e.get("OBJECT_PID", "0") == str(r["pid"]), e
+    assert e["PRIORITY"] == ("5" if r["unprompted"] else "6"), e
+    priorities.add(e["PRIORITY"])
+    late = int(e["__REALTIME_TIMESTAMP"]) / 1e6 - datetime.datetime.fromisoformat(r["time"]).timestamp()
+    assert -0.01 <= late < 0.5, (late, e)
+assert priorities == {"5", "6"}, priorities
+print(len(entries), "entries, as many record lines")
+' "$E2E_TMP/journal.json" "$log" "$dir/records/journal.jsonl"
+
+# Forwarding: systemd-journal-upload sends this journal over the loopback to
+# systemd-journal-remote, and the entries read back from what it wrote.
+mkdir "$E2E_TMP/remote"
+port=$((20000 + RANDOM % 20000))
+/lib/systemd/systemd-journal-remote --listen-http="127.0.0.1:$port" --output="$E2E_TMP/remote/" \
+  >"$E2E_TMP/remote.log" 2>&1 &
+E2E_PIDS+=($!)
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+/lib/systemd/systemd-journal-upload --url="http://127.0.0.1:$port" --directory="$JOURNAL_DIR" \
+  --follow=no --save-state="$E2E_TMP/upload.state" >"$E2E_TMP/upload.log" 2>&1
+journal_json "$E2E_TMP/remote" "$pid" >"$E2E_TMP/remote.json"
+check "systemd-journal-upload hands the entries to systemd-journal-remote, whole" python3 -c '
+import json, sys
+ours = lambda path: [{k: v for k, v in json.loads(l).items() if k.startswith("CORVALIN_") or k in ("MESSAGE", "PRIORITY", "MESSAGE_ID")}
+                     for l in open(path)]
+local, remote = ours(sys.argv[1]), ours(sys.argv[2])
+assert len(local) > 3 and remote == local, (local, remote)
+' "$E2E_TMP/journal.json" "$E2E_TMP/remote.json"
+journalctl --directory="$E2E_TMP/remote" --no-pager -t Corvalin _PID="$pid" | tail -n 2
+stop_app "$pid"
+
+# No titles stored, and a bad expression: told once with its text, the
+# other filter still works.  Then the journal goes away: said once, and the
+# log goes on.
+printf '[Options]\nRecordFile=records/untitled.jsonl\nSystemLog=1\nStoreTitles=0\nExcludeModules=(xterm\nExcludeTitles=Record secret.*\n' \
+  >"$dir/Corvalin.cfg"
+start_app "$dir"; pid=$LAST_PID
+frame=$(wait_window '^Corvalin : Keep Watch!$') || fail "frame did not appear"
+box=$(wait_dialog 'Corvalin' 10)
+check "a bad expression is reported" test -n "$box"
+xdotool windowactivate --sync "$box" 2>/dev/null; xdotool key --clearmodifiers Return
+activate "$secret"
+activate "$a"
+sleep 0.5
+journal_json "$JOURNAL_DIR" "$pid" >"$E2E_TMP/untitled.json"
+check "... once, with its text, on stderr too" [ "$(grep -c 'Corvalin: .*"(xterm" is not a valid regular expression' "$dir/out.log")" = 1 ]
+check "... and the title filter still works; no title is stored, not even in the journal's line" python3 -c '
+import json, sys
+entries = [json.loads(l) for l in open(sys.argv[1])]
+records = [json.loads(l) for l in open(sys.argv[2])]
+a = int(sys.argv[3])
+assert [e["CORVALIN_HANDLE"] for e in entries][-1] == str(a) and records[-1]["handle"] == a, (entries, records)
+assert all(e["CORVALIN_TITLE"] == "" and e["MESSAGE"].endswith(" -  (%s)" % e["CORVALIN_HANDLE"]) for e in entries), entries
+assert all(r["title"] == "" for r in records) and len(records) == len(entries), records
+assert not any(r["handle"] == int(sys.argv[4]) for r in records), records
+' "$E2E_TMP/untitled.json" "$dir/records/untitled.jsonl" "$a" "$secret"
+kill "$JOURNALD_PID"
+rm -f /run/systemd/journal/socket
+activate "$b"
+box=$(wait_dialog 'Corvalin' 10)
+check "a journal gone is reported" test -n "$box"
+xdotool windowactivate --sync "$box" 2>/dev/null; xdotool key --clearmodifiers Return
+sleep 0.5
+activate "$a"
+activate "$b"
+sleep 0.5
+check "... once" test -z "$(dialog_windows 'Corvalin')"
+check "... naming the missing socket once on stderr" \
+  [ "$(grep -c 'Corvalin: There is no system journal here (no /run/systemd/journal/socket)' "$dir/out.log")" = 1 ]
+log=$(read_log "$frame")
+check "... and the log and the record go on" bash -c '
+  [ "$(grep -c "xterm - Record clicked ($2)" <<<"$1")" -ge 2 ] && [ "$(grep -c "\"handle\":$2," "$3")" -ge 2 ]' \
+  _ "$log" "$b" "$dir/records/untitled.jsonl"
 stop_app "$pid"
 finish

@@ -131,6 +131,7 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         {ID_CLEAR_LOG, L"Clear &Log\tCtrl+L", wxITEM_NORMAL, true},
         {ID_SAVE_LOG, L"&Save Log As\u2026\tCtrl+S", wxITEM_NORMAL, false},
         {ID_RECORD_TO_FILE, L"&Record to File\u2026", wxITEM_CHECK, false},
+        {ID_SYSTEM_LOG, L"Log to System Journal", wxITEM_CHECK, false},
         {ID_START_AT_LOGIN, L"Start at Login", wxITEM_CHECK, false},
         {wxID_SEPARATOR, L"", wxITEM_SEPARATOR, false},
         {ID_ALWAYS_ON_TOP, L"Always on top", wxITEM_CHECK, false},
@@ -160,13 +161,14 @@ TEST_F(MainFrameTest, MenuHasTheExactLabelsKindsAndAccelerators)
         }
         EXPECT_EQ(item->GetBitmap().IsOk(), expected[i].bitmap);
     }
-    // Defaults: monitoring on, not on top, no record file, no thieves pane
-    // and no notifications.
+    // Defaults: monitoring on, not on top, no record file, no thieves pane,
+    // no notifications and no system log.
     EXPECT_TRUE(bar->IsChecked(ID_MONITOR_WINDOWS));
     EXPECT_FALSE(bar->IsChecked(ID_ALWAYS_ON_TOP));
     EXPECT_FALSE(bar->IsChecked(ID_RECORD_TO_FILE));
     EXPECT_FALSE(bar->IsChecked(ID_FOCUS_THIEVES));
     EXPECT_FALSE(bar->IsChecked(ID_NOTIFY_UNPROMPTED));
+    EXPECT_FALSE(bar->IsChecked(ID_SYSTEM_LOG));
     EXPECT_EQ(frame->GetStatusBar(), nullptr);
 }
 
@@ -313,6 +315,45 @@ TEST_F(MainFrameTest, RecordToFileStartsRecordingIntoTheChosenFileAndStopsAgain)
     SendCommand(frame, ID_CLEAR_LOG);
     ASSERT_TRUE(PumpUntil([&] { return log->GetValue().StartsWith(L"001."); }));
     EXPECT_EQ(ReadFileText(path), recorded);
+}
+
+// Log to System Journal is written through at once, as Record to File is.
+// Where no journal listens (the test session has none of its own), the
+// first line says so once, and the log goes on.
+TEST_F(MainFrameTest, LogToSystemJournalIsWrittenThroughAndAMissingJournalToldOnce)
+{
+    struct Errors : wxLog
+    {
+        int count = 0;
+        void DoLogRecord(wxLogLevel level, const wxString&, const wxLogRecordInfo&) override
+        {
+            count += level == wxLOG_Error;
+        }
+    } errors;
+    wxLog* previous = wxLog::SetActiveTarget(&errors);
+    wxMenuBar* bar = frame->GetMenuBar();
+    wxTextCtrl* log = frame->GetActivityLog();
+    frame->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return log->GetValue().Contains(L"001."); }));
+
+    SendCommand(frame, ID_SYSTEM_LOG);
+    EXPECT_TRUE(bar->IsChecked(ID_SYSTEM_LOG));
+    wxFileConfig on(L"Corvalin", L"Pellowen", settings.Path(), wxString(), wxCONFIG_USE_LOCAL_FILE);
+    EXPECT_EQ(on.Read(L"/Options/SystemLog", L"?"), L"1");
+    const bool journal = wxFileName(L"/run/systemd/journal/socket").Exists();
+    for (int line = 0; line < 3; ++line)
+    {
+        SendCommand(frame, ID_CLEAR_LOG);
+        ASSERT_TRUE(PumpUntil([&] { return log->GetValue().StartsWith(L"001."); }));
+    }
+    PumpEventsFor(300);
+    EXPECT_EQ(errors.count, journal ? 0 : 1);
+
+    SendCommand(frame, ID_SYSTEM_LOG);
+    EXPECT_FALSE(bar->IsChecked(ID_SYSTEM_LOG));
+    wxFileConfig off(L"Corvalin", L"Pellowen", settings.Path(), wxString(), wxCONFIG_USE_LOCAL_FILE);
+    EXPECT_EQ(off.Read(L"/Options/SystemLog", L"?"), L"0");
+    wxLog::SetActiveTarget(previous);
 }
 
 TEST_F(MainFrameTest, AlwaysOnTopTwiceRestoresTheStyle)

@@ -16,6 +16,7 @@
 #include <wx/utils.h>
 
 #include "monitor/activity_record.h"
+#include "monitor/record_filter.h"
 #include "platform/text_file_save.h"
 #include "support/scoped_zone.h"
 #include "support/temp_folder.h"
@@ -120,6 +121,47 @@ TEST(RecordLine, TimeCarriesTheOffsetOfItsZoneAndDate)
     ActivityEntry unknown = Entry();
     unknown.when = wxDateTime();
     EXPECT_EQ(0u, Line(unknown).find("{\"time\":null,\"number\":7,"));
+}
+
+// An expression excludes a name only when it matches the whole of it, with
+// any of its alternatives; empty excludes nothing.
+TEST(RecordFilter, ExcludesWholeNamesOnly)
+{
+    RecordFilter filter;
+    EXPECT_TRUE(filter.Admits(L"keepassxc", L""));
+    EXPECT_TRUE(filter.Set(L"keepass(xc)?|1password", L"Private Browsing.*|.*\\(bank\\)", true).empty());
+    EXPECT_FALSE(filter.Admits(L"keepassxc", L"Database"));
+    EXPECT_FALSE(filter.Admits(L"keepass", L"Database"));
+    EXPECT_FALSE(filter.Admits(L"1password", L""));
+    EXPECT_TRUE(filter.Admits(L"keepassxc-cli", L"Database"));
+    EXPECT_TRUE(filter.Admits(L"my1password", L"Database"));
+    EXPECT_FALSE(filter.Admits(L"firefox-esr", L"Private Browsing - Mozilla Firefox"));
+    EXPECT_FALSE(filter.Admits(L"xterm", L"statement (bank)"));
+    EXPECT_TRUE(filter.Admits(L"xterm", L"statement (bank) 2"));
+    EXPECT_TRUE(filter.Admits(L"firefox-esr", L"Mozilla Firefox - Private Browsing"));
+    EXPECT_TRUE(filter.StoresTitles());
+    EXPECT_TRUE(filter.Set(wxString(), wxString(), false).empty());
+    EXPECT_TRUE(filter.Admits(L"keepassxc", L"Private Browsing"));
+    EXPECT_FALSE(filter.StoresTitles());
+}
+
+// A bad expression is named with its text and ignored; the other one still
+// excludes.  One that only compiles once anchored is bad too.
+TEST(RecordFilter, ABadExpressionIsNamedAndIgnored)
+{
+    RecordFilter filter;
+    const wxString problem = filter.Set(L"(keepass", L"secret.*", true);
+    EXPECT_TRUE(problem.Contains(L"\"(keepass\"")) << problem;
+    EXPECT_EQ(problem.Freq(L'\n'), 0u) << problem;
+    EXPECT_TRUE(filter.Admits(L"(keepass", L"x"));
+    EXPECT_TRUE(filter.Admits(L"keepass", L"x"));
+    EXPECT_FALSE(filter.Admits(L"xterm", L"secret plans"));
+    const wxString both = filter.Set(L"xterm", L"a)|(b", true);
+    EXPECT_TRUE(both.Contains(L"\"a)|(b\"")) << both;
+    EXPECT_FALSE(filter.Admits(L"xterm", L"b"));
+    EXPECT_TRUE(filter.Admits(L"mail", L"b"));
+    EXPECT_EQ(filter.Set(L"[", L"*", true).Freq(L'\n'), 1u);
+    EXPECT_TRUE(filter.Admits(L"[", L"*"));
 }
 
 TEST(RecordPath, Resolution)
