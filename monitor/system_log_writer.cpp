@@ -62,7 +62,13 @@ SystemLogWriter::SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem
     m_shared->log = std::move(log);
     m_shared->problem = std::move(problem);
     m_shared->backlog = backlog;
-    RunDetached([shared = m_shared] { shared->Run(); });
+    if (RunDetached([shared = m_shared] { shared->Run(); }))
+        return;
+    // Nothing would ever take the lines: said at once, and none are kept.
+    m_shared->backlog = 0;
+    wxMutexLocker lock(m_shared->mutex);
+    m_shared->finished = true;
+    m_shared->Tell(_("The system log cannot be written: no thread could be started for it."));
 }
 
 SystemLogWriter::~SystemLogWriter()
