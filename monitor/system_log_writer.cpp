@@ -89,14 +89,17 @@ SystemLogWriter::~SystemLogWriter()
 
 void SystemLogWriter::Post(SystemLogEvent event)
 {
-    wxMutexLocker lock(m_shared->mutex);
-    if (m_shared->waiting.size() >= m_shared->backlog)
     {
-        m_shared->Tell(wxString::Format(
-            _("The system log has not taken the last %lu lines; it stalls, and lines are lost."),
-            static_cast<unsigned long>(m_shared->waiting.size())));
-        return;
+        wxMutexLocker lock(m_shared->mutex);
+        if (m_shared->waiting.size() >= m_shared->backlog)
+        {
+            m_shared->Tell(wxString::Format(
+                _("The system log has not taken the last %lu lines; it stalls, and lines are lost."),
+                static_cast<unsigned long>(m_shared->waiting.size())));
+            return;
+        }
+        m_shared->waiting.push_back(std::move(event));
     }
-    m_shared->waiting.push_back(std::move(event));
+    // Woken after the lock is given back, the thread need not wait for it.
     m_shared->wake.Signal();
 }
