@@ -163,8 +163,8 @@ void MainFrame::CreateControls()
     AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
     menu->Append(ID_SAVE_LOG, _(L"&Save Log As\u2026\tCtrl+S"), wxString());
     menu->Append(ID_RECORD_TO_FILE, _(L"&Record to File\u2026"), wxString(), wxITEM_CHECK);
-    menu->Append(ID_SYSTEM_LOG, SystemLogMenuLabel(), wxString(), wxITEM_CHECK);
     menu->Append(ID_START_AT_LOGIN, _("Start at Login"), wxString(), wxITEM_CHECK);
+    menu->Append(ID_SYSTEM_LOG, SystemLogMenuLabel(), wxString(), wxITEM_CHECK);
     menu->AppendSeparator();
     menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
     menu->Append(ID_FOCUS_THIEVES, _("Focus Thieves"), wxString(), wxITEM_CHECK);

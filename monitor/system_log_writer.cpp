@@ -62,7 +62,13 @@ SystemLogWriter::SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem
     m_shared->log = std::move(log);
     m_shared->problem = std::move(problem);
     m_shared->backlog = backlog;
-    RunDetached([shared = m_shared] { shared->Run(); });
+    if (RunDetached([shared = m_shared] { shared->Run(); }))
+        return;
+    // Nothing would ever take the lines: said at once, and none are kept.
+    m_shared->backlog = 0;
+    wxMutexLocker lock(m_shared->mutex);
+    m_shared->finished = true;
+    m_shared->Tell(_("The system log cannot be written: no thread could be started for it."));
 }
 
 SystemLogWriter::~SystemLogWriter()
@@ -83,14 +89,17 @@ SystemLogWriter::~SystemLogWriter()
 
 void SystemLogWriter::Post(SystemLogEvent event)
 {
-    wxMutexLocker lock(m_shared->mutex);
-    if (m_shared->waiting.size() >= m_shared->backlog)
     {
-        m_shared->Tell(wxString::Format(
-            _("The system log has not taken the last %lu lines; it stalls, and lines are lost."),
-            static_cast<unsigned long>(m_shared->waiting.size())));
-        return;
+        wxMutexLocker lock(m_shared->mutex);
+        if (m_shared->waiting.size() >= m_shared->backlog)
+        {
+            m_shared->Tell(wxString::Format(
+                _("The system log has not taken the last %lu lines; it stalls, and lines are lost."),
+                static_cast<unsigned long>(m_shared->waiting.size())));
+            return;
+        }
+        m_shared->waiting.push_back(std::move(event));
     }
-    m_shared->waiting.push_back(std::move(event));
+    // Woken after the lock is given back, the thread need not wait for it.
     m_shared->wake.Signal();
 }

@@ -46,5 +46,5 @@ wxString SystemLogMenuLabel();
 
 // Runs `work` on a thread of its own that nobody waits for: the system log
 // is written from there, and a thread stuck in a stalled log must not hold
-// up the program's end.
-void RunDetached(std::function<void()> work);
+// up the program's end.  False when no thread could be made.
+bool RunDetached(std::function<void()> work);

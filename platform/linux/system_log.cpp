@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -82,7 +83,15 @@ wxString SystemLogMenuLabel()
     return _("Log to System Journal");
 }
 
-void RunDetached(std::function<void()> work)
+bool RunDetached(std::function<void()> work)
 {
-    std::thread(std::move(work)).detach();
+    try
+    {
+        std::thread(std::move(work)).detach();
+        return true;
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
 }

@@ -4,7 +4,8 @@
 ;
 ; Installs for the current user only, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\Corvalin, with a Start menu shortcut and an entry
-; in Apps & features.
+; in Apps & features; registers the event source Corvalin where it may
+; (run as administrator).
 ;
 ; Command line of the installer:
 ;   /S              silent: no dialogs
@@ -44,6 +45,9 @@ SetCompressor /SOLID lzma
 ; The program's own File > Start at Login uses this key and value name.
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "Corvalin"
+; Corvalin's source in the Application log; its EventMessageFile gives Event
+; Viewer the texts of its events (the exe's message table).
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvalin"
 
 Name "Corvalin"
 OutFile "${OUTFILE}"
@@ -118,6 +122,15 @@ Section "Corvalin" SecMain
   ; Only the two programs: the settings beside them are the user's.
   ${GetSize} "$INSTDIR" "/M=*.exe /S=0K /G=0" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; Only an administrator may write there.  Without it Corvalin's events go
+  ; to the Application log all the same, only without their texts.
+  ClearErrors
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\Corvalin.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+  ${If} ${Errors}
+    DetailPrint "The event source Corvalin was not registered (that needs administrator rights): Event Viewer will show its events without their texts."
+  ${EndIf}
 SectionEnd
 
 Section /o "Start at login" SecRun
@@ -150,6 +163,11 @@ Section "Uninstall"
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${EndIf}
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; Another copy's event source is none of this one's business either.
+  ReadRegStr $0 HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile"
+  ${If} $0 == "$INSTDIR\Corvalin.exe"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+  ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   ; Not /r: the settings files stay, and with them the folder.
   RMDir "$INSTDIR"

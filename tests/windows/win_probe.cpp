@@ -475,6 +475,29 @@ int Version(const wchar_t* file)
     return 0;
 }
 
+// An event's description as Event Viewer makes it: the message ID's text
+// from the file's message table, with the insertion strings put in.
+int EventText(const wchar_t* file, DWORD id, const std::vector<const wchar_t*>& strings)
+{
+    std::vector<DWORD_PTR> arguments;
+    for (const wchar_t* string : strings)
+        arguments.push_back(reinterpret_cast<DWORD_PTR>(string));
+    const HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return 1;
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        module, id, 0, reinterpret_cast<wchar_t*>(&text), 0,
+        reinterpret_cast<va_list*>(arguments.data()));
+    if (length == 0)
+        return 1;
+    PrintUtf8(std::wstring(text, length));
+    LocalFree(text);
+    FreeLibrary(module);
+    return 0;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
@@ -485,7 +508,8 @@ int Usage()
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
                  "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events |\n"
-                 "       unasked PAUSE-MS MS\n");
+                 "       unasked PAUSE-MS MS\n"
+                 "       event-text FILE ID STRING...\n");
     return 2;
 }
 }  // namespace
@@ -614,6 +638,9 @@ int wmain(int argc, wchar_t** argv)
         return Dpi(ParseHwnd(argv[2]));
     if (verb == L"version" && argc >= 3)
         return Version(argv[2]);
+    if (verb == L"event-text" && argc >= 4)
+        return EventText(argv[2], static_cast<DWORD>(number(3, 0)),
+                         std::vector<const wchar_t*>(argv + 4, argv + argc));
     if (verb == L"answer" && argc >= 5)
         return Answer(argv[2], static_cast<int>(number(3, IDOK)), static_cast<DWORD>(number(4, 10000)));
     return Usage();

@@ -302,17 +302,27 @@ wait_exit "$pid" 20
 check "MinimizeOnRun: Yes quits with status 0 (saw $EXIT_STATUS)" [ "$EXIT_STATUS" = 0 ]
 
 # --- Record file: a cut last line is ended first; saves leave nothing behind
+# The Event Log beside it, switched on from the menu: Wine keeps no event log
+# to read back, so its trace of the calls is read instead (the source and each
+# ReportEventW as advapi's fixme, every insertion string on the eventlog
+# channel).
 APP4="$TMP/app4"
 mkdir -p "$APP4"
 cp "$APP/Corvalin.exe" "$APP4/Corvalin.exe"
-printf '[Options]\r\nRecordFile=focus.jsonl\r\n' >"$APP4/Corvalin.cfg"
+printf '[Options]\r\nRecordFile=focus.jsonl\r\nExcludeTitles=Corvalin Probe Secret\r\n' >"$APP4/Corvalin.cfg"
 printf '{"cut' >"$APP4/focus.jsonl"
-wine "$APP4/Corvalin.exe" >"$TMP/app4.out" 2>&1 &
+WINEDEBUG=-all,fixme+advapi,+eventlog wine "$APP4/Corvalin.exe" >"$TMP/app4.out" 2>&1 &
 pid=$!; PIDS+=("$pid")
 FRAME=$(probe find "Corvalin : Keep Watch!" 30000)
+probe command "$FRAME" 10020
+system_log_on() { tr -d '\r' <"$APP4/Corvalin.cfg" | grep -qx SystemLog=1; }
+for _ in $(seq 50); do system_log_on && break; sleep 0.1; done
+check "File > Log to Event Log writes SystemLog=1 at once" system_log_on
 show_window "Corvalin Probe R" 300
 r=$SHOWN
 wait_log_line "$(line_re win_probe.exe 'Corvalin Probe R' "$r")" 15 >/dev/null
+show_window "Corvalin Probe Secret" 300
+wait_log_line "$(line_re win_probe.exe 'Corvalin Probe Secret' "$SHOWN")" 15 >/dev/null
 # Replaced meanwhile, as a log rotation does: the next line goes to the file
 # the name now leads to, not to the one moved away.
 mv "$APP4/focus.jsonl" "$TMP/focus.moved"
@@ -354,6 +364,12 @@ for prev, r in ((before, stolen), (stolen, clicked)):
     assert r["number"] == prev["number"] + 1, (prev, r)
     assert abs(r["held_ms"] - (t(r) - t(prev)).total_seconds() * 1000) <= 3, (prev, r)
 PY
+# A click on R: a change with input just before it.
+xr=$(xdotool search --name '^Corvalin Probe R$' 2>/dev/null | head -n1)
+eval "$(xdotool getwindowgeometry --shell "$xr")"
+xdotool mousemove $((X + 20)) $((Y + 20)) click 1
+sleep 1
+app4_log=$(log_text)
 [ -n "$FRAME" ] && probe close "$FRAME" && probe answer Corvalin 6 10000 >/dev/null
 wait_exit "$pid" 20
 check "record file replaced while recording: the next line goes to the new file only" \
@@ -366,6 +382,54 @@ assert lines[0] == '{"cut', lines[:2]
 records = [json.loads(line) for line in lines[1:] if line]
 assert any(r["handle"] == int(sys.argv[2]) and r["module"] == "win_probe.exe" for r in records), records
 PY
+grep -E 'EventSource|ReportEventW \(' "$TMP/app4.out" | head -n 3
+check "each stored line is one event from the source Corvalin: the line and the record's fields; a click's change is information (1), the others warnings (2); the excluded title in none" \
+  python3 - "$TMP/app4.out" "$app4_log" "$TMP/focus.moved" "$APP4/focus.jsonl" <<'PY'
+import json, re, sys
+trace = open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines()
+log = [l.rstrip() for l in sys.argv[2].splitlines() if l.strip()]
+records = {}
+for path in sys.argv[3:]:
+    for line in open(path, encoding="utf-8"):
+        if line.startswith('{"time"'):
+            r = json.loads(line)
+            records[r["number"]] = r
+def unescape(text):  # Wine's debugstr_w
+    return re.sub(r'\\(x[0-9a-fA-F]{4}|.)', lambda m: chr(int(m[1][1:], 16)) if len(m[1]) == 5
+                  else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1]), text)
+sources = [l for l in trace if "RegisterEventSourceW" in l]
+assert len(sources) == 1 and 'L"Corvalin"' in sources[0], sources
+events = []
+for line in trace:
+    call = re.search(r"ReportEventW \(\w+,0x(\w+),0x\w+,0x(\w+),\w+,0x(\w+),", line)
+    if call:
+        events.append((int(call[1], 16), int(call[2], 16), int(call[3], 16), []))
+    string = re.search(r':eventlog:ReportEventW L"(.*)"$', line)
+    if string:
+        events[-1][3].append(unescape(string[1]))
+assert any("Corvalin Probe Secret" in l for l in log), log
+keys = ["time", "number", "module", "path", "pid", "class", "title", "handle", "seen", "held_ms",
+        "idle_ms", "unprompted", "request"]
+text = lambda v: "" if v is None else str(v).lower() if isinstance(v, bool) else str(v)
+numbers = []
+for kind, id, count, strings in events:
+    assert count == 14 and len(strings) == 14, (count, strings)
+    assert strings[0] in log and "Secret" not in "".join(strings), strings
+    r = records[int(strings[2])]
+    assert strings[1:] == [text(r[k]) for k in keys], (strings, r)
+    assert (kind, id) == ((2, 2) if r["unprompted"] else (4, 1)), (kind, id, r)
+    numbers.append(r["number"])
+assert numbers == sorted(n for n in records if n >= numbers[0]), (numbers, sorted(records))
+assert not any("Secret" in r["title"] for r in records.values())
+kinds = {kind for kind, *_ in events}
+assert kinds == {2, 4}, kinds
+print(len(events), "events, every one as its record line")
+PY
+exe_w=$(winepath -w "$APP4/Corvalin.exe" 2>/dev/null)
+take=$(probe event-text "$exe_w" 2 L T 7 M P 42 C "A title" 99 event 5 6 true "")
+change=$(probe event-text "$exe_w" 1 L T 7 M P 42 C "A title" 99 event 5 6 false "")
+check "the exe's message table gives Event Viewer each event's text: the line, then one field a line" \
+  [ "$(head -n1 <<<"$change")|$take" = "L|$(printf 'Unprompted: L\n\ntime: T\nnumber: 7\nmodule: M\npath: P\npid: 42\nclass: C\ntitle: A title\nhandle: 99\nseen: event\nheld_ms: 5\nidle_ms: 6\nunprompted: true\nrequest: ')" ]
 check "saving the settings leaves no new file beside them" \
   test "$(ls "$APP4" | sort | tr '\n' ' ')" = "Corvalin.cfg Corvalin.exe focus.jsonl perspective.layout "
 

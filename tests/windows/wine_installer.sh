@@ -26,6 +26,10 @@ reg_value() {  # reg_value KEY NAME
 UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvalin'
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 run_value() { reg_value "$RUN_KEY" Corvalin; }
+# Wine lets anyone write below HKLM: the installer registers the event
+# source here as it would on Windows only when run as an administrator.
+EVENT_SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvalin'
+event_source() { echo "$(reg_value "$EVENT_SOURCE_KEY" EventMessageFile) $(reg_value "$EVENT_SOURCE_KEY" TypesSupported)"; }
 
 started=$SECONDS
 
@@ -99,6 +103,8 @@ exe_kb=$(( $(stat -c %s "$EXE") / 1024 ))
 check "EstimatedSize ($size_kb KB) is about the installed programs' size ($exe_kb KB for the exe)" \
   [ "$size_kb" -ge "$exe_kb" -a "$size_kb" -le $((exe_kb + 2048)) ]
 check "start at login is off by default: no Run value" test -z "$(run_value)"
+check "the event source Corvalin names the installed exe for its texts ($(event_source))" \
+  [ "$(event_source)" = "$EXE_W 0x7" ]
 
 # --- Install over it with start at login --------------------------------
 wine "$SETUP" /S /STARTATLOGIN >/dev/null 2>&1
@@ -155,6 +161,7 @@ check "no program file is left (Corvalin.exe, Uninstall.exe)" \
 check "the Start menu shortcut is gone" test ! -e "$SHORTCUT"
 check "the uninstall key is gone" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$UNINSTALL_KEY"
 check "the Run value naming this install is gone" test -z "$(run_value)"
+check "the event source naming this install is gone" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$EVENT_SOURCE_KEY"
 check "the settings stay: Corvalin.cfg and perspective.layout, and so their folder" \
   test -s "$INSTDIR/Corvalin.cfg" -a -s "$INSTDIR/perspective.layout"
 
@@ -166,9 +173,12 @@ wine "$SETUP" /S '/D=C:\CorvalinTwo' >/dev/null 2>&1
 status=$?
 TWO="$WINEPREFIX/drive_c/CorvalinTwo"
 check "/D= installs into another folder (status $status)" test -s "$TWO/Corvalin.exe" -a -s "$TWO/Uninstall.exe"
+# Since registered for yet another copy.
+wine reg add "$EVENT_SOURCE_KEY" /v EventMessageFile /t REG_EXPAND_SZ /d 'C:\Elsewhere\Corvalin.exe' /f >/dev/null 2>&1
 wine "$TWO/Uninstall.exe" /S >/dev/null 2>&1
 timeout 60 wineserver -w
 check "uninstalling leaves another copy's Run value alone ($(run_value))" [ "$(run_value)" = "$other_run" ]
+check "... and another copy's event source ($(event_source))" [ "$(event_source)" = 'C:\Elsewhere\Corvalin.exe 0x7' ]
 check "an install folder with nothing of the user's in it is removed" \
   test -n "$status" -a "$status" = 0 -a ! -e "$TWO"
 
