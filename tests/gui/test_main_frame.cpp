@@ -7,6 +7,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/image.h>
+#include <wx/imagpng.h>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
@@ -665,6 +666,9 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
 
     const wxString path = wxFileName(settings.Path()).GetPath() + L"/timeline.png";
     wxTEST_DIALOG(Click(pane, ID_SAVE_PICTURE), ChooseFile(path));
+    // Read back by the toolkit's own PNG reader, as a viewer would.
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler);
     wxImage picture;
     ASSERT_TRUE(picture.LoadFile(path, wxBITMAP_TYPE_PNG));
     EXPECT_EQ(picture.GetSize(), timeline->GetClientSize());
