@@ -10,7 +10,17 @@
 set -uo pipefail
 [ $# -gt 0 ] || { echo "usage: $0 COMMAND..." >&2; exit 2; }
 if [ -z "${CORVALIN_JOURNAL_NAMESPACE:-}" ]; then
-  CORVALIN_JOURNAL_NAMESPACE=1 exec unshare --mount --propagation private "$0" "$@"
+  # In a chroot, / is no mount point and cannot be made private; there the
+  # namespace keeps the propagation it has, which is safe only when the
+  # mount holding / shares nothing with the outside.
+  propagation=private
+  if ! unshare --mount --propagation private true 2>/dev/null; then
+    case $(findmnt -n -o PROPAGATION -T /) in
+      *shared*) echo "journal_session: cannot make a private mount namespace here" >&2; exit 1 ;;
+    esac
+    propagation=unchanged
+  fi
+  CORVALIN_JOURNAL_NAMESPACE=1 exec unshare --mount --propagation "$propagation" "$0" "$@"
 fi
 
 session_dir=$(mktemp -d /tmp/corvalin-journal.XXXXXX)
