@@ -35,16 +35,8 @@ trap 'exit 130' INT TERM
 mount -t tmpfs -o mode=0755 tmpfs /run/systemd || exit 1
 mount -t tmpfs -o mode=0755 tmpfs /run/log || exit 1
 mkdir -p /run/systemd/journal
-cat >"$session_dir/journald.conf" <<'CONF'
-[Journal]
-Storage=volatile
-ReadKMsg=no
-ForwardToSyslog=no
-ForwardToKMsg=no
-ForwardToConsole=no
-ForwardToWall=no
-RateLimitIntervalSec=0
-CONF
+printf '[Journal]\nStorage=volatile\nReadKMsg=no\nForwardToSyslog=no\nForwardToWall=no\nRateLimitIntervalSec=0\n' \
+  >"$session_dir/journald.conf"
 mount --bind "$session_dir/journald.conf" /etc/systemd/journald.conf || exit 1
 
 /lib/systemd/systemd-journald >"$session_dir/journald.log" 2>&1 &

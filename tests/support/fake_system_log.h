@@ -8,8 +8,9 @@
 #include "platform/system_log.h"
 
 // A system log in memory, written from the writer's thread: keeps what it
-// takes, refuses while told to, and holds the thread inside Write while
-// `stalled` (a journal whose socket is full).  The test keeps the state.
+// takes, refuses while `refuse`, and holds the thread inside Write while
+// `stalled` (a journal whose socket is full).  The test keeps the state and
+// changes it through Set.
 struct FakeSystemLogState
 {
     wxMutex mutex;
@@ -19,33 +20,21 @@ struct FakeSystemLogState
     bool stalled = false;
     bool refuse = false;
 
-    void SetStalled(bool on)
+    template <typename Change>
+    void Set(Change change)
     {
         wxMutexLocker lock(mutex);
-        stalled = on;
+        change(*this);
         changed.Broadcast();
     }
-    void SetRefusing(bool on)
-    {
-        wxMutexLocker lock(mutex);
-        refuse = on;
-    }
-    // Wait (5 s at most) until so many calls have begun, or so many events
-    // were taken; true if so.
-    bool WaitForWrites(int count) { return WaitFor([&] { return writes >= count; }); }
-    bool WaitForTaken(size_t count) { return WaitFor([&] { return taken.size() >= count; }); }
+    // Waits (5 s at most) until the condition holds; true if it does.
     template <typename Condition>
     bool WaitFor(Condition condition)
     {
         wxMutexLocker lock(mutex);
-        for (int i = 0; i < 50 && !condition(); ++i)
+        for (int i = 0; i < 50 && !condition(*this); ++i)
             changed.WaitTimeout(100);
-        return condition();
-    }
-    std::vector<SystemLogEvent> Taken()
-    {
-        wxMutexLocker lock(mutex);
-        return taken;
+        return condition(*this);
     }
 };
 
@@ -62,13 +51,11 @@ public:
         while (m_state->stalled)
             m_state->changed.Wait();
         if (m_state->refuse)
-        {
             problem = L"refused";
-            return false;
-        }
-        m_state->taken.push_back(event);
+        else
+            m_state->taken.push_back(event);
         m_state->changed.Broadcast();
-        return true;
+        return !m_state->refuse;
     }
 
 private:

@@ -482,20 +482,12 @@ int EventText(const wchar_t* file, DWORD id, const std::vector<const wchar_t*>& 
     std::vector<DWORD_PTR> arguments;
     for (const wchar_t* string : strings)
         arguments.push_back(reinterpret_cast<DWORD_PTR>(string));
-    const HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module)
-        return 1;
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-        module, id, 0, reinterpret_cast<wchar_t*>(&text), 0,
-        reinterpret_cast<va_list*>(arguments.data()));
-    if (length == 0)
-        return 1;
+    wchar_t text[4096];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                        LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE), id,
+                                        0, text, 4096, reinterpret_cast<va_list*>(arguments.data()));
     PrintUtf8(std::wstring(text, length));
-    LocalFree(text);
-    FreeLibrary(module);
-    return 0;
+    return length ? 0 : 1;
 }
 
 int Usage()
