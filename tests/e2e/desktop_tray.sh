@@ -27,7 +27,8 @@ dir=$(install_copy)
 start_app "$dir"; pid=$LAST_PID
 frame=$(wait_window "$FRAME") || { fail "frame did not appear"; finish; }
 
-centre=$(wait_tray_icon Corvalin 10)
+# Generous: on a loaded machine the icon came later than 10 s once.
+centre=$(wait_tray_icon Corvalin 20)
 check "the icon is embedded in the tray host" test -n "$centre"
 [ -n "$centre" ] || finish
 set -- $centre; x=$1; y=$2
