@@ -1,5 +1,7 @@
 #pragma once
 
+#include <wx/utils.h>
+
 #include <memory>
 #include <vector>
 
@@ -31,9 +33,18 @@ struct FakeSystemLogState
     template <typename Condition>
     bool WaitFor(Condition condition)
     {
+        // Polled, so that a wake-up missed between two looks costs at most
+        // a tenth of a second, never the answer.
+        for (int i = 0; i < 50; ++i)
+        {
+            {
+                wxMutexLocker lock(mutex);
+                if (condition(*this))
+                    return true;
+            }
+            wxMilliSleep(100);
+        }
         wxMutexLocker lock(mutex);
-        for (int i = 0; i < 50 && !condition(*this); ++i)
-            changed.WaitTimeout(100);
         return condition(*this);
     }
 };
