@@ -185,11 +185,12 @@ tray_icon_geometry() {  # tray_icon_geometry NAME
 
 # Waits until the icon is embedded; prints its centre "X Y".
 wait_tray_icon() {  # wait_tray_icon NAME [TIMEOUT_S]
-  local end=$((SECONDS + ${2:-10})) g
+  local name=$1 end=$((SECONDS + ${2:-10})) g w h x y
   while [ $SECONDS -lt $end ]; do
-    if g=$(tray_icon_geometry "$1"); then
-      set -- $g
-      [ "$1" -gt 1 ] && { echo "$(($3 + $1 / 2)) $(($4 + $2 / 2))"; return 0; }
+    # A plug not yet sized by the host is 1 pixel wide: wait for its size.
+    if g=$(tray_icon_geometry "$name"); then
+      read -r w h x y <<<"$g"
+      [ "$w" -gt 1 ] && { echo "$((x + w / 2)) $((y + h / 2))"; return 0; }
     fi
     sleep 0.1
   done
