@@ -95,7 +95,7 @@ have_corvalin=0
 # --- results ------------------------------------------------------------------
 declare -A R
 cols=(corv xprop bare timer)
-rows=(sw100 sw30 sw10 sw3 thief lat_line lat_field cpu ipt spt start rss rss10k)
+rows=(sw100 sw30 sw10 sw3 thief lat_line lat_field cpu cpu1k ipt spt start rss per_line rss10k)
 declare -A LABEL=(
   [sw100]="switches logged of 40, 100 ms dwell"
   [sw30]="switches logged of 40, 30 ms dwell"
@@ -105,15 +105,17 @@ declare -A LABEL=(
   [lat_line]="latency ms min/med/max, line out (n)"
   [lat_field]="latency ms, record's time field (n)"
   [cpu]="idle CPU % of one core, ${idle_s} s"
+  [cpu1k]="... again after 1,000 more lines"
   [ipt]="instructions per idle 50 ms tick"
   [spt]="system calls per idle 50 ms tick"
-  [start]="start to frame MapNotify ms min/med/max"
+  [start]="start to frame MapNotify ms min/med/max (× bare)"
   [rss]="VmRSS after start, MiB"
+  [per_line]="VmRSS per logged line, 1,000 lines, bytes"
   [rss10k]="VmRSS after 10,000 switches, MiB"
 )
 for r in "${rows[@]}"; do for c in "${cols[@]}"; do R[$r,$c]=$NA; done; done
 for r in sw100 sw30 sw10 sw3 thief lat_line lat_field; do R[$r,bare]=$DASH; R[$r,timer]=$DASH; done
-for c in xprop bare timer; do R[lat_field,$c]=$DASH; R[rss10k,$c]=$DASH; done
+for c in xprop bare timer; do R[lat_field,$c]=$DASH; R[rss10k,$c]=$DASH; R[per_line,$c]=$DASH; done
 R[start,xprop]=$DASH; R[start,timer]=$DASH
 corv_na="$NA (no executable)"
 if [ $have_corvalin = 0 ]; then for r in "${rows[@]}"; do R[$r,corv]=$corv_na; done; fi
@@ -322,27 +324,54 @@ anchor_focus() {
   [ -n "$anchor" ] && xdotool windowactivate --sync "$anchor" >/dev/null 2>&1
   sleep 3
 }
-anchor_focus
-say "idle CPU over $idle_s s"
-declare -A C0
+# Into row ROW: each program's CPU over the idle window.
+idle_cpu() {  # idle_cpu ROW
+  anchor_focus
+  say "idle CPU over $idle_s s ($1)"
+  local c p w0 x0="" changes0 changes1
+  declare -A C0
+  changes0=$(wc -l <"$work/server.log" 2>/dev/null || echo 0)
+  w0=$(date +%s%N)
+  for c in "${cols[@]}"; do [ -n "${PID[$c]}" ] && C0[$c]=$(cpu_ns "${PID[$c]}"); done
+  [ -n "$xvfb" ] && x0=$(cpu_ns "$xvfb")
+  sleep "$idle_s"
+  for c in "${cols[@]}"; do
+    p=${PID[$c]}
+    [ -n "$p" ] && kill -0 "$p" 2>/dev/null || continue
+    R[$1,$c]=$(awk -v a="${C0[$c]}" -v b="$(cpu_ns "$p")" -v w0="$w0" -v w1="$(date +%s%N)" \
+      'BEGIN { printf "%.3f", 100 * (b - a) / (w1 - w0) }')
+  done
+  [ -n "$xvfb" ] && kill -0 "$xvfb" 2>/dev/null &&
+    xvfb_cpu="$xvfb_cpu $(awk -v a="$x0" -v b="$(cpu_ns "$xvfb")" -v w0="$w0" -v w1="$(date +%s%N)" \
+      'BEGIN { printf "%.3f", 100 * (b - a) / (w1 - w0) }') ($1)"
+  changes1=$(wc -l <"$work/server.log" 2>/dev/null || echo 0)
+  [ "$changes0" = "$changes1" ] || notes+=("the active window changed during the idle window ($1)")
+}
 xvfb=${CORVALIN_XVFB_PID:-}
-changes0=$(wc -l <"$work/server.log" 2>/dev/null || echo 0)
-w0=$(date +%s%N)
-for c in "${cols[@]}"; do [ -n "${PID[$c]}" ] && C0[$c]=$(cpu_ns "${PID[$c]}"); done
-[ -n "$xvfb" ] && x0=$(cpu_ns "$xvfb")
-sleep "$idle_s"
-for c in "${cols[@]}"; do
-  p=${PID[$c]}
-  [ -n "$p" ] && kill -0 "$p" 2>/dev/null || continue
-  R[cpu,$c]=$(awk -v a="${C0[$c]}" -v b="$(cpu_ns "$p")" -v w0="$w0" -v w1="$(date +%s%N)" \
-    'BEGIN { printf "%.3f", 100 * (b - a) / (w1 - w0) }')
-done
-xvfb_cpu=$NA
-[ -n "$xvfb" ] && kill -0 "$xvfb" 2>/dev/null &&
-  xvfb_cpu=$(awk -v a="$x0" -v b="$(cpu_ns "$xvfb")" -v w0="$w0" -v w1="$(date +%s%N)" \
-    'BEGIN { printf "%.3f", 100 * (b - a) / (w1 - w0) }')
-changes1=$(wc -l <"$work/server.log" 2>/dev/null || echo 0)
-[ "$changes0" = "$changes1" ] || notes+=("the active window changed during the idle window")
+xvfb_cpu=""
+idle_cpu cpu
+
+# --- a thousand lines more: memory per line, and the idle after them ---------------
+# Switches 10 ms apart are each logged.  Bytes per line are VmRSS's growth
+# over the lines the record counted; the idle figure is taken again after.
+if [ -n "$fs" ] && [ -n "$corv_pid" ] && kill -0 "$corv_pid" 2>/dev/null; then
+  kb0=$(awk '/^VmRSS:/ { print $2 }' "/proc/$corv_pid/status")
+  say "1,000 switches at 10 ms dwell"
+  phase sw1k switch 10 1000
+  anchor_focus
+  kb1=$(awk '/^VmRSS:/ { print $2 }' "/proc/$corv_pid/status")
+  A="" B="" S="" E=""
+  read -r A B < <(phase_field sw1k windows)
+  read -r S _ < <(phase_field sw1k start)
+  read -r E _ < <(phase_field sw1k done)
+  if [ -n "${A:-}" ] && [ -n "${S:-}" ] && record_ok; then
+    n=$(record_lines "$S" "$E" "$A" "$B")
+    [ "$n" -gt 0 ] && R[per_line,corv]="$(( (kb1 - kb0) * 1024 / n )) ($n lines)"
+  else
+    R[per_line,corv]="$NA (no record file)"
+  fi
+  idle_cpu cpu1k
+fi
 
 # --- system calls while idle ---------------------------------------------------
 # Figures per 50 ms tick for the two that tick, per second for the two that
@@ -456,6 +485,10 @@ if [ -n "$ml" ]; then
   done
   [ $have_corvalin = 1 ] && R[start,corv]=$(stats 1000 1 <"$work/start.corv")
   [ -n "$bare" ] && R[start,bare]=$(stats 1000 1 <"$work/start.bare")
+  median() { sort -g "$1" | awk '{ v[++n] = $1 } END { if (n) print (n % 2) ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2 }'; }
+  mc=$(median "$work/start.corv") mb=$(median "$work/start.bare")
+  [ -n "$mc" ] && [ -n "$mb" ] &&
+    R[start,corv]="${R[start,corv]} ($(awk -v a="$mc" -v b="$mb" 'BEGIN { printf "%.2f", a / b }')×)"
 fi
 
 # --- the table ---------------------------------------------------------------------------
@@ -484,7 +517,7 @@ for r in "${rows[@]}"; do
   row "${LABEL[$r]}" "${R[$r,corv]}" "${R[$r,xprop]}" "${R[$r,bare]}" "${R[$r,timer]}"
 done
 echo
-echo "X server (Xvfb) over the same idle window, all four running: $xvfb_cpu % of one core."
+echo "X server (Xvfb) over the same idle windows, all four running, % of one core:${xvfb_cpu:- $NA}."
 echo "Switches: EWMH activation requests (source 2) to two windows of our own, alternately; (server N)"
 echo "  is what a separate X connection saw change. Latency: 100 ms phase, from that connection's"
 echo "  PropertyNotify (CLOCK_REALTIME, µs) to the line: record line appearing (inotify) for Corvalin,"

@@ -247,13 +247,13 @@ private:
         const std::size_t first = m_history.Size() ? m_history.FirstFrom(startMs) : 0;
         for (std::size_t i = first; i < m_history.Size(); ++i)
         {
-            const Hold& hold = m_history[i];
-            const std::int64_t endMs = hold.endMs ? *hold.endMs : std::max(hold.startMs, m_nowMs);
-            if (hold.startMs > m_endMs)
+            const std::int64_t holdStartMs = m_history.StartMs(i);
+            const std::int64_t endMs = m_history.EndMs(i).value_or(std::max(holdStartMs, m_nowMs));
+            if (holdStartMs > m_endMs)
                 break;
             if (endMs < startMs)
                 continue;
-            const int x0 = std::max(X(hold.startMs, width), -kMinBarWidth);
+            const int x0 = std::max(X(holdStartMs, width), -kMinBarWidth);
             const int x1 = std::min(X(endMs, width), width + kMinBarWidth);
             bars.push_back(Bar{i, x0, std::max(x1 - x0, kMinBarWidth)});
         }

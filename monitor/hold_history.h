@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 // One spell of a window holding the focus, as the timeline draws it.
 struct Hold
@@ -32,7 +35,8 @@ struct Hold
 
 // The holds of this run, oldest first, for the thieves pane's timeline.
 // Keeps the newest `capacity` only, so that a run of weeks costs no more
-// memory than one of an hour.
+// memory than one of an hour; and keeps them compact (about 40 bytes and
+// the title's), since one is kept for every logged line.
 class HoldHistory
 {
 public:
@@ -49,7 +53,11 @@ public:
     void Cut(std::int64_t whenMs);
 
     std::size_t Size() const { return m_holds.size(); }
-    const Hold& operator[](std::size_t i) const { return m_holds[i]; }
+    // The whole hold, made up from what is kept: for the few that are shown.
+    Hold operator[](std::size_t i) const;
+    // Its span alone, for walking many.
+    std::int64_t StartMs(std::size_t i) const { return m_holds[i].startMs; }
+    std::optional<std::int64_t> EndMs(std::size_t i) const;
     // The first hold that may still show at or after whenMs: the one that
     // holds the focus then, or the first to begin after it.
     std::size_t FirstFrom(std::int64_t whenMs) const;
@@ -57,9 +65,29 @@ public:
     std::uint64_t Generation() const { return m_generation; }
 
 private:
-    void End(Hold& hold, std::int64_t endMs, bool cut);
+    struct Kept
+    {
+        std::int64_t startMs;
+        std::int64_t endMs;     // kOpen while it holds
+        std::uint64_t titleAt;  // in m_titles, counted from the first title ever kept
+        std::uint32_t titleSize;
+        std::uint32_t module;   // in m_modules
+        std::uint8_t flags;
+    };
+    static constexpr std::int64_t kOpen = std::numeric_limits<std::int64_t>::min();
+
+    void End(Kept& hold, std::int64_t endMs, bool cut);
+    std::uint32_t ModuleId(const std::string& module);
+    void DropOldest();
 
     std::size_t m_capacity;
-    std::deque<Hold> m_holds;
+    std::deque<Kept> m_holds;
+    // The titles back to back, oldest first; the front is given back once
+    // the dropped holds' part is the larger half.
+    std::string m_titles;
+    std::uint64_t m_titlesDropped = 0;
+    // Program names are few and repeat: each is kept once.
+    std::vector<std::string> m_modules;
+    std::unordered_map<std::string, std::uint32_t> m_moduleIds;
     std::uint64_t m_generation = 0;
 };

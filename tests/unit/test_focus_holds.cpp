@@ -120,3 +120,41 @@ TEST(HoldHistory, HoldsEndAtTheNextOrAreCutAndOnlyTheNewestAreKept)
     EXPECT_EQ(1u, history.FirstFrom(5050));  // the hold of 5000 still holds then
     EXPECT_TRUE(history[3].IsOpen());
 }
+
+// Kept compactly, a hold still reads back as it was begun: its program and
+// title survive the dropping of old holds, the titles' store giving back its
+// front and the program names being gathered anew.
+TEST(HoldHistory, KeptHoldsReadBackWholeAfterManyAreDropped)
+{
+    HoldHistory history(3);
+    auto title = [](int i) { return "title " + std::to_string(i) + std::string(1000 + i, 'x'); };
+    auto module = [](int i) { return "program-" + std::to_string(i % 5 == 0 ? i : i % 2); };
+    for (int i = 0; i < 40; ++i)
+    {
+        Hold hold;
+        hold.startMs = 1000 * i;
+        hold.module = module(i);
+        hold.title = title(i);
+        hold.take = i % 3 == 0;
+        if (i % 4)
+            hold.unprompted = i % 4 == 1;
+        history.Begin(hold, i % 2 ? std::optional<std::int64_t>(400) : std::nullopt);
+    }
+    ASSERT_EQ(3u, history.Size());
+    for (std::size_t k = 0; k < 3; ++k)
+    {
+        const int i = 37 + static_cast<int>(k);
+        const Hold hold = history[k];
+        EXPECT_EQ(module(i), hold.module) << i;
+        EXPECT_EQ(title(i), hold.title) << i;
+        EXPECT_EQ(1000 * i, hold.startMs);
+        EXPECT_EQ(i % 3 == 0, hold.take) << i;
+        EXPECT_EQ(i % 4 ? std::optional<bool>(i % 4 == 1) : std::nullopt, hold.unprompted) << i;
+        EXPECT_EQ(i % 2 == 1, hold.followed) << i;
+    }
+    EXPECT_EQ(37 * 1000 + 1000, history.EndMs(0).value_or(-1));  // cut where 38 began
+    EXPECT_TRUE(history[0].cut);
+    EXPECT_EQ(38 * 1000 + 400, history.EndMs(1).value_or(-1));
+    EXPECT_FALSE(history[1].cut);
+    EXPECT_FALSE(history.EndMs(2));
+}
