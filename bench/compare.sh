@@ -110,7 +110,7 @@ declare -A LABEL=(
   [spt]="system calls per idle 50 ms tick"
   [start]="start to frame MapNotify ms min/med/max (× bare)"
   [rss]="VmRSS after start, MiB"
-  [per_line]="VmRSS per logged line, 1,000 lines, bytes"
+  [per_line]="bytes per logged line, 1,000 lines"
   [rss10k]="VmRSS after 10,000 switches, MiB"
 )
 for r in "${rows[@]}"; do for c in "${cols[@]}"; do R[$r,$c]=$NA; done; done
@@ -136,6 +136,15 @@ thousands() {  # 1234567.8 /s -> 1,234,568 /s
   awk '{ n = sprintf("%.0f", $1); out = ""
          while (length(n) > 3) { out = "," substr(n, length(n) - 2) out; n = substr(n, 1, length(n) - 3) }
          $1 = n out; print }'
+}
+# malloc's bytes in use in a process, as glibc's malloc_stats() tells them on
+# its stderr (LOG), called from an attached gdb: unlike VmRSS, memory freed
+# and kept for reuse does not count, so a thousand lines show.
+heap_bytes() {  # heap_bytes PID LOG
+  local before
+  before=$(wc -l <"$2")
+  timeout 60 gdb -q -batch -p "$1" -ex 'call ((void (*)(void)) malloc_stats)()' >/dev/null 2>&1
+  tail -n +"$((before + 1))" "$2" | awk '/^Total/ { t = 1 } t && /in use bytes/ { print $NF; exit }'
 }
 rss_mib() { awk '/^VmRSS:/ { printf "%.1f", $2 / 1024; found = 1 } END { exit !found }' "/proc/$1/status" 2>/dev/null; }
 
@@ -352,21 +361,27 @@ xvfb_cpu=""
 idle_cpu cpu
 
 # --- a thousand lines more: memory per line, and the idle after them ---------------
-# Switches 10 ms apart are each logged.  Bytes per line are VmRSS's growth
-# over the lines the record counted; the idle figure is taken again after.
+# Switches 10 ms apart are each logged.  Bytes per line: malloc's bytes in
+# use (heap) and VmRSS, each grown over the lines the record counted; the
+# idle figure is taken again after.
 if [ -n "$fs" ] && [ -n "$corv_pid" ] && kill -0 "$corv_pid" 2>/dev/null; then
+  err=$work/corvalin/out.log
   kb0=$(awk '/^VmRSS:/ { print $2 }' "/proc/$corv_pid/status")
+  h0=$(heap_bytes "$corv_pid" "$err")
   say "1,000 switches at 10 ms dwell"
   phase sw1k switch 10 1000
   anchor_focus
   kb1=$(awk '/^VmRSS:/ { print $2 }' "/proc/$corv_pid/status")
+  h1=$(heap_bytes "$corv_pid" "$err")
   A="" B="" S="" E=""
   read -r A B < <(phase_field sw1k windows)
   read -r S _ < <(phase_field sw1k start)
   read -r E _ < <(phase_field sw1k done)
   if [ -n "${A:-}" ] && [ -n "${S:-}" ] && record_ok; then
     n=$(record_lines "$S" "$E" "$A" "$B")
-    [ "$n" -gt 0 ] && R[per_line,corv]="$(( (kb1 - kb0) * 1024 / n )) ($n lines)"
+    heap=$NA
+    [ -n "$h0" ] && [ -n "$h1" ] && [ "$n" -gt 0 ] && heap=$(( (h1 - h0) / n ))
+    [ "$n" -gt 0 ] && R[per_line,corv]="heap $heap, RSS $(( (kb1 - kb0) * 1024 / n )) ($n lines)"
   else
     R[per_line,corv]="$NA (no record file)"
   fi
