@@ -365,6 +365,15 @@ int ProgramColours::Image(const std::string& module)
 ThievesPane::ThievesPane(wxWindow* parent, const ActivityLogger& activity, wxTextCtrl* log)
     : wxPanel(parent, ID_THIEVES_PANE), m_activity(activity), m_log(log), m_timer(this)
 {
+    Bind(wxEVT_TIMER, &ThievesPane::OnTimer, this);
+}
+
+// The table, the picture and their controls are made when the pane is first
+// shown: most runs never show it, and making them costs the start a tenth.
+void ThievesPane::EnsureBuilt()
+{
+    if (m_table)
+        return;
     m_table = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                              wxLC_REPORT | wxLC_SINGLE_SEL);
     m_table->SetImageList(m_colours.Images(), wxIMAGE_LIST_SMALL);
@@ -374,7 +383,7 @@ ThievesPane::ThievesPane(wxWindow* parent, const ActivityLogger& activity, wxTex
     m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT, 74);
     m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT, 72);
     m_table->AppendColumn(_("Last take"), wxLIST_FORMAT_LEFT, 190);
-    m_timeline = new HoldTimeline(this, activity.History(), m_colours);
+    m_timeline = new HoldTimeline(this, m_activity.History(), m_colours);
     m_scroll = new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL);
     wxButton* save = new wxButton(this, ID_SAVE_PICTURE, _(L"Save Picture\u2026"));
 
@@ -384,8 +393,8 @@ ThievesPane::ThievesPane(wxWindow* parent, const ActivityLogger& activity, wxTex
     sizer->Add(m_scroll, 0, wxEXPAND);
     sizer->Add(save, 0, wxALIGN_RIGHT | wxALL, 4);
     SetSizer(sizer);
+    Layout();
 
-    Bind(wxEVT_TIMER, &ThievesPane::OnTimer, this);
     m_table->Bind(wxEVT_LIST_ITEM_SELECTED, &ThievesPane::OnRowSelected, this);
     for (const wxEventTypeTag<wxScrollEvent>& type :
          {wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM, wxEVT_SCROLL_LINEUP, wxEVT_SCROLL_LINEDOWN,
@@ -419,13 +428,22 @@ ThievesPane* ThievesPane::AddTo(wxAuiManager& manager, const ActivityLogger& act
     return pane;
 }
 
-wxWindow* ThievesPane::GetTimeline() const
+wxListCtrl* ThievesPane::GetTable()
 {
+    EnsureBuilt();
+    return m_table;
+}
+
+wxWindow* ThievesPane::GetTimeline()
+{
+    EnsureBuilt();
     return m_timeline;
 }
 
 bool ThievesPane::Show(bool show)
 {
+    if (show)
+        EnsureBuilt();
     const bool changed = wxPanel::Show(show);
     if (show && !m_timer.IsRunning())
     {
@@ -448,6 +466,7 @@ void ThievesPane::OnTimer(wxTimerEvent&)
 
 void ThievesPane::CatchUp()
 {
+    EnsureBuilt();
     const std::int64_t nowMs = wxDateTime::UNow().GetValue().GetValue();
     bool changed = false;
     if (m_activity.History().Generation() != m_generation)
@@ -605,6 +624,7 @@ bool EncodePng(const wxImage& image, std::vector<char>& bytes)
 
 bool ThievesPane::SavePicture(const wxString& path, wxString& problem)
 {
+    EnsureBuilt();
     problem.clear();
     const wxSize size = m_timeline->GetClientSize();
     wxBitmap bitmap(std::max(size.x, 1), std::max(size.y, 1));

@@ -58,12 +58,13 @@ public:
     // Brings the table and the timeline up to date: the timer's work.
     void CatchUp();
 
-    wxListCtrl* GetTable() const { return m_table; }
-    wxWindow* GetTimeline() const;
+    wxListCtrl* GetTable();
+    wxWindow* GetTimeline();
     // The timeline as a PNG of its size on screen; false with the reason.
     bool SavePicture(const wxString& path, wxString& problem);
 
 private:
+    void EnsureBuilt();
     void FillTable();
     void UpdateScrollBar(std::int64_t nowMs);
     void OnTimer(wxTimerEvent& event);

@@ -712,6 +712,11 @@ TEST(ThievesPaneLayout, AnOlderLayoutLoadsAndTheNextOneKeepsThePane)
     frame = CreateMainFrame();
     EXPECT_TRUE(frame->GetDockManager().GetPane(L"ThievesPane").IsShown());
     EXPECT_TRUE(frame->GetMenuBar()->IsChecked(ID_FOCUS_THIEVES));
+    // Shown by the layout, the pane has made its table and picture too.
+    wxWindow* pane = frame->GetDockManager().GetPane(L"ThievesPane").window;
+    EXPECT_TRUE(PumpUntil([&] {
+        return pane->GetChildren().size() >= 4 && pane->GetChildren().front()->IsShownOnScreen();
+    }));
     frame->Quit(true);
     ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
 }
