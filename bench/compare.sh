@@ -110,7 +110,7 @@ declare -A LABEL=(
   [spt]="system calls per idle 50 ms tick"
   [start]="start to frame MapNotify ms min/med/max (× bare)"
   [rss]="VmRSS after start, MiB"
-  [per_line]="bytes per logged line, 1,000 lines"
+  [per_line]="bytes per logged line, 1,000 lines after 1,000"
   [rss10k]="VmRSS after 10,000 switches, MiB"
 )
 for r in "${rows[@]}"; do for c in "${cols[@]}"; do R[$r,$c]=$NA; done; done
@@ -360,23 +360,28 @@ xvfb=${CORVALIN_XVFB_PID:-}
 xvfb_cpu=""
 idle_cpu cpu
 
-# --- a thousand lines more: memory per line, and the idle after them ---------------
-# Switches 10 ms apart are each logged.  Bytes per line: malloc's bytes in
-# use (heap) and VmRSS, each grown over the lines the record counted; the
-# idle figure is taken again after.
+# --- a thousand lines more: the idle after them, and memory per line ----------------
+# Switches 10 ms apart are each logged.  The first thousand lines also end
+# what the start left behind (the heap shrinks by most of a megabyte during
+# the first long burst), so bytes per line are taken over a second thousand:
+# malloc's bytes in use (heap) and VmRSS, each grown over the lines the
+# record counted.
 if [ -n "$fs" ] && [ -n "$corv_pid" ] && kill -0 "$corv_pid" 2>/dev/null; then
+  say "1,000 switches at 10 ms dwell"
+  phase sw1k switch 10 1000
+  idle_cpu cpu1k
   err=$work/corvalin/out.log
   kb0=$(awk '/^VmRSS:/ { print $2 }' "/proc/$corv_pid/status")
   h0=$(heap_bytes "$corv_pid" "$err")
-  say "1,000 switches at 10 ms dwell"
-  phase sw1k switch 10 1000
+  say "1,000 switches more, for memory"
+  phase mem1k switch 10 1000
   anchor_focus
   kb1=$(awk '/^VmRSS:/ { print $2 }' "/proc/$corv_pid/status")
   h1=$(heap_bytes "$corv_pid" "$err")
   A="" B="" S="" E=""
-  read -r A B < <(phase_field sw1k windows)
-  read -r S _ < <(phase_field sw1k start)
-  read -r E _ < <(phase_field sw1k done)
+  read -r A B < <(phase_field mem1k windows)
+  read -r S _ < <(phase_field mem1k start)
+  read -r E _ < <(phase_field mem1k done)
   if [ -n "${A:-}" ] && [ -n "${S:-}" ] && record_ok; then
     n=$(record_lines "$S" "$E" "$A" "$B")
     heap=$NA
@@ -385,7 +390,6 @@ if [ -n "$fs" ] && [ -n "$corv_pid" ] && kill -0 "$corv_pid" 2>/dev/null; then
   else
     R[per_line,corv]="$NA (no record file)"
   fi
-  idle_cpu cpu1k
 fi
 
 # --- system calls while idle ---------------------------------------------------
