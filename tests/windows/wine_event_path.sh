@@ -66,14 +66,23 @@ event_path_tests() {  # event_path_tests CORVALIN_EXE
       [ "$TOTAL" -ge 38 ]
   fi
 
-  # What a line costs, from the sample to the record, over all the lines above.
+  # What a line costs, from the sample to the record, over all the lines above;
+  # beside its log part, in the same run, what a bare Win32 program pays to
+  # append the same kind of line to a rich edit of the same class, styles and
+  # size as this frame's log.  Figures, not checks.
   median() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
   local line='.*OutputDebugStringA "line cost \([0-9]*\) us (sample \([0-9]*\), log \([0-9]*\), record \([0-9]*\)).*'
-  local count
+  local count log bare
   count=$(grep -c 'OutputDebugStringA "line cost' "$TMP/app_events.out")
-  [ "$count" -gt 0 ] && echo "  line cost: median $(sed -n "s/$line/\1/p" "$TMP/app_events.out" | median) us over $count lines" \
-    "(sample $(sed -n "s/$line/\2/p" "$TMP/app_events.out" | median), log $(sed -n "s/$line/\3/p" "$TMP/app_events.out" | median)," \
-    "record $(sed -n "s/$line/\4/p" "$TMP/app_events.out" | median))"
+  if [ "$count" -gt 0 ]; then
+    log=$(sed -n "s/$line/\3/p" "$TMP/app_events.out" | median)
+    bare=$(probe append-cost "$count" "$frame" | sed -n 's/^median \([0-9]*\) us.*/\1/p')
+    echo "  line cost: median $(sed -n "s/$line/\1/p" "$TMP/app_events.out" | median) us over $count lines" \
+      "(sample $(sed -n "s/$line/\2/p" "$TMP/app_events.out" | median), log $log," \
+      "record $(sed -n "s/$line/\4/p" "$TMP/app_events.out" | median));" \
+      "bare Win32 append to the same control: median ${bare:-?} us;" \
+      "log part / bare = $(awk -v l="$log" -v b="$bare" 'BEGIN { if (b > 0) printf "%.2f", l / b; else printf "?" }')×"
+  fi
 
   probe close "$frame" && probe answer Corvalin 6 10000 >/dev/null
   wait_exit "$pid" 20
