@@ -298,14 +298,23 @@ void TakeForeground(HWND window, bool inject)
         NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, window, OBJID_WINDOW, CHILDID_SELF);
 }
 
-// switch HOLD-MS THIEF-MS COUNT [inject]: two windows of our own, "home"
-// and "thief"; COUNT times home holds the foreground for HOLD-MS, then the
-// thief takes it for THIEF-MS.  Prints both handles first, then waits half
-// a second before the first switch.
-int Switch(DWORD hold, DWORD thief, long long count, bool inject)
+// Padded with dots to LENGTH characters when that is longer.
+std::wstring Padded(std::wstring title, size_t length)
 {
-    HWND home = ProbeWindow(L"Corvalin Probe Home", 100);
-    HWND other = ProbeWindow(L"Corvalin Probe Thief", 400);
+    if (title.size() < length)
+        title.append(length - title.size(), L'.');
+    return title;
+}
+
+// switch HOLD-MS THIEF-MS COUNT [inject|plain] [TITLE-LENGTH]: two windows
+// of our own, "home" and "thief" (their titles padded to TITLE-LENGTH);
+// COUNT times home holds the foreground for HOLD-MS, then the thief takes
+// it for THIEF-MS.  Prints both handles first, then waits half a second
+// before the first switch.
+int Switch(DWORD hold, DWORD thief, long long count, bool inject, size_t titleLength)
+{
+    HWND home = ProbeWindow(Padded(L"Corvalin Probe Home", titleLength).c_str(), 100);
+    HWND other = ProbeWindow(Padded(L"Corvalin Probe Thief", titleLength).c_str(), 400);
     if (!home || !other)
         return 1;
     std::printf("%lld %lld\n", HwndValue(home), HwndValue(other));
@@ -657,16 +666,35 @@ int AppendCost(long long lines, HWND model)
     return 0;
 }
 
+// shows-end HWND CHILD-ID: whether the rich edit shows its last line, which
+// is so when scrolling it to the bottom does not move its first visible
+// line.  Its scroll bar cannot be read from another process; its lines can.
+int ShowsEnd(HWND log)
+{
+    DWORD_PTR first = 0;
+    DWORD_PTR lines = 0;
+    DWORD_PTR bottom = 0;
+    if (!SendMessageTimeoutW(log, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 5000, &first) ||
+        !SendMessageTimeoutW(log, EM_GETLINECOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &lines) ||
+        !SendMessageTimeoutW(log, WM_VSCROLL, SB_BOTTOM, 0, SMTO_ABORTIFHUNG, 5000, nullptr) ||
+        !SendMessageTimeoutW(log, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 5000, &bottom))
+        return 1;
+    std::printf("first visible line %llu of %llu, at the bottom %llu\n", static_cast<unsigned long long>(first),
+                static_cast<unsigned long long>(lines), static_cast<unsigned long long>(bottom));
+    return first == bottom && lines > 1 ? 0 : 1;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
                  "usage: win_probe show TITLE MS | find TITLE [MS] | find-class CLASS [MS] |\n"
                  "       count CLASS|* TITLE|* | count-all CLASS | center-of CLASS |\n"
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
+                 "       shows-end HWND CHILD-ID | scroll-top HWND CHILD-ID | text-limit HWND CHILD-ID |\n"
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
-                 "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events |\n"
+                 "       switch HOLD-MS THIEF-MS COUNT [inject|plain] [TITLE-LENGTH] | native-events |\n"
                  "       unasked PAUSE-MS MS | append-cost LINES [FRAME]\n"
                  "       event-text FILE ID STRING...\n");
     return 2;
@@ -723,6 +751,21 @@ int wmain(int argc, wchar_t** argv)
         if (!window || !IsWindow(window))
             return 1;
         PrintUtf8(WindowText(window));
+        return 0;
+    }
+    if ((verb == L"shows-end" || verb == L"scroll-top" || verb == L"text-limit") && argc >= 4)
+    {
+        HWND log = ChildById(ParseHwnd(argv[2]), static_cast<int>(number(3, 0)));
+        if (!log)
+            return 1;
+        if (verb == L"shows-end")
+            return ShowsEnd(log);
+        if (verb == L"scroll-top")
+            return SendMessageTimeoutW(log, WM_VSCROLL, SB_TOP, 0, SMTO_ABORTIFHUNG, 5000, nullptr) ? 0 : 1;
+        DWORD_PTR limit = 0;
+        if (!SendMessageTimeoutW(log, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 5000, &limit))
+            return 1;
+        std::printf("%llu\n", static_cast<unsigned long long>(limit));
         return 0;
     }
     if (verb == L"command" && argc >= 4)
@@ -788,7 +831,8 @@ int wmain(int argc, wchar_t** argv)
         return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
     if (verb == L"switch" && argc >= 5)
         return Switch(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)), number(4, 0),
-                      argc >= 6 && std::wcscmp(argv[5], L"inject") == 0);
+                      argc >= 6 && std::wcscmp(argv[5], L"inject") == 0,
+                      static_cast<size_t>(std::max(0LL, number(6, 0))));
     if (verb == L"unasked" && argc >= 4)
         return Unasked(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)));
     if (verb == L"append-cost" && argc >= 3)
