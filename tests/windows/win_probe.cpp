@@ -7,7 +7,9 @@
 // the request succeeded, 1 that it failed or timed out, 2 a usage error.
 #include <windows.h>
 #include <commctrl.h>
+#include <richedit.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -296,14 +298,23 @@ void TakeForeground(HWND window, bool inject)
         NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, window, OBJID_WINDOW, CHILDID_SELF);
 }
 
-// switch HOLD-MS THIEF-MS COUNT [inject]: two windows of our own, "home"
-// and "thief"; COUNT times home holds the foreground for HOLD-MS, then the
-// thief takes it for THIEF-MS.  Prints both handles first, then waits half
-// a second before the first switch.
-int Switch(DWORD hold, DWORD thief, long long count, bool inject)
+// Padded with dots to LENGTH characters when that is longer.
+std::wstring Padded(std::wstring title, size_t length)
 {
-    HWND home = ProbeWindow(L"Corvalin Probe Home", 100);
-    HWND other = ProbeWindow(L"Corvalin Probe Thief", 400);
+    if (title.size() < length)
+        title.append(length - title.size(), L'.');
+    return title;
+}
+
+// switch HOLD-MS THIEF-MS COUNT [inject|plain] [TITLE-LENGTH]: two windows
+// of our own, "home" and "thief" (their titles padded to TITLE-LENGTH);
+// COUNT times home holds the foreground for HOLD-MS, then the thief takes
+// it for THIEF-MS.  Prints both handles first, then waits half a second
+// before the first switch.
+int Switch(DWORD hold, DWORD thief, long long count, bool inject, size_t titleLength)
+{
+    HWND home = ProbeWindow(Padded(L"Corvalin Probe Home", titleLength).c_str(), 100);
+    HWND other = ProbeWindow(Padded(L"Corvalin Probe Thief", titleLength).c_str(), 400);
     if (!home || !other)
         return 1;
     std::printf("%lld %lld\n", HwndValue(home), HwndValue(other));
@@ -490,17 +501,201 @@ int EventText(const wchar_t* file, DWORD id, const std::vector<const wchar_t*>& 
     return length ? 0 : 1;
 }
 
+// The log's rich edit as wxMSW makes it for a multi-line, rich, auto-URL,
+// no-hide-selection wxTextCtrl, and the frame around it.
+struct LogShape
+{
+    std::wstring className;
+    DWORD style;
+    DWORD exStyle;
+    LPARAM eventMask;
+    SIZE frame;
+    RECT control;  // in the frame's client area
+};
+
+BOOL CALLBACK FindRichEdit(HWND child, LPARAM param)
+{
+    auto* search = reinterpret_cast<ClassSearch*>(param);
+    const std::wstring name = ClassOf(child);
+    if (_wcsicmp(name.c_str(), L"RICHEDIT50W") == 0 || _wcsicmp(name.c_str(), L"RichEdit20W") == 0)
+    {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Without a frame to copy: what wxMSW asks for, rich edit 4.1 where
+// msftedit.dll loads, else 2.0 or 3.0.
+LogShape DefaultLogShape()
+{
+    LogShape shape;
+    shape.className = LoadLibraryW(L"msftedit.dll") ? L"RICHEDIT50W" : L"RichEdit20W";
+    shape.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL |
+                  ES_AUTOVSCROLL | ES_DISABLENOSCROLL | ES_NOHIDESEL | ES_LEFT;
+    shape.exStyle = WS_EX_CLIENTEDGE;
+    shape.eventMask = ENM_CHANGE | ENM_LINK;
+    shape.frame = SIZE{800, 600};
+    shape.control = RECT{0, 30, 600, 540};
+    return shape;
+}
+
+// The class, styles, event mask and sizes of the log in another program's
+// frame, so that the same control is measured.
+bool CopyLogShape(HWND frame, LogShape& shape)
+{
+    ClassSearch search{nullptr, nullptr};
+    EnumChildWindows(frame, FindRichEdit, reinterpret_cast<LPARAM>(&search));
+    RECT outer;
+    RECT control;
+    if (!search.found || !GetWindowRect(frame, &outer) || !GetWindowRect(search.found, &control))
+        return false;
+    shape.className = ClassOf(search.found);
+    LoadLibraryW(_wcsicmp(shape.className.c_str(), L"RICHEDIT50W") == 0 ? L"msftedit.dll" : L"riched20.dll");
+    shape.style = static_cast<DWORD>(GetWindowLongW(search.found, GWL_STYLE)) | WS_VISIBLE;
+    shape.exStyle = static_cast<DWORD>(GetWindowLongW(search.found, GWL_EXSTYLE));
+    shape.eventMask = SendMessageW(search.found, EM_GETEVENTMASK, 0, 0);
+    shape.frame = SIZE{outer.right - outer.left, outer.bottom - outer.top};
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&control), 2);
+    shape.control = control;
+    return true;
+}
+
+long long Ticks()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// append-cost LINES [FRAME]: what a bare Win32 program pays to add a line
+// like Corvalin's to the end of the same rich edit, in a frame of the same
+// size (class, styles and sizes copied from FRAME, Corvalin's, when given).
+// Messages are pumped between the lines, as between events.  Prints the
+// median and the mean in microseconds; fails when the end is out of view
+// after the last line.
+int AppendCost(long long lines, HWND model)
+{
+    LogShape shape = DefaultLogShape();
+    if (model && !CopyLogShape(model, shape))
+        return 1;
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = L"CorvalinProbeLog";
+    RegisterClassW(&windowClass);
+    HWND frame = CreateWindowExW(0, windowClass.lpszClassName, L"Corvalin Probe Log",
+                                 WS_OVERLAPPEDWINDOW, 120, 80, shape.frame.cx, shape.frame.cy,
+                                 nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!frame)
+        return 1;
+    HWND log = CreateWindowExW(shape.exStyle, shape.className.c_str(), L"", shape.style,
+                               shape.control.left, shape.control.top,
+                               shape.control.right - shape.control.left,
+                               shape.control.bottom - shape.control.top, frame, nullptr,
+                               windowClass.hInstance, nullptr);
+    if (!log)
+        return 1;
+    // Set up as the toolkit does: URLs detected, EN_CHANGE and EN_LINK
+    // asked for, the message font; and no limit to the text.
+    SendMessageW(log, EM_AUTOURLDETECT, TRUE, 0);
+    SendMessageW(log, EM_SETEVENTMASK, 0, shape.eventMask);
+    // gdi32 is looked up, as in Dpi.
+    using CreateFontIndirectFn = HFONT(WINAPI*)(const LOGFONTW*);
+    const auto createFontIndirect = reinterpret_cast<CreateFontIndirectFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"gdi32.dll"), "CreateFontIndirectW")));
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (createFontIndirect && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        SendMessageW(log, WM_SETFONT, reinterpret_cast<WPARAM>(createFontIndirect(&metrics.lfMessageFont)), TRUE);
+    SendMessageW(log, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
+    // On screen but not in front, as Corvalin's frame while other windows
+    // take the foreground.
+    ShowWindow(frame, SW_SHOWNOACTIVATE);
+    UpdateWindow(frame);
+    PumpFor(300);
+
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> costs;
+    const wchar_t* titles[] = {L"Corvalin Probe Home", L"Corvalin Probe Thief"};
+    for (long long i = 0; i < lines; ++i)
+    {
+        wchar_t line[200];
+        std::swprintf(line, 200, L"%03lld.  %02lld:%02lld:%03lld     win_probe.exe - %ls (%lld) \r\n",
+                      i + 1, (i / 60) % 60, i % 60, (i * 37) % 1000, titles[i % 2], 65600 + 2 * (i % 2));
+        // The fastest way measured under Wine: with its redraw off the
+        // control neither scrolls nor paints at once, yet still moves its
+        // view to the caret at the end; all of it is painted afterwards.
+        // Without the undo record it is slower, as the undo stack is then
+        // emptied each time.
+        const long long started = Ticks();
+        SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+        CHARRANGE end{-1, -1};  // both past the end: the end
+        SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+        SendMessageW(log, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(line));
+        SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(log, nullptr, TRUE);
+        costs.push_back(static_cast<double>(Ticks() - started) * 1e6 / static_cast<double>(frequency.QuadPart));
+        PumpFor(10);
+    }
+    PumpFor(300);
+    SCROLLINFO scroll{};
+    scroll.cbSize = sizeof scroll;
+    scroll.fMask = SIF_ALL;
+    GetScrollInfo(log, SB_VERT, &scroll);
+    const bool endInView = scroll.nPos + static_cast<int>(scroll.nPage) > scroll.nMax - 1 ||
+                           static_cast<int>(scroll.nPage) > scroll.nMax - scroll.nMin;
+    DestroyWindow(frame);
+    if (costs.empty())
+        return 1;
+    double total = 0;
+    for (double cost : costs)
+        total += cost;
+    std::sort(costs.begin(), costs.end());
+    std::printf("median %.0f us, mean %.0f us over %zu lines\n", costs[(costs.size() - 1) / 2],
+                total / static_cast<double>(costs.size()), costs.size());
+    if (!endInView)
+    {
+        std::fprintf(stderr, "the end is out of view (position %d, page %u, range %d)\n", scroll.nPos,
+                     scroll.nPage, scroll.nMax);
+        return 1;
+    }
+    return 0;
+}
+
+// shows-end HWND CHILD-ID: whether the rich edit shows its last line, which
+// is so when scrolling it to the bottom does not move its first visible
+// line.  Its scroll bar cannot be read from another process; its lines can.
+int ShowsEnd(HWND log)
+{
+    DWORD_PTR first = 0;
+    DWORD_PTR lines = 0;
+    DWORD_PTR bottom = 0;
+    if (!SendMessageTimeoutW(log, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 5000, &first) ||
+        !SendMessageTimeoutW(log, EM_GETLINECOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &lines) ||
+        !SendMessageTimeoutW(log, WM_VSCROLL, SB_BOTTOM, 0, SMTO_ABORTIFHUNG, 5000, nullptr) ||
+        !SendMessageTimeoutW(log, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 5000, &bottom))
+        return 1;
+    std::printf("first visible line %llu of %llu, at the bottom %llu\n", static_cast<unsigned long long>(first),
+                static_cast<unsigned long long>(lines), static_cast<unsigned long long>(bottom));
+    return first == bottom && lines > 1 ? 0 : 1;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
                  "usage: win_probe show TITLE MS | find TITLE [MS] | find-class CLASS [MS] |\n"
                  "       count CLASS|* TITLE|* | count-all CLASS | center-of CLASS |\n"
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
+                 "       shows-end HWND CHILD-ID | scroll-top HWND CHILD-ID | text-limit HWND CHILD-ID |\n"
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
-                 "       switch HOLD-MS THIEF-MS COUNT [inject] | native-events |\n"
-                 "       unasked PAUSE-MS MS\n"
+                 "       switch HOLD-MS THIEF-MS COUNT [inject|plain] [TITLE-LENGTH] | native-events |\n"
+                 "       unasked PAUSE-MS MS | append-cost LINES [FRAME]\n"
                  "       event-text FILE ID STRING...\n");
     return 2;
 }
@@ -556,6 +751,21 @@ int wmain(int argc, wchar_t** argv)
         if (!window || !IsWindow(window))
             return 1;
         PrintUtf8(WindowText(window));
+        return 0;
+    }
+    if ((verb == L"shows-end" || verb == L"scroll-top" || verb == L"text-limit") && argc >= 4)
+    {
+        HWND log = ChildById(ParseHwnd(argv[2]), static_cast<int>(number(3, 0)));
+        if (!log)
+            return 1;
+        if (verb == L"shows-end")
+            return ShowsEnd(log);
+        if (verb == L"scroll-top")
+            return SendMessageTimeoutW(log, WM_VSCROLL, SB_TOP, 0, SMTO_ABORTIFHUNG, 5000, nullptr) ? 0 : 1;
+        DWORD_PTR limit = 0;
+        if (!SendMessageTimeoutW(log, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 5000, &limit))
+            return 1;
+        std::printf("%llu\n", static_cast<unsigned long long>(limit));
         return 0;
     }
     if (verb == L"command" && argc >= 4)
@@ -621,9 +831,12 @@ int wmain(int argc, wchar_t** argv)
         return SetForegroundWindow(ParseHwnd(argv[2])) ? 0 : 1;
     if (verb == L"switch" && argc >= 5)
         return Switch(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)), number(4, 0),
-                      argc >= 6 && std::wcscmp(argv[5], L"inject") == 0);
+                      argc >= 6 && std::wcscmp(argv[5], L"inject") == 0,
+                      static_cast<size_t>(std::max(0LL, number(6, 0))));
     if (verb == L"unasked" && argc >= 4)
         return Unasked(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)));
+    if (verb == L"append-cost" && argc >= 3)
+        return AppendCost(number(2, 0), argc >= 4 ? ParseHwnd(argv[3]) : nullptr);
     if (verb == L"native-events")
         return NativeEvents();
     if (verb == L"dpi" && argc >= 3)

@@ -16,6 +16,27 @@ print(sum(r["seen"] == "event" for r in mine), len(mine), int(times == sorted(ti
 PY
 }
 
+# Whether the log of FRAME has the lines of the record file RECORD and no
+# others, each of them whole, in their order.
+log_matches_record() {  # log_matches_record FRAME RECORD
+  probe text "$1" 10007 | python3 -c '
+import json, re, sys
+log = sys.stdin.buffer.read().decode("utf-8").replace("\r\n", "\n").split("\n")
+if log and log[-1] == "":
+    log.pop()
+whole = re.compile(r"^([0-9]{3,})\.  [0-9]{2}:[0-9]{2}:[0-9]{3}     .* \(-?[0-9]+\) $")
+shown = []
+for line in log:
+    match = whole.match(line)
+    if not match:
+        sys.exit("not a whole line: %r" % line[:120])
+    shown.append(int(match.group(1)))
+recorded = [json.loads(line)["number"] for line in open(sys.argv[1], "rb").read().decode("utf-8").split("\n") if line]
+if shown != recorded:
+    sys.exit("log %d lines, record %d lines" % (len(shown), len(recorded)))
+' "$2"
+}
+
 # 40 times: the probe's home window holds the foreground HOLD ms, then its
 # thief takes it for THIEF ms.  Sets EVENTS, TOTAL and IN_ORDER.
 run_switches() {  # run_switches RECORD HOLD THIEF [inject]
@@ -66,14 +87,44 @@ event_path_tests() {  # event_path_tests CORVALIN_EXE
       [ "$TOTAL" -ge 38 ]
   fi
 
-  # What a line costs, from the sample to the record, over all the lines above.
+  # What a line costs, from the sample to the record, over all the lines above;
+  # beside its log part, in the same run, what a bare Win32 program pays to
+  # append the same kind of line to a rich edit of the same class, styles and
+  # size as this frame's log.  Figures, not checks.
   median() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
   local line='.*OutputDebugStringA "line cost \([0-9]*\) us (sample \([0-9]*\), log \([0-9]*\), record \([0-9]*\)).*'
-  local count
+  local count log bare
   count=$(grep -c 'OutputDebugStringA "line cost' "$TMP/app_events.out")
-  [ "$count" -gt 0 ] && echo "  line cost: median $(sed -n "s/$line/\1/p" "$TMP/app_events.out" | median) us over $count lines" \
-    "(sample $(sed -n "s/$line/\2/p" "$TMP/app_events.out" | median), log $(sed -n "s/$line/\3/p" "$TMP/app_events.out" | median)," \
-    "record $(sed -n "s/$line/\4/p" "$TMP/app_events.out" | median))"
+  if [ "$count" -gt 0 ]; then
+    log=$(sed -n "s/$line/\3/p" "$TMP/app_events.out" | median)
+    bare=$(probe append-cost "$count" "$frame" | sed -n 's/^median \([0-9]*\) us.*/\1/p')
+    echo "  line cost: median $(sed -n "s/$line/\1/p" "$TMP/app_events.out" | median) us over $count lines" \
+      "(sample $(sed -n "s/$line/\2/p" "$TMP/app_events.out" | median), log $log," \
+      "record $(sed -n "s/$line/\4/p" "$TMP/app_events.out" | median));" \
+      "bare Win32 append to the same control: median ${bare:-?} us;" \
+      "log part / bare = $(awk -v l="$log" -v b="$bare" 'BEGIN { if (b > 0) printf "%.2f", l / b; else printf "?" }')×"
+  fi
+
+  # Lines of some 300 characters, which the log wraps: 70 switches between
+  # windows with titles of 255 characters, some 40,000 characters in all.
+  probe switch 10 3 70 inject 255 >/dev/null
+  sleep 1
+  check "after long lines the log has every line whole, as recorded" log_matches_record "$frame" "$record"
+  # A rich edit takes 32,767 characters unless given more, and on Windows
+  # cuts an insertion off there; Wine does not, so the limit itself is read.
+  local limit
+  limit=$(probe text-limit "$frame" 10007)
+  check "the log's text has no limit short of 2^31 - 1 characters ($limit)" [ "$limit" = 2147483647 ]
+  # Asked once each time: the probe's look scrolls the log to its bottom.
+  local shown ended
+  shown=$(probe shows-end "$frame" 10007) && ended=1 || ended=0
+  check "the log shows its end after the lines ($shown)" [ "$ended" = 1 ]
+  # Scrolled to its top by the user, the log shows its end again at the next line.
+  probe scroll-top "$frame" 10007
+  probe switch 300 20 1 inject >/dev/null
+  sleep 1
+  shown=$(probe shows-end "$frame" 10007) && ended=1 || ended=0
+  check "a line brings back the end of a log scrolled to its top ($shown)" [ "$ended" = 1 ]
 
   probe close "$frame" && probe answer Corvalin 6 10000 >/dev/null
   wait_exit "$pid" 20
