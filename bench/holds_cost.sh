@@ -97,6 +97,54 @@ corvalin=$(xdotool search --onlyvisible --name '^Corvalin : Keep Watch!$' getwin
 [ -n "$corvalin" ] && kill "$corvalin" 2>/dev/null
 wait "${pids[0]}" 2>/dev/null
 
+# --- the Focus thieves pane while shown -----------------------------------------
+# The process's CPU over the same switches with the pane hidden and shown, in
+# turns (hidden, shown, hidden, shown), each from the layout the first start
+# wrote with only the pane's hidden flag changed.  The pane redraws at most
+# every 250 ms, so its cost per line depends on the pace: 50 ms dwell here.
+cpu_us() {  # microseconds on CPU of all threads of a process
+  local sum=0 f v _
+  for f in /proc/"$1"/task/*/schedstat; do read -r v _ <"$f" && sum=$((sum + v)); done
+  echo $((sum / 1000))
+}
+pane_run() {  # pane_run SWITCHES: prints "CPU_US LINES" for one start
+  local folder=$work/corvalin pid n0 n1 c0 c1
+  "$folder/Corvalin" >/dev/null 2>>"$work/pane.err" & pid=$!
+  pids+=($pid)
+  for _ in $(seq 200); do
+    xdotool search --onlyvisible --name '^Corvalin : Keep Watch!$' >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 2
+  n0=$(wc -l <"$work/record.jsonl"); c0=$(cpu_us "$pid")
+  "$fs" switch 50 "$1" >/dev/null 2>>"$work/errors"
+  sleep 1
+  n1=$(wc -l <"$work/record.jsonl"); c1=$(cpu_us "$pid")
+  kill "$pid"; wait "$pid" 2>/dev/null
+  echo "$((c1 - c0)) $((n1 - n0))"
+}
+pane_switches=$(( switches / 2 ))
+say "the thieves pane: 4 runs of $pane_switches switches at 50 ms dwell"
+pane_run 10 >/dev/null  # writes the layout
+layout=$work/corvalin/perspective.layout
+if grep -q 'name=ThievesPane;[^|]*state=' "$layout" 2>/dev/null; then
+  hidden=$(sed 's/.*name=ThievesPane;[^|]*state=\([0-9]*\).*/\1/;q' "$layout")
+  with_state() { sed "s/\(name=ThievesPane;[^|]*state=\)[0-9]*/\1$1/" "$layout"; }
+  shown_layout=$(with_state $((hidden & ~2)))  # 2: the toolkit's hidden flag
+  hidden_layout=$(with_state $((hidden | 2)))
+  : >"$work/pane.hidden"; : >"$work/pane.shown"
+  for mode in hidden shown hidden shown; do
+    if [ $mode = shown ]; then echo "$shown_layout" >"$layout"; else echo "$hidden_layout" >"$layout"; fi
+    pane_run "$pane_switches" >>"$work/pane.$mode"
+  done
+  per_line() { awk '{ c += $1; n += $2 } END { if (n) printf "%.0f µs (%d lines)", c / n, n; else print "n/a" }' "$1"; }
+  echo "CPU of the whole process per logged line, 50 ms dwell, the same switches:"
+  printf '  %-34s %s\n' "Focus thieves pane hidden" "$(per_line "$work/pane.hidden")"
+  printf '  %-34s %s\n' "Focus thieves pane shown" "$(per_line "$work/pane.shown")"
+else
+  say "no ThievesPane in the layout the first start wrote: pane figures skipped"
+fi
+
 # --- --report beside wc -l -------------------------------------------------------
 big=$work/big.jsonl
 say "generating a $report_mb MB record file"

@@ -19,6 +19,7 @@
 #include "desktop/frame_requests.h"
 #include "desktop/modal_dialogs.h"
 #include "desktop/tray_icon.h"
+#include "frame/dock_paint_filter.h"
 #include "frame/ids.h"
 #include "frame/start_hand_back.h"
 #include "frame/theft_notifier.h"
@@ -156,6 +157,7 @@ bool MainFrame::Create(wxWindow* parent, wxWindowID id, const wxString& title,
 void MainFrame::CreateControls()
 {
     m_mgr.SetManagedWindow(this);
+    m_dockPaint = std::make_unique<DockPaintFilter>(m_mgr);
 
     wxMenuBar* menuBar = new wxMenuBar;
     wxMenu* menu = new wxMenu;
@@ -282,6 +284,7 @@ MainFrame::~MainFrame()
     }
     UnregisterGlobalHotKey(this, ID_MAIN_HOTKEY);
     m_platform->UnbindHotKey();
+    m_dockPaint.reset();
     m_mgr.UnInit();
 }
 

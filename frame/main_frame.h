@@ -14,6 +14,7 @@
 class wxTextCtrl;
 class wxToolBar;
 class CTrayIcon;
+class DockPaintFilter;
 class TheftNotifier;
 class ThievesPane;
 class TrackingNotice;
@@ -124,6 +125,7 @@ private:
     ThievesPane* m_thieves = nullptr;
     std::unique_ptr<TrackingNotice> m_notice;
     std::unique_ptr<TheftNotifier> m_notifier;
+    std::unique_ptr<DockPaintFilter> m_dockPaint;
 
     wxDECLARE_CLASS(MainFrame);
     wxDECLARE_EVENT_TABLE();

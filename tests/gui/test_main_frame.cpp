@@ -681,6 +681,19 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
 
 // A layout saved before the pane existed still loads, and leaves the pane
 // hidden where the frame docks it; the layout saved next keeps it.
+// Counts what the docking manager draws of its own.
+class CountingDockArt : public wxAuiDefaultDockArt
+{
+public:
+    int* drawn;
+    explicit CountingDockArt(int* counter) : drawn(counter) {}
+    void DrawBorder(wxDC& dc, wxWindow* window, const wxRect& rect, wxAuiPaneInfo& pane) override
+    {
+        ++*drawn;
+        wxAuiDefaultDockArt::DrawBorder(dc, window, rect, pane);
+    }
+};
+
 TEST(ThievesPaneLayout, AnOlderLayoutLoadsAndTheNextOneKeepsThePane)
 {
     ScopedSettings settings;
@@ -703,6 +716,24 @@ TEST(ThievesPaneLayout, AnOlderLayoutLoadsAndTheNextOneKeepsThePane)
         return mgr.GetPane(L"ThievesPane").window->IsShownOnScreen() &&
                frame->GetActivityLog()->GetSize().x > 0;
     }));
+    // The dock's borders are drawn again where they show, not each time a
+    // pane redraws itself; where a pane was hidden they show again.
+    int borders = 0;
+    mgr.SetArtProvider(new CountingDockArt(&borders));
+    PumpUntil([] { return false; }, 200);
+    borders = 0;
+    frame->GetActivityLog()->Refresh();
+    frame->GetActivityLog()->Update();
+    mgr.GetPane(L"ThievesPane").window->Refresh();
+    mgr.GetPane(L"ThievesPane").window->Update();
+    EXPECT_EQ(borders, 0);
+    frame->RefreshRect(wxRect(frame->GetClientSize()));
+    frame->Update();
+    EXPECT_GT(borders, 0);
+    borders = 0;
+    SendCommand(frame, ID_FOCUS_THIEVES);
+    EXPECT_TRUE(PumpUntil([&] { return borders > 0; }));
+    SendCommand(frame, ID_FOCUS_THIEVES);
     frame->Quit(true);
     ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
 
