@@ -429,15 +429,7 @@ void MainFrame::LogForegroundChange(Seen seen)
 
 void MainFrame::ShowLine(const wxString& line)
 {
-    // The log is editable: text typed at its end must not run into the line.
-    // Only the column of the end is asked, since reading back even the last
-    // character copies the whole log on GTK.
-    long column = 0;
-    const long end = m_log->GetLastPosition();
-    if (end > 0 && m_log->PositionToXY(end, &column, nullptr) && column > 0)
-        AppendToLog(m_log, L"\n" + line);
-    else
-        AppendToLog(m_log, line);
+    AppendLineToLog(m_log, line);
 }
 
 void MainFrame::OpenRecord(const wxString& option)

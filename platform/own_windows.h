@@ -21,8 +21,10 @@ void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback);
 // keyboard, as when a second start asks for it.
 void BringToFront(wxTopLevelWindow* window);
 
-// Adds text at the end of a multi-line log and shows that end.
-void AppendToLog(wxTextCtrl* log, const wxString& text);
+// Adds a line at the end of a multi-line log and shows that end.  The log
+// is editable: when text the user left at its end has no line end, the line
+// starts on a line of its own.
+void AppendLineToLog(wxTextCtrl* log, const wxString& line);
 
 // Makes what the user copied from our windows outlive the program.  Called
 // while the windows still exist.

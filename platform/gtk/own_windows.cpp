@@ -7,9 +7,16 @@
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
-void AppendToLog(wxTextCtrl* log, const wxString& text)
+// Only the column of the end is asked, since reading back even the last
+// character copies the whole log.
+void AppendLineToLog(wxTextCtrl* log, const wxString& line)
 {
-    log->AppendText(text);
+    long column = 0;
+    const long end = log->GetLastPosition();
+    if (end > 0 && log->PositionToXY(end, &column, nullptr) && column > 0)
+        log->AppendText(L"\n" + line);
+    else
+        log->AppendText(line);
 }
 
 // The window manager decides; asking it to raise is all X allows.

@@ -691,6 +691,7 @@ int Usage()
                  "       count CLASS|* TITLE|* | count-all CLASS | center-of CLASS |\n"
                  "       text HWND [CHILD-ID] | command HWND ID | close HWND |\n"
                  "       shows-end HWND CHILD-ID | scroll-top HWND CHILD-ID | text-limit HWND CHILD-ID |\n"
+                 "       type-at-end HWND CHILD-ID LINES TEXT |\n"
                  "       visible HWND | foreground | activate HWND |\n"
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
@@ -752,6 +753,19 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         PrintUtf8(WindowText(window));
         return 0;
+    }
+    if (verb == L"type-at-end" && argc >= 6)
+    {
+        // As a user's paste at the log's end: LINES lines, then TEXT with no line end.
+        HWND log = ChildById(ParseHwnd(argv[2]), static_cast<int>(number(3, 0)));
+        std::wstring text;
+        for (long long i = number(4, 0); i > 0; --i)
+            text += L"a line pasted into the log, about as long as one that is logged\r\n";
+        text += argv[5];
+        if (!log || !SendMessageTimeoutW(log, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF, SMTO_ABORTIFHUNG, 5000, nullptr))
+            return 1;
+        const LPARAM typed = reinterpret_cast<LPARAM>(text.c_str());
+        return SendMessageTimeoutW(log, EM_REPLACESEL, TRUE, typed, SMTO_ABORTIFHUNG, 60000, nullptr) ? 0 : 1;
     }
     if ((verb == L"shows-end" || verb == L"scroll-top" || verb == L"text-limit") && argc >= 4)
     {

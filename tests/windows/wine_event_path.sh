@@ -126,6 +126,20 @@ event_path_tests() {  # event_path_tests CORVALIN_EXE
   shown=$(probe shows-end "$frame" 10007) && ended=1 || ended=0
   check "a line brings back the end of a log scrolled to its top ($shown)" [ "$ended" = 1 ]
 
+  # Some 10,000 lines pasted, then text left at the end with no line end: the
+  # next line starts a line of its own.  What a line costs the log there is
+  # shown beside what it cost over the lines above.
+  local before costs
+  before=$(grep -c 'OutputDebugStringA "line cost' "$TMP/app_events.out")
+  probe type-at-end "$frame" 10007 10000 "left at the end"
+  probe switch 10 3 40 inject >/dev/null
+  sleep 1
+  check "a line after text left at the log's end starts a line of its own" \
+    grep -Pzq '\nleft at the end\n[0-9]{3,}\.  ' < <(probe text "$frame" 10007)
+  costs=$(sed -n "s/$line/\3/p" "$TMP/app_events.out")
+  echo "  log part of a line: median $(head -n "$before" <<<"$costs" | median) us over the first $before lines," \
+    "$(tail -n +"$((before + 1))" <<<"$costs" | median) us over the $(($(wc -l <<<"$costs") - before)) after some 10,000 more"
+
   probe close "$frame" && probe answer Corvalin 6 10000 >/dev/null
   wait_exit "$pid" 20
 }
