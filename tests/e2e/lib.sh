@@ -149,12 +149,24 @@ read_log() {  # read_log FRAME_WINDOW_ID
     # the caller's pipe.
     printf '' | xclip -selection clipboard -i >/dev/null 2>&1
     [ "$(active_window)" = "$frame" ] || activate "$frame"
+    # Past a few tries the keys may be going to another control of the
+    # frame: a click low in the log's left edge gives it the keyboard.
+    if [ "$try" -gt 3 ]; then
+      local size
+      size=$(window_size "$frame")
+      xdotool mousemove --window "$frame" 30 $(( ${size#*x} * 2 / 3 )) click 1 >/dev/null 2>&1
+      sleep 0.2
+    fi
     xdotool key --clearmodifiers ctrl+a ctrl+c
     sleep 0.2
     text=$(xclip -selection clipboard -o 2>/dev/null)
     [ -n "$text" ] && break
     sleep 0.3
   done
+  if [ -z "$text" ]; then
+    echo "read_log: nothing copied; active $(active_window) (frame $frame)," \
+      "clipboard owner offers: $(xclip -selection clipboard -o -t TARGETS 2>&1 | tr '\n' ' ')" >&2
+  fi
   printf '%s\n' "$text"
 }
 
