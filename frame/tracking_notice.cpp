@@ -6,24 +6,9 @@
 
 #include "settings/stored_names.h"
 
-TrackingNotice::TrackingNotice(wxWindow* parent, wxAuiManager& manager) : m_manager(manager)
+TrackingNotice::TrackingNotice(wxWindow* parent, wxAuiManager& manager)
+    : m_parent(parent), m_manager(manager)
 {
-    m_text = new wxTextCtrl(parent, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
-                            wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP | wxTE_NO_VSCROLL |
-                                wxBORDER_NONE);
-    m_text->SetBackgroundColour(parent->GetBackgroundColour());
-    m_manager.AddPane(m_text, wxAuiPaneInfo()
-                                  .Name(kNoticePaneName)
-                                  .Bottom()
-                                  .Layer(2)
-                                  .CaptionVisible(false)
-                                  .CloseButton(false)
-                                  .Floatable(false)
-                                  .Movable(false)
-                                  .Gripper(false)
-                                  .PaneBorder(false)
-                                  .DockFixed(true)
-                                  .Hide());
 }
 
 int TrackingNotice::LinesAt(int width) const
@@ -56,6 +41,27 @@ int TrackingNotice::LinesAt(int width) const
 
 void TrackingNotice::Set(const wxString& text)
 {
+    if (!m_text)
+    {
+        if (text.empty())
+            return;
+        m_text = new wxTextCtrl(m_parent, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                                wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP | wxTE_NO_VSCROLL |
+                                    wxBORDER_NONE);
+        m_text->SetBackgroundColour(m_parent->GetBackgroundColour());
+        m_manager.AddPane(m_text, wxAuiPaneInfo()
+                                      .Name(kNoticePaneName)
+                                      .Bottom()
+                                      .Layer(2)
+                                      .CaptionVisible(false)
+                                      .CloseButton(false)
+                                      .Floatable(false)
+                                      .Movable(false)
+                                      .Gripper(false)
+                                      .PaneBorder(false)
+                                      .DockFixed(true)
+                                      .Hide());
+    }
     m_text->ChangeValue(text);
     m_lines = -1;  // shown or hidden, the pane is laid out anew
     Apply();
@@ -63,7 +69,7 @@ void TrackingNotice::Set(const wxString& text)
 
 void TrackingNotice::FitToWidth()
 {
-    if (!m_text->IsShown() || m_text->GetValue().empty())
+    if (!m_text || !m_text->IsShown() || m_text->GetValue().empty())
         return;
     Apply();
 }

@@ -4,7 +4,8 @@
 // to do about it).  A read-only text, wrapped to the frame's width and as
 // tall as its lines, so that the whole notice, commands included, can be
 // read and copied at any width.  Its pane is shown only while there is a
-// notice, whatever a saved layout says.
+// notice, whatever a saved layout says.  The control and its pane are made
+// with the first notice: most sessions never have one.
 
 #include <wx/string.h>
 
@@ -22,6 +23,7 @@ public:
     // After a resize: the pane's height follows the wrapped lines.
     void FitToWidth();
 
+    // Null until the first notice.
     wxTextCtrl* Control() const { return m_text; }
     // How many lines the text takes at this width, wrapped at spaces.
     int LinesAt(int width) const;
@@ -29,6 +31,7 @@ public:
 private:
     void Apply();
 
+    wxWindow* m_parent;
     wxAuiManager& m_manager;
     wxTextCtrl* m_text = nullptr;
     int m_lines = 0;
