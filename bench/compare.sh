@@ -83,9 +83,12 @@ say "compiling helpers into $cache"
 fs=$(helper focus_switcher ../tests/tools/focus_switcher.c -lX11) || fs=""
 ml=$(helper map_launcher map_launcher.c -lX11) || ml=""
 bare=""
+controls=""
 if wx_flags=$(wx-config --cxxflags --libs 2>/dev/null); then
   # shellcheck disable=SC2086  # wx-config's flags are words
   bare=$(helper bare_frame bare_frame.cpp $wx_flags) || bare=""
+  # shellcheck disable=SC2046  # wx-config's flags are words
+  controls=$(helper controls_frame controls_frame.cpp $(wx-config --cxxflags --libs std,aui)) || controls=""
 else
   say "wx-config not found: no bare frame"
 fi
@@ -492,8 +495,8 @@ fi
 
 # --- start-up ------------------------------------------------------------------------
 if [ -n "$ml" ]; then
-  say "10 interleaved starts each"
-  : >"$work/start.corv"; : >"$work/start.bare"
+  say "10 interleaved starts each (Corvalin, the bare frame, the frame with its controls)"
+  : >"$work/start.corv"; : >"$work/start.bare"; : >"$work/start.controls"
   for i in $(seq 10); do
     if [ $have_corvalin = 1 ]; then
       # A fresh folder each time: every start finds no settings, like the first.
@@ -501,6 +504,7 @@ if [ -n "$ml" ]; then
       timeout 120 "$ml" -k -w 60 -- "$work/start$i/Corvalin" >>"$work/start.corv" 2>>"$work/errors"
     fi
     [ -n "$bare" ] && timeout 120 "$ml" -k -w 60 -- "$bare" >>"$work/start.bare" 2>>"$work/errors"
+    [ -n "$controls" ] && timeout 120 "$ml" -k -w 60 -- "$controls" >>"$work/start.controls" 2>>"$work/errors"
   done
   [ $have_corvalin = 1 ] && R[start,corv]=$(stats 1000 1 <"$work/start.corv")
   [ -n "$bare" ] && R[start,bare]=$(stats 1000 1 <"$work/start.bare")
@@ -508,6 +512,9 @@ if [ -n "$ml" ]; then
   mc=$(median "$work/start.corv") mb=$(median "$work/start.bare")
   [ -n "$mc" ] && [ -n "$mb" ] &&
     R[start,corv]="${R[start,corv]} ($(awk -v a="$mc" -v b="$mb" 'BEGIN { printf "%.2f", a / b }')×)"
+  mf=$(median "$work/start.controls")
+  [ -n "$mf" ] && [ -n "$mb" ] && notes+=("start of a frame with Corvalin's controls and no logic (bench/controls_frame.cpp),\
+ same starts: $(stats 1000 1 <"$work/start.controls") ms, $(awk -v a="$mf" -v b="$mb" 'BEGIN { printf "%.2f", a / b }')× the bare frame")
 fi
 
 # --- the table ---------------------------------------------------------------------------
