@@ -250,18 +250,26 @@ LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// Registers a window class of the probe's own and gives back its name; a
+// second registration of the same name fails harmlessly.
+const wchar_t* ProbeClass(const wchar_t* name, WNDPROC procedure, int background = COLOR_WINDOW)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    windowClass.lpszClassName = name;
+    RegisterClassW(&windowClass);
+    return name;
+}
+
 // show TITLE MS: a window of our own in the foreground for MS milliseconds.
 int Show(const wchar_t* title, DWORD milliseconds)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ProbeWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"CorvalinProbeWindow";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW,
-                                  100, 100, 320, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, ProbeClass(L"CorvalinProbeWindow", ProbeWindowProc), title,
+                                  WS_OVERLAPPEDWINDOW, 100, 100, 320, 200, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
     if (!window)
         return 1;
     ShowWindow(window, SW_SHOW);
@@ -276,14 +284,9 @@ int Show(const wchar_t* title, DWORD milliseconds)
 
 HWND ProbeWindow(const wchar_t* title, int x)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"CorvalinProbeSwitch";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, x, 100,
-                                  240, 160, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, ProbeClass(L"CorvalinProbeSwitch", DefWindowProcW), title,
+                                  WS_OVERLAPPEDWINDOW, x, 100, 240, 160, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
     if (window)
         ShowWindow(window, SW_SHOW);
     return window;
@@ -349,15 +352,9 @@ LRESULT CALLBACK NoteKeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // each handle as its window is shown; both stay MS longer.
 int Unasked(DWORD pause, DWORD milliseconds)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = NoteKeyProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"CorvalinProbeKeys";
-    RegisterClassW(&windowClass);
-    HWND typed = CreateWindowExW(0, windowClass.lpszClassName, L"Corvalin Probe Typed",
-                                 WS_OVERLAPPEDWINDOW, 100, 100, 240, 160, nullptr, nullptr,
-                                 windowClass.hInstance, nullptr);
+    HWND typed = CreateWindowExW(0, ProbeClass(L"CorvalinProbeKeys", NoteKeyProc),
+                                 L"Corvalin Probe Typed", WS_OVERLAPPEDWINDOW, 100, 100, 240, 160,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!typed)
         return 1;
     ShowWindow(typed, SW_SHOW);
@@ -469,7 +466,7 @@ int Version(const wchar_t* file)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed)
-        std::printf("Fixed=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
+        std::printf("Fixed=%d.%d.%d.%d\n", HIWORD(fixed->dwFileVersionMS),
                     LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
                     LOWORD(fixed->dwFileVersionLS));
     for (const wchar_t* name : {L"CompanyName", L"ProductName", L"FileVersion", L"ProductVersion",
@@ -579,23 +576,17 @@ int AppendCost(long long lines, HWND model)
     LogShape shape = DefaultLogShape();
     if (model && !CopyLogShape(model, shape))
         return 1;
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = L"CorvalinProbeLog";
-    RegisterClassW(&windowClass);
-    HWND frame = CreateWindowExW(0, windowClass.lpszClassName, L"Corvalin Probe Log",
-                                 WS_OVERLAPPEDWINDOW, 120, 80, shape.frame.cx, shape.frame.cy,
-                                 nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND frame = CreateWindowExW(0, ProbeClass(L"CorvalinProbeLog", DefWindowProcW, COLOR_BTNFACE),
+                                 L"Corvalin Probe Log", WS_OVERLAPPEDWINDOW, 120, 80,
+                                 shape.frame.cx, shape.frame.cy, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
     if (!frame)
         return 1;
     HWND log = CreateWindowExW(shape.exStyle, shape.className.c_str(), L"", shape.style,
                                shape.control.left, shape.control.top,
                                shape.control.right - shape.control.left,
                                shape.control.bottom - shape.control.top, frame, nullptr,
-                               windowClass.hInstance, nullptr);
+                               GetModuleHandleW(nullptr), nullptr);
     if (!log)
         return 1;
     // Set up as the toolkit does: URLs detected, EN_CHANGE and EN_LINK
