@@ -133,11 +133,16 @@ check "an uninstall while Corvalin runs stops with exit code 2 (saw $status), no
 
 # File > Start at Login flips what the program believes: a check mark on
 # the installer's value means the first flip removes it.
+# The command is posted: the value is waited for, up to 10 s.
+run_value_becomes() {  # run_value_becomes EXPECTED
+  local try
+  for try in $(seq 20); do [ "$(run_value)" = "$1" ] && return 0; sleep 0.5; done
+  return 1
+}
 probe command "$FRAME" 10010
-sleep 1
-check "the program reads the installer's Run value as on (its Start at Login removes it)" test -z "$(run_value)"
+check "the program reads the installer's Run value as on (its Start at Login removes it)" run_value_becomes ""
 probe command "$FRAME" 10010
-sleep 1
+run_value_becomes "$installer_run"
 check "the program's own Run value is the installer's, character for character ($(run_value))" \
   [ "$(run_value)" = "$installer_run" ]
 
