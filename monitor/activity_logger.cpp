@@ -53,12 +53,16 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     hold.take = m_holds.CurrentIsTake();
     hold.unprompted = entry.unprompted;
     const std::optional<Hold> ended = m_history.Begin(std::move(hold), entry.previousHeldMs);
+    // Our own window coming forward is the user's doing (a start, the hot
+    // key, a second start), however slowly it came: never told as a theft.
+    const bool endedWasOwn = m_currentIsOwn;
+    m_currentIsOwn = entry.pid != 0 && entry.pid == m_ownPid;
     if (!watching)
     {
         m_holds.Break();
         m_history.Cut(whenMs);
     }
-    if (ended && ended->IsEndedTheft() && m_theftEnded)
+    if (ended && ended->IsEndedTheft() && !endedWasOwn && m_theftEnded)
         m_theftEnded(*ended);
     const Clock::time_point sampled = Clock::now();
     m_show(entry.line);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <wx/string.h>
+#include <wx/utils.h>
 
 #include "monitor/activity_record.h"
 #include "monitor/focus_holds.h"
@@ -95,6 +96,8 @@ private:
     HoldHistory m_history;
     std::map<std::string, int> m_lastLines;
     TheftEnded m_theftEnded;
+    unsigned long m_ownPid = wxGetProcessId();
+    bool m_currentIsOwn = false;  // the window in front is one of ours
     std::function<bool()> m_monitoring = [] { return true; };
     ActivityRecord m_record;
     RecordFilter m_filter;

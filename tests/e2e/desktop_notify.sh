@@ -2,7 +2,8 @@
 # Unprompted takes told on the desktop (NotifyUnprompted=1): a notification
 # service of the test's own, on a private session bus, writes down what
 # Corvalin sends.  A theft is told at once with its hold; the thefts of the
-# next few seconds wait, and come as one notice that sums them up.
+# next few seconds wait, and come as one notice that sums them up.  Corvalin's
+# own window is never told of.
 source "$(dirname "$0")/lib.sh"
 
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus"
@@ -48,12 +49,24 @@ sleep 1
 check "thefts soon after wait" [ "$(notices_count)" = 1 ]
 for _ in $(seq 80); do [ "$(notices_count)" -ge 2 ] && break; sleep 0.1; done
 sleep 1.5
-second=$(sed -n 2p "$notices")
+second=$(sed -n 2p "$notices"); t_second=$(date +%s%3N)
 printf 'notice: %s\n' "$second"
 check "... and are summed up in one notice" \
   grep -Eq $'\t2 programs took the focus 3 times; thief-two 2, thief-one 1$' <<<"$second"
 check "... no sooner than a few seconds after the first" \
   [ $(( $(cut -f1 <<<"$second") - $(cut -f1 <<<"$first") )) -ge 4500 ]
+
+# A second start brings Corvalin's own window forward with no input behind it:
+# the user asked for it, so it is no theft to tell, even once its hold ends.
+run_watched "$E2E_TMP/second.log" "$dir/Corvalin"
+sleep 0.6
+xdotool windowactivate --sync "$home" >/dev/null 2>&1
+sleep 0.3
+check "Corvalin's own window came forward unasked" \
+  grep -q '"module":"Corvalin".*"seen":"event".*"unprompted":true' <(tail -n 3 "$dir/focus.jsonl")
+# Past the hold's end and the next notice's earliest time.
+waited=$(( ($(date +%s%3N) - t_second) / 1000 ))
+sleep $(( waited < 5 ? 6 - waited : 1 ))
 check "no more than those two" [ "$(notices_count)" = 2 ]
 [ "$E2E_FAILURES" = 0 ] || { cat "$notices" "$E2E_TMP/sink.log" >&2; cut -c1-200 "$dir/focus.jsonl" >&2; }
 stop_app "$pid"

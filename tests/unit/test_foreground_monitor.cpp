@@ -488,7 +488,7 @@ TEST_F(ForegroundMonitorTest, TitlesAreCleanedBeforeTheyAreCut)
 
 // What the thieves pane and the notifications read: each program's last
 // line while the log holds it, and a theft told once it ends, but only one
-// seen to begin (not line 1 of a run or of a cleared log).
+// seen to begin (not line 1 of a run or of a cleared log) and not our own.
 TEST_F(ForegroundEventsTest, LastLinesFollowTheLogAndOnlySeenTheftsAreTold)
 {
     std::vector<Hold> told;
@@ -512,8 +512,20 @@ TEST_F(ForegroundEventsTest, LastLinesFollowTheLogAndOnlySeenTheftsAreTold)
     logger.ClearLog();
     EXPECT_FALSE(logger.LastLineOf("mail"));
     change(10, 300, 5000);
-    change(10, 100, 5000);
+    change(10, 100, 10);
     EXPECT_EQ(1u, told.size());
     EXPECT_EQ(1, logger.LastLineOf("thief").value_or(-1));
+
+    // Our own window, however slowly it came forward after the user asked
+    // for it, is never told as a theft; a stranger's right after it is.
+    const unsigned long ownPid = wxGetProcessId();
+    desktop.AddWindow(400, L"Corvalin : Keep Watch!", ownPid);
+    desktop.modules[ownPid] = L"Corvalin";
+    change(10, 400, 5000);
+    change(600, 100, 5000);
+    change(10, 300, 5000);
+    change(30, 100, 5000);
+    ASSERT_EQ(2u, told.size());
+    EXPECT_EQ("thief", told[1].module);
     g_now = start;
 }
