@@ -45,12 +45,15 @@ unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 
 if [ $want_wm = 1 ]; then
   openbox --sm-disable >"$session_dir/openbox.log" 2>&1 &
-  pids+=($!)
+  wm_pid=$!
+  pids+=($wm_pid)
   # The window manager is ready once it owns the EWMH check window.
   for _ in $(seq 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
   done
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+    { echo "x_session: openbox is not managing the display after 10 s" >&2; cat "$session_dir/openbox.log" >&2; }
 fi
 if [ $want_tray = 1 ]; then
   trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 24 \
@@ -78,4 +81,10 @@ export CORVALIN_X_SESSION="$session_dir"
 export CORVALIN_XVFB_PID=${pids[0]}
 "$@"
 status=$?
+# Without its window manager nothing gets the focus, and a test's failures
+# would seem to be the program's.
+if [ $want_wm = 1 ] && ! kill -0 "$wm_pid" 2>/dev/null; then
+  echo "x_session: openbox ended during the run" >&2
+  cat "$session_dir/openbox.log" >&2
+fi
 exit $status
