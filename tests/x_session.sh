@@ -25,9 +25,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb picks a free display number and writes it to the pipe.
+# Xvfb picks a free display number and writes it to the pipe.  -noreset:
+# by default the server resets when its last client leaves, and a client
+# connecting meanwhile is refused; the readiness probes below are such last
+# clients, and openbox, refused, left about one session in a hundred without
+# a window manager.
 exec {fd}>"$session_dir/display"
-Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 &
+Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$session_dir/xvfb.log" 2>&1 &
 pids+=($!)
 exec {fd}>&-
 for _ in $(seq 100); do [ -s "$session_dir/display" ] && break; sleep 0.1; done

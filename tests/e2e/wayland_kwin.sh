@@ -133,7 +133,7 @@ check "quitting unloads our scripts (probe numbers $with_ours, then $after)" tes
 # by watching the bus, but its reports are not KWin's and log nothing, and
 # its huge messages are dropped without keeping their memory.  Our own window
 # is on an X server of its own from here on, so that it outlives KWin.
-Xvfb :78 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & E2E_PIDS+=($!)
+Xvfb :78 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo -display :78 >/dev/null 2>&1 && break; sleep 0.1; done
 dbus-monitor --session "interface='example.pellowen.Corvalin.KWinReports'" >"$E2E_TMP/monitor.txt" 2>&1 &
 E2E_PIDS+=($!); sleep 0.3

@@ -130,7 +130,7 @@ stop_app "$app"
 # sway killed and started again under a Corvalin whose own window is on an X
 # server of its own: it says so, follows the new sway within a second of its
 # start, and the notice goes.
-Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & E2E_PIDS+=($!)
+Xvfb :77 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=:77 start_app "$dir"
 app=$LAST_PID
