@@ -52,11 +52,12 @@ if [ $want_wm = 1 ]; then
   wm_pid=$!
   pids+=($wm_pid)
   # The window manager is ready once it owns the EWMH check window.
+  wm_ready=0
   for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { wm_ready=1; break; }
     sleep 0.1
   done
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+  [ $wm_ready = 1 ] ||
     { echo "x_session: openbox is not managing the display after 10 s" >&2; cat "$session_dir/openbox.log" >&2; }
 fi
 if [ $want_tray = 1 ]; then
