@@ -9,8 +9,12 @@
 #include <memory>
 #include <optional>
 
+#include <vector>
+
 #include <wx/datetime.h>
 #include <wx/string.h>
+
+#include "platform/processes.h"
 
 // ---------------------------------------------------------------------------
 // Windows of other programs
@@ -39,6 +43,11 @@ struct ChangeInput
     // was input in the span the caller asked about.
     std::optional<bool> inputWithin;
     ActivationRequest request = ActivationRequest::Unknown;
+    // Where the platform tells keys from pointer presses: milliseconds from
+    // the last key press, and from the last pointer button press, to the
+    // change.  Unset where it cannot tell them apart, or saw none.
+    std::optional<std::uint64_t> sinceKeyMs;
+    std::optional<std::uint64_t> sinceClickMs;
 };
 
 // The few window-system calls the monitor and the frame need.  Everything
@@ -116,6 +125,36 @@ public:
         return false;
     }
     virtual void UnbindHotKey() {}
+
+    // Whether the window that ForegroundWindow has just answered was created
+    // or mapped in the withinMs before its change: a window popping up, not
+    // an old one raised.  Unset where the platform cannot tell.
+    virtual std::optional<bool> WindowIsNew(WindowHandle /*window*/, unsigned /*withinMs*/)
+    {
+        return std::nullopt;
+    }
+    // For a window that a host process draws for another one (a console
+    // window), the process it is drawn for, with how it was found in `how`;
+    // 0 for every other window.
+    virtual unsigned long WindowClientProcess(WindowHandle /*window*/, wxString& /*how*/)
+    {
+        return 0;
+    }
+
+    // The processes behind windows, as platform/processes.h reads them;
+    // virtual so that a desktop in memory can have processes of its own.
+    virtual bool ProcessDetails(unsigned long pid, ProcessInfo& info)
+    {
+        return ReadProcessInfo(pid, info);
+    }
+    virtual bool ProcessStart(unsigned long pid, std::int64_t& startedMs, unsigned long& parentPid)
+    {
+        return ReadProcessStart(pid, startedMs, parentPid);
+    }
+    virtual std::vector<unsigned long> RecentProcesses(std::int64_t sinceMs)
+    {
+        return ProcessesStartedSince(sinceMs);
+    }
 };
 
 // The platform of the running system.  Never null; without a display every
