@@ -237,7 +237,8 @@ void MainFrame::CreateControls()
     m_thieves = ThievesPane::AddTo(m_mgr, m_activity, m_log);
     m_mgr.Update();
     m_notifier.reset(new TheftNotifier(this));
-    m_activity.OnTheftEnded([this](const Hold& hold) { m_notifier->Told(hold); });
+    m_activity.OnTheftEnded(
+        [this](const Hold& hold, const wxString& launcher) { m_notifier->Told(hold, launcher); });
     // Kept on purpose: key-down events are connected at run time as well as
     // in the table; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
@@ -578,7 +579,8 @@ void MainFrame::LoadOptions()
     const wxString badFilter =
         m_activity.Filter().Set(config->Read(kOptionExcludeModules, wxString()),
                                 config->Read(kOptionExcludeTitles, wxString()),
-                                ReadBoolOption(*config, kOptionStoreTitles, true));
+                                ReadBoolOption(*config, kOptionStoreTitles, true),
+                                ReadBoolOption(*config, kOptionStoreCommandLines, true));
     if (!badFilter.empty())
         ReportLater(badFilter);
     OpenRecord(config->Read(kOptionRecordFile, wxString()));

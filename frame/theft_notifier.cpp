@@ -30,11 +30,15 @@ void TheftNotifier::Enable(bool enabled)
     }
 }
 
-void TheftNotifier::Told(const Hold& hold)
+void TheftNotifier::Told(const Hold& hold, const wxString& launcher)
 {
     if (!m_enabled || !hold.IsEndedTheft())
         return;
-    m_notices.Add(hold.module, *hold.endMs - hold.startMs);
+    // The window's program alone is often a mere host (a terminal): who
+    // started it says who the thief is.
+    const std::string name =
+        launcher.empty() ? hold.module : hold.module + " (started by " + launcher.utf8_string() + ")";
+    m_notices.Add(name, *hold.endMs - hold.startMs);
     ShowDue();
 }
 

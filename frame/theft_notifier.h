@@ -17,8 +17,9 @@ public:
 
     void Enable(bool enabled);
     bool IsEnabled() const { return m_enabled; }
-    // The activity logger's word that a theft ended.
-    void Told(const Hold& hold);
+    // The activity logger's word that a theft ended, and who launched the
+    // thief's window (empty for nobody known).
+    void Told(const Hold& hold, const wxString& launcher);
 
 private:
     void ShowDue();

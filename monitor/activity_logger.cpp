@@ -1,5 +1,6 @@
 #include "monitor/activity_logger.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -7,7 +8,8 @@
 
 ActivityLogger::ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
                                WallClock now)
-    : m_platform(platform), m_now(now), m_monitor(platform, now), m_show(std::move(show)),
+    : m_platform(platform), m_now(now), m_monitor(platform, now), m_chains(platform),
+      m_show(std::move(show)),
       m_stopped(std::move(stopped))
 {
 }
@@ -34,21 +36,27 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     // the nearer the change, the less there is to correct.
     const Clock::time_point asking = Clock::now();
     entry.input = m_platform.InputBeforeChange(m_promptedWithinMs);
+    entry.newWindow = m_platform.WindowIsNew(entry.window, kNewWindowWithinMs);
     const Clock::time_point asked = Clock::now();
-    entry.unprompted = IsUnprompted(entry.input, m_promptedWithinMs);
+    // The line goes out before anything is read about who is behind it.
+    m_show(entry.line);
+    const Clock::time_point shown = Clock::now();
+    NameCulprit(entry);
+    const Clock::time_point named = Clock::now();
     // A line logged while monitoring is off (the hot key's) ends a hold that
     // began unseen and begins one whose end will go unseen.
     const bool watching = m_monitoring();
     const std::int64_t whenMs = entry.when.GetValue().GetValue();
     if (!watching)
         m_holds.Break();
-    std::string module = entry.module.utf8_string();
+    std::string program = entry.program.utf8_string();
     entry.previousHeldMs =
-        m_holds.Follow(FocusChange{whenMs, entry.window, module, entry.unprompted});
-    m_lastLines[module] = entry.number;
+        m_holds.Follow(FocusChange{whenMs, entry.window, program, entry.unprompted,
+                                   entry.launcher.utf8_string()});
+    m_lastLines[program] = entry.number;
     Hold hold;
     hold.startMs = whenMs;
-    hold.module = std::move(module);
+    hold.module = std::move(program);
     hold.title = entry.title.utf8_string();
     hold.take = m_holds.CurrentIsTake();
     hold.unprompted = entry.unprompted;
@@ -63,11 +71,9 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
         m_history.Cut(whenMs);
     }
     if (ended && ended->IsEndedTheft() && !endedWasOwn && m_theftEnded)
-        m_theftEnded(*ended);
-    const Clock::time_point sampled = Clock::now();
-    m_show(entry.line);
-    const Clock::time_point shown = Clock::now();
-    Clock::time_point recorded = shown;
+        m_theftEnded(*ended, m_endedLauncher);
+    m_endedLauncher = entry.launcher;
+    Clock::time_point recorded = Clock::now();
     Store(entry, recorded);
     if (m_reportLineCost)
     {
@@ -79,11 +85,73 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
         // The input query is part of the sample, and also told on its own;
         // the system log's part is only the hand-over to its thread.
         m_platform.DebugOutput(wxString::Format(
-            L"line cost %lld us (sample %lld, log %lld, record %lld) input %lld us system %lld us",
-            us(done - started), us(sampled - started), us(shown - sampled), us(recorded - shown),
-            us(asked - asking), us(done - recorded)));
+            L"line cost %lld us (sample %lld, log %lld, record %lld) input %lld us system %lld us"
+            L" culprit %lld us",
+            us(done - started), us(shown - started - (shown - asked)), us(shown - asked),
+            us(recorded - named), us(asked - asking), us(done - recorded), us(named - shown)));
     }
     return true;
+}
+
+void ActivityLogger::NameCulprit(ActivityEntry& entry)
+{
+    const std::int64_t whenMs = entry.when.GetValue().GetValue();
+    TakeFacts take;
+    take.input = entry.input;
+    take.newWindow = entry.newWindow;
+    wxString clientModule;
+    unsigned long process = entry.pid;
+    if (entry.pid != 0)
+    {
+        if (const unsigned long client = m_platform.WindowClientProcess(entry.window, entry.clientHow))
+            process = client;
+        else
+            entry.clientHow.clear();
+        entry.facts = m_chains.Facts(process);
+        if (process != entry.pid)
+            clientModule = entry.facts->process.module;
+        entry.launcher = LauncherName(entry.facts->parents);
+        take.pid = process;
+        for (const ProcessLink& link : entry.facts->parents)
+            take.launchers.push_back(link.pid);
+    }
+    // Only a host's windows need their class to be told apart.
+    const wxString windowClass = IsHost(entry.module) && m_platform.IsValidWindow(entry.window)
+                                     ? m_platform.WindowClass(entry.window)
+                                     : wxString();
+    entry.program = ProgramName(entry.module, windowClass, clientModule);
+    take.previousPid = m_previousPid;
+    if (entry.newWindow == true && m_previousWindow != 0)
+        take.previousGone = !m_platform.IsValidWindow(m_previousWindow);
+    TakeVerdict verdict = JudgeTake(take, m_promptedWithinMs);
+    // Only a take that looks unasked is worth the look at every process:
+    // a host's window is often asked for by a process that has just started.
+    if (verdict.unprompted == true && take.pid != 0)
+    {
+        entry.recent = m_chains.StartedBetween(whenMs - kNewWindowWithinMs, whenMs + kStartSlackMs,
+                                               take.pid, kMostRecent + 1);
+        // Corvalin's own children (none, usually) are no suspects.
+        entry.recent.erase(std::remove_if(entry.recent.begin(), entry.recent.end(),
+                                          [this](const auto& facts) {
+                                              return facts->process.pid == m_ownPid;
+                                          }),
+                           entry.recent.end());
+        if (entry.recent.size() > kMostRecent)
+            entry.recent.resize(kMostRecent);
+        for (const auto& recent : entry.recent)
+        {
+            for (const ProcessLink& link : recent->parents)
+                take.launchedFromPrevious |= m_previousPid != 0 && link.pid == m_previousPid;
+        }
+        if (take.launchedFromPrevious)
+            verdict = JudgeTake(take, m_promptedWithinMs);
+        if (verdict.unprompted != true)
+            entry.recent.clear();
+    }
+    entry.unprompted = verdict.unprompted;
+    entry.cause = verdict.cause;
+    m_previousPid = process;
+    m_previousWindow = entry.window;
 }
 
 void ActivityLogger::BreakHolds()
@@ -132,6 +200,17 @@ void ActivityLogger::Store(const ActivityEntry& shown, std::chrono::steady_clock
         return;
     if (!m_filter.Admits(shown.module, shown.title))
         return;
+    // A launcher kept out keeps out what it started.
+    if (shown.facts)
+    {
+        if (shown.facts->process.pid != shown.pid && m_filter.ExcludesModule(shown.facts->process.module))
+            return;
+        for (const ProcessLink& link : shown.facts->parents)
+        {
+            if (m_filter.ExcludesModule(link.module))
+                return;
+        }
+    }
     // Without titles the system log's message, the line, goes without it too.
     ActivityEntry untitled;
     if (!m_filter.StoresTitles())
@@ -146,6 +225,7 @@ void ActivityLogger::Store(const ActivityEntry& shown, std::chrono::steady_clock
     // line that is not stored costs nothing more.
     RecordDetails details;
     details.pid = entry.pid;
+    details.commandLines = m_filter.StoresCommandLines();
     if (entry.pid != 0)
         m_platform.ProcessExecutablePath(entry.pid, details.path);
     if (m_platform.IsValidWindow(entry.window))

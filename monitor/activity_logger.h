@@ -29,8 +29,9 @@ public:
     using ShowLine = std::function<void(const wxString& line)>;
     // Told once when recording stops for good, with the reason.
     using RecordingStopped = std::function<void(const wxString& problem)>;
-    // Told when an unprompted take, seen as it happened, has ended.
-    using TheftEnded = std::function<void(const Hold& hold)>;
+    // Told when an unprompted take, seen as it happened, has ended, with
+    // the launcher that names who started its window (empty for none).
+    using TheftEnded = std::function<void(const Hold& hold, const wxString& launcher)>;
 
     ActivityLogger(WindowPlatform& platform, ShowLine show, RecordingStopped stopped,
                    WallClock now = &wxDateTime::UNow);
@@ -68,6 +69,9 @@ public:
     // A change with no key or pointer input in this many milliseconds
     // before it is unprompted.
     static constexpr unsigned kDefaultPromptedWithinMs = 500;
+    // A window created or mapped this long before its take is new, and a
+    // process started this long before an unprompted take may be its culprit.
+    static constexpr unsigned kNewWindowWithinMs = 2000;
     void SetPromptedWithinMs(unsigned ms) { m_promptedWithinMs = ms; }
 
     // Monitoring was switched on or off, or the log cleared: how long the
@@ -85,6 +89,9 @@ public:
     std::optional<int> LastLineOf(const std::string& module) const;
 
 private:
+    // Reads who is behind the change and judges whether the user asked
+    // for it.
+    void NameCulprit(ActivityEntry& entry);
     // The record file and the system log: what the filter lets through.
     void Store(const ActivityEntry& entry, std::chrono::steady_clock::time_point& recorded);
     void Record(const ActivityEntry& entry, const RecordDetails& details);
@@ -92,6 +99,15 @@ private:
     WindowPlatform& m_platform;
     WallClock m_now;
     ForegroundMonitor m_monitor;
+    ProcessChains m_chains;
+    // The window and process of the last change, the ones a take robs.
+    WindowHandle m_previousWindow = 0;
+    unsigned long m_previousPid = 0;
+    wxString m_endedLauncher;  // the launcher of the window in front
+    // A process's start is known to the tick; one started with the take
+    // may read as a little after it.
+    static constexpr std::int64_t kStartSlackMs = 100;
+    static constexpr size_t kMostRecent = 8;
     FocusHolds m_holds;
     HoldHistory m_history;
     std::map<std::string, int> m_lastLines;

@@ -154,6 +154,99 @@ nlohmann::ordered_json OrNull(const std::optional<T>& value)
     return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
+nlohmann::ordered_json TimeOrNull(const std::optional<std::int64_t>& ms)
+{
+    if (!ms)
+        return nullptr;
+    return FormatRecordTime(wxDateTime(wxLongLong(*ms)));
+}
+
+nlohmann::ordered_json TextOrNull(const wxString& text)
+{
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(ToValidUtf8(text));
+}
+
+nlohmann::ordered_json LinkJson(unsigned long pid, const std::optional<std::int64_t>& startedMs,
+                                const wxString& module, const wxString& path)
+{
+    nlohmann::ordered_json link;
+    link["pid"] = pid;
+    link["module"] = TextOrNull(module);
+    link["path"] = TextOrNull(path);
+    link["started"] = TimeOrNull(startedMs);
+    return link;
+}
+
+const char* ChainEndName(ChainEnd end)
+{
+    switch (end)
+    {
+    case ChainEnd::Root:
+        return "root";
+    case ChainEnd::Limit:
+        return "limit";
+    case ChainEnd::Reused:
+        return "reused";
+    case ChainEnd::Gone:
+        return "gone";
+    case ChainEnd::Unreadable:
+        break;
+    }
+    return "unreadable";
+}
+
+// Who is behind the change, after the keys every earlier version wrote.
+void AddCulprit(nlohmann::ordered_json& line, const ActivityEntry& entry,
+                const RecordDetails& details)
+{
+    const ProcessFacts* facts = entry.facts.get();
+    const ProcessInfo* process = facts ? &facts->process : nullptr;
+    line["started"] = process ? TimeOrNull(process->startedMs) : nullptr;
+    line["cmdline"] = facts && facts->commandLine && details.commandLines
+                          ? nlohmann::ordered_json(ToValidUtf8(*facts->commandLine))
+                          : nlohmann::ordered_json(nullptr);
+    line["user"] = process ? TextOrNull(process->user) : nullptr;
+    line["user_id"] = process ? TextOrNull(process->userId) : nullptr;
+    nlohmann::ordered_json parents = nlohmann::ordered_json::array();
+    if (facts)
+    {
+        for (const ProcessLink& link : facts->parents)
+            parents.push_back(LinkJson(link.pid, link.startedMs, link.module, link.path));
+    }
+    line["parents"] = facts ? parents : nlohmann::ordered_json(nullptr);
+    line["parents_end"] = facts ? nlohmann::ordered_json(ChainEndName(facts->end)) : nullptr;
+    line["unit"] = process ? TextOrNull(process->unit) : nullptr;
+    line["elevated"] = process ? OrNull(process->elevated) : nullptr;
+    line["new_window"] = OrNull(entry.newWindow);
+    if (process && !entry.clientHow.empty())
+    {
+        nlohmann::ordered_json client =
+            LinkJson(process->pid, process->startedMs, process->module, process->path);
+        client["found"] = ToValidUtf8(entry.clientHow);
+        line["client"] = client;
+    }
+    else
+    {
+        line["client"] = nullptr;
+    }
+    if (entry.unprompted == true && facts)
+    {
+        nlohmann::ordered_json recent = nlohmann::ordered_json::array();
+        for (const auto& other : entry.recent)
+            recent.push_back(LinkJson(other->process.pid, other->process.startedMs,
+                                      other->process.module, other->process.path));
+        line["recent"] = recent;
+    }
+    else
+    {
+        line["recent"] = nullptr;
+    }
+    const char* cause = TakeCauseName(entry.cause);
+    line["cause"] = cause ? nlohmann::ordered_json(cause) : nlohmann::ordered_json(nullptr);
+    line["launcher"] = TextOrNull(entry.launcher);
+    line["program"] = TextOrNull(entry.program.empty() ? entry.module : entry.program);
+}
+
 nlohmann::ordered_json RecordJson(const ActivityEntry& entry, const RecordDetails& details)
 {
     // Keys go out in the order they are set: the first nine as every
@@ -173,6 +266,7 @@ nlohmann::ordered_json RecordJson(const ActivityEntry& entry, const RecordDetail
     line["idle_ms"] = OrNull(entry.input.idleMs);
     line["unprompted"] = OrNull(entry.unprompted);
     line["request"] = RequestName(entry.input.request);
+    AddCulprit(line, entry, details);
     return line;
 }
 
@@ -347,7 +441,20 @@ std::vector<std::pair<std::string, std::string>> RecordFields(const ActivityEntr
     const nlohmann::ordered_json line = RecordJson(entry, details);
     for (const auto& [key, value] : line.items())
     {
-        if (value.is_string())
+        // The chain as one readable text: "812:updater < 1:systemd".
+        if (key == "parents" && value.is_array())
+        {
+            std::string chain;
+            for (const auto& link : value)
+            {
+                if (!chain.empty())
+                    chain += " < ";
+                chain += std::to_string(link["pid"].get<unsigned long>()) + ':' +
+                         (link["module"].is_string() ? link["module"].get<std::string>() : "?");
+            }
+            fields.emplace_back(key, chain);
+        }
+        else if (value.is_string())
             fields.emplace_back(key, value.get<std::string>());
         else if (value.is_null())
             fields.emplace_back(key, std::string());

@@ -19,6 +19,8 @@ struct RecordDetails
     wxString path;         // the executable's full path
     unsigned long pid = 0; // the process id, 0 when unknown
     wxString windowClass;
+    // Whether command lines may be stored (they can carry secrets).
+    bool commandLines = true;
 };
 
 // The text as UTF-8, each value that is no Unicode (a lone surrogate, from
@@ -28,7 +30,10 @@ std::string ToValidUtf8(const wxString& text);
 // One line of the record file: a JSON object with the keys "time",
 // "number", "module", "path", "pid", "class", "title", "handle", "seen" in
 // this order, then "held_ms", "idle_ms", "unprompted" and "request" (null
-// where unknown), ending in "\n".  The time is local, with milliseconds and the
+// where unknown), then who is behind the change: "started", "cmdline",
+// "user", "user_id", "parents" (nearest first, each "pid", "module", "path",
+// "started"), "parents_end", "unit", "elevated", "new_window", "client",
+// "recent", "cause", "launcher" and "program"; ending in "\n".  The time is local, with milliseconds and the
 // offset from UTC in force at that moment ("2026-12-08T02:15:03.123+01:00").
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.

@@ -48,8 +48,8 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
             if (!program.shortestMs || held < *program.shortestMs)
                 program.shortestMs = held;
         }
-        theftEnds = holder.take && holder.change.unprompted == true && holder.fromKnown &&
-                    holder.from == change.window;
+        theftEnds = holder.take && holder.fromKnown && holder.from == change.window &&
+                    (holder.change.unprompted == true || held < kReturnWithinMs);
     }
     if (!theftEnds && Counts(change.whenMs))
     {
@@ -58,6 +58,8 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
         if (change.unprompted == true)
             ++program.unprompted;
         program.lastTakeMs = std::max(program.lastTakeMs, change.whenMs);
+        if (!change.launcher.empty())
+            program.launcher = change.launcher;
     }
     Holder next;
     next.change = change;

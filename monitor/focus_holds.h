@@ -18,6 +18,8 @@ struct FocusChange
     // Whether the change came without the user's input; unset where the
     // platform could not tell.
     std::optional<bool> unprompted;
+    // Who launched the window, where known (UTF-8; empty for nobody known).
+    std::string launcher;
 };
 
 // A change is unprompted when the user gave no input in the withinMs before
@@ -36,6 +38,8 @@ struct ProgramHolds
     long long brief = 0;
     std::optional<std::int64_t> shortestMs;
     std::int64_t lastTakeMs = 0;
+    // The launcher of its latest take that named one.
+    std::string launcher;
 };
 
 // How long each window held the focus, and per program how often it took
@@ -43,14 +47,16 @@ struct ProgramHolds
 // order; the frame's monitor and the record report share it.
 //
 // A hold is counted for the program whose take began it.  The focus going
-// back to the window it was taken from, right after an unprompted hold, is
-// the theft ending: no take of its own, and the hold after it counts for
-// nobody.  The same window named again right away (logged once more as gone)
+// back to the window it was taken from, right after an unprompted hold or
+// within kReturnWithinMs of any take, is the theft ending: no take of its
+// own, and the hold after it counts for nobody, so the robbed window is
+// never blamed, however the take was judged.  The same window named again right away (logged once more as gone)
 // is no change: its hold goes on.
 class FocusHolds
 {
 public:
     static constexpr std::int64_t kDefaultBriefMs = 1000;
+    static constexpr std::int64_t kReturnWithinMs = 5000;
 
     // Takes outside [fromMs, untilMs) go on through the bookkeeping but are
     // not counted.

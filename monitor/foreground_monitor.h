@@ -1,10 +1,14 @@
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include <wx/datetime.h>
 #include <wx/string.h>
 
+#include "monitor/culprit.h"
+#include "monitor/process_chain.h"
 #include "platform/window_tracking.h"
 
 using WallClock = wxDateTime (*)();
@@ -34,6 +38,23 @@ struct ActivityEntry
     // whether the change came without any (unset where it cannot tell).
     ChangeInput input;
     std::optional<bool> unprompted;
+    // Who is behind the change, read as it happened: the window's process
+    // (or, for a console, the process it shows) and its launchers; null
+    // where no process is known.
+    std::shared_ptr<const ProcessFacts> facts;
+    // For a console window, how its client process was found; empty where
+    // the window is its own process's.
+    wxString clientHow;
+    // Whether the window was created or mapped just before it took the
+    // focus; unset where the platform cannot tell.
+    std::optional<bool> newWindow;
+    TakeCause cause = TakeCause::Unknown;
+    // The name the take counts under, and the nearest launcher that names
+    // who started the window (empty for none).
+    wxString program;
+    wxString launcher;
+    // For an unprompted take: this user's processes started just before it.
+    std::vector<std::shared_ptr<const ProcessFacts>> recent;
     // The line for the Activity log, ending in " \n".
     wxString line;
 };

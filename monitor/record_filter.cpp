@@ -36,9 +36,10 @@ RecordFilter::RecordFilter() = default;
 RecordFilter::~RecordFilter() = default;
 
 wxString RecordFilter::Set(const wxString& excludedModules, const wxString& excludedTitles,
-                           bool storeTitles)
+                           bool storeTitles, bool storeCommandLines)
 {
     m_storeTitles = storeTitles;
+    m_storeCommandLines = storeCommandLines;
     wxString problems;
     bool bad = false;
     m_modules = WholeMatch(excludedModules, bad);
@@ -53,6 +54,11 @@ wxString RecordFilter::Set(const wxString& excludedModules, const wxString& excl
                                      excludedTitles);
     problems.Trim();
     return problems;
+}
+
+bool RecordFilter::ExcludesModule(const wxString& module) const
+{
+    return m_modules && m_modules->Matches(module);
 }
 
 bool RecordFilter::Admits(const wxString& module, const wxString& title) const

@@ -22,15 +22,21 @@ public:
     // ignored (the other still applies): the returned text names each such
     // one, a line each, and is empty when both are fine.
     wxString Set(const wxString& excludedModules, const wxString& excludedTitles,
-                 bool storeTitles);
+                 bool storeTitles, bool storeCommandLines = true);
 
     // Whether a change of this module and title may be stored at all.
     bool Admits(const wxString& module, const wxString& title) const;
     // Whether titles are stored; where not, an empty title is.
     bool StoresTitles() const { return m_storeTitles; }
+    // Whether command lines are stored; where not, none is (they can carry
+    // passwords and tokens).
+    bool StoresCommandLines() const { return m_storeCommandLines; }
+    // Whether the module (or a launcher's) is kept out.
+    bool ExcludesModule(const wxString& module) const;
 
 private:
     std::unique_ptr<wxRegEx> m_modules;
     std::unique_ptr<wxRegEx> m_titles;
     bool m_storeTitles = true;
+    bool m_storeCommandLines = true;
 };

@@ -45,7 +45,9 @@ struct ChangeInput
     ActivationRequest request = ActivationRequest::Unknown;
     // Where the platform tells keys from pointer presses: milliseconds from
     // the last key press, and from the last pointer button press, to the
-    // change.  Unset where it cannot tell them apart, or saw none.
+    // change, where there was one since tracking began.  tellsKinds is
+    // false where the platform cannot tell them apart, and both stay unset.
+    bool tellsKinds = false;
     std::optional<std::uint64_t> sinceKeyMs;
     std::optional<std::uint64_t> sinceClickMs;
 };

@@ -24,6 +24,7 @@ constexpr const wchar_t kOptionSystemLog[] = L"/Options/SystemLog";
 constexpr const wchar_t kOptionExcludeModules[] = L"/Options/ExcludeModules";
 constexpr const wchar_t kOptionExcludeTitles[] = L"/Options/ExcludeTitles";
 constexpr const wchar_t kOptionStoreTitles[] = L"/Options/StoreTitles";
+constexpr const wchar_t kOptionStoreCommandLines[] = L"/Options/StoreCommandLines";
 
 // Window placement: the group "/Layout/<name>" and its entries.
 constexpr const wchar_t kPlacementGroup[] = L"/Layout/";

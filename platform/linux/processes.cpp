@@ -1,14 +1,25 @@
 // What /proc tells about a process, for every window backend on Linux.
 #include "platform/linux/processes.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/processes.h"
 
 namespace
 {
@@ -152,4 +163,203 @@ void WriteToAttachedDebugger(const wxString& text)
     const wxScopedCharBuffer utf8 = text.utf8_str();
     ssize_t ignored = write(STDERR_FILENO, utf8.data(), utf8.length());
     (void)ignored;
+}
+
+namespace
+{
+// The moment the system booted, in ms since 1970, as the clocks have it now:
+// /proc counts a process's start from boot, with the time asleep included.
+std::int64_t BootEpochMs()
+{
+    timespec real{}, boot{};
+    clock_gettime(CLOCK_REALTIME, &real);
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    const std::int64_t realMs = std::int64_t(real.tv_sec) * 1000 + real.tv_nsec / 1000000;
+    const std::int64_t bootMs = std::int64_t(boot.tv_sec) * 1000 + boot.tv_nsec / 1000000;
+    return realMs - bootMs;
+}
+
+// Start (ms since 1970) and parent from /proc/<pid>/stat.  The short name in
+// it may hold spaces and parentheses, so the fields are counted from the
+// last ')'.
+bool ReadStat(unsigned long pid, std::int64_t& startedMs, unsigned long& parentPid)
+{
+    std::string stat;
+    if (!ReadProcFile(pid, "stat", 1024, stat))
+        return false;
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return false;
+    // Field 3 (state) follows the name; the parent is field 4, the start
+    // field 22.
+    const char* p = stat.c_str() + close + 1;
+    unsigned long long ppid = 0, start = 0;
+    for (int field = 3; field <= 22 && *p; ++field)
+    {
+        while (*p == ' ')
+            ++p;
+        if (field == 4)
+            ppid = std::strtoull(p, nullptr, 10);
+        else if (field == 22)
+            start = std::strtoull(p, nullptr, 10);
+        while (*p && *p != ' ')
+            ++p;
+    }
+    static const long ticks = sysconf(_SC_CLK_TCK);
+    if (ticks <= 0 || start == 0)
+        return false;
+    parentPid = static_cast<unsigned long>(ppid);
+    startedMs = BootEpochMs() + static_cast<std::int64_t>(start * 1000 / static_cast<unsigned long long>(ticks));
+    return true;
+}
+
+// The systemd unit of the process where it names an app the desktop
+// started (app-…​.scope or .service, snap.….scope), from the unified
+// hierarchy's line of /proc/<pid>/cgroup.
+std::string AppUnit(const std::string& cgroup)
+{
+    size_t lineStart = 0;
+    while (lineStart < cgroup.size())
+    {
+        size_t lineEnd = cgroup.find('\n', lineStart);
+        if (lineEnd == std::string::npos)
+            lineEnd = cgroup.size();
+        const std::string line = cgroup.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        if (line.compare(0, 3, "0::") != 0)
+            continue;
+        // The innermost component that names an app.
+        size_t end = line.size();
+        while (end > 3)
+        {
+            const size_t slash = line.rfind('/', end - 1);
+            const size_t begin = slash == std::string::npos ? 3 : slash + 1;
+            const std::string part = line.substr(begin, end - begin);
+            const bool unit = part.size() > 6 && (part.compare(part.size() - 6, 6, ".scope") == 0 ||
+                                                  (part.size() > 8 && part.compare(part.size() - 8, 8, ".service") == 0));
+            if (unit && (part.compare(0, 4, "app-") == 0 || part.compare(0, 5, "snap.") == 0))
+                return part;
+            if (slash == std::string::npos)
+                break;
+            end = slash;
+        }
+    }
+    return std::string();
+}
+
+wxString UserName(uid_t uid)
+{
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[1024];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
+        return wxString::FromUTF8(found->pw_name);
+    return wxString();
+}
+}  // namespace
+
+bool ReadProcessStart(unsigned long pid, std::int64_t& startedMs, unsigned long& parentPid)
+{
+    return pid != 0 && ReadStat(pid, startedMs, parentPid);
+}
+
+bool ReadProcessInfo(unsigned long pid, ProcessInfo& info)
+{
+    info = ProcessInfo();
+    info.pid = pid;
+    std::int64_t started = 0;
+    unsigned long parent = 0;
+    if (pid == 0 || !ReadStat(pid, started, parent))
+        return false;
+    info.startedMs = started;
+    info.parentPid = parent;
+    ReadProcessModuleName(pid, info.module);
+    ReadProcessExecutablePath(pid, info.path);
+    // Arguments end in NULs; any user may read them (unless /proc hides
+    // other users' processes).  An empty one is a kernel thread or a
+    // process on its way out: nothing to say.
+    std::string arguments;
+    if (ReadProcFile(pid, "cmdline", 16 * 1024, arguments) && !arguments.empty())
+    {
+        while (!arguments.empty() && arguments.back() == '\0')
+            arguments.pop_back();
+        std::replace(arguments.begin(), arguments.end(), '\0', ' ');
+        info.commandLine = FromFileName(arguments);
+    }
+    char dir[64];
+    std::snprintf(dir, sizeof dir, "/proc/%lu", pid);
+    struct stat status{};
+    if (stat(dir, &status) == 0)
+    {
+        info.userId = wxString::Format(L"%lu", static_cast<unsigned long>(status.st_uid));
+        info.user = UserName(status.st_uid);
+    }
+    std::string cgroup;
+    if (ReadProcFile(pid, "cgroup", 4096, cgroup))
+        info.unit = wxString::FromUTF8(AppUnit(cgroup));
+    return true;
+}
+
+std::vector<unsigned long> ProcessesStartedSince(std::int64_t sinceMs)
+{
+    // A whole scan reads every process's stat (8 ms for a thousand); only
+    // the pids not seen at the last scan are read again.  A pid used again
+    // between two scans goes unnoticed; with pids handed out in turn that
+    // takes the whole range to wrap meanwhile.
+    struct Known
+    {
+        std::int64_t startedMs;
+        bool ours;
+        bool seen;
+    };
+    static std::unordered_map<unsigned long, Known> known;
+    const uid_t me = getuid();
+    for (auto& entry : known)
+        entry.second.seen = false;
+    if (DIR* proc = opendir("/proc"))
+    {
+        while (dirent* entry = readdir(proc))
+        {
+            char* end = nullptr;
+            const unsigned long pid = std::strtoul(entry->d_name, &end, 10);
+            if (pid == 0 || *end != '\0')
+                continue;
+            const auto it = known.find(pid);
+            if (it != known.end())
+            {
+                it->second.seen = true;
+                continue;
+            }
+            std::int64_t started = 0;
+            unsigned long parent = 0;
+            struct stat status{};
+            if (fstatat(dirfd(proc), entry->d_name, &status, 0) != 0 || !ReadStat(pid, started, parent))
+                continue;
+            known[pid] = Known{started, status.st_uid == me, true};
+        }
+        closedir(proc);
+    }
+    std::vector<std::pair<std::int64_t, unsigned long>> found;
+    for (auto it = known.begin(); it != known.end();)
+    {
+        if (!it->second.seen)
+        {
+            it = known.erase(it);
+            continue;
+        }
+        if (it->second.ours && it->second.startedMs >= sinceMs)
+            found.emplace_back(it->second.startedMs, it->first);
+        ++it;
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<unsigned long> pids;
+    pids.reserve(found.size());
+    for (const auto& [started, pid] : found)
+        pids.push_back(pid);
+    return pids;
+}
+
+wxString OwnUserId()
+{
+    return wxString::Format(L"%lu", static_cast<unsigned long>(getuid()));
 }

@@ -117,6 +117,45 @@ public:
         return input;
     }
 
+    bool ProcessDetails(unsigned long pid, ProcessInfo& info) override
+    {
+        const auto it = processes.find(pid);
+        if (it == processes.end())
+            return false;
+        info = it->second;
+        info.pid = pid;
+        return true;
+    }
+    bool ProcessStart(unsigned long pid, std::int64_t& startedMs, unsigned long& parentPid) override
+    {
+        ProcessInfo info;
+        if (!ProcessDetails(pid, info) || !info.startedMs)
+            return false;
+        startedMs = *info.startedMs;
+        parentPid = info.parentPid;
+        return true;
+    }
+    std::vector<unsigned long> RecentProcesses(std::int64_t sinceMs) override
+    {
+        std::vector<unsigned long> pids;
+        for (const auto& [pid, info] : processes)
+        {
+            if (info.startedMs && *info.startedMs >= sinceMs)
+                pids.push_back(pid);
+        }
+        return pids;
+    }
+    std::optional<bool> WindowIsNew(WindowHandle window, unsigned) override
+    {
+        const auto it = newWindows.find(window);
+        return it == newWindows.end() ? std::nullopt : std::optional<bool>(it->second);
+    }
+
+    // The processes behind windows and their launchers; none unless a test
+    // adds them.
+    std::map<unsigned long, ProcessInfo> processes;
+    // Which windows were created just before they took the focus.
+    std::map<WindowHandle, bool> newWindows;
     // What a compositor calls the program of a window, where it names no process.
     std::map<WindowHandle, wxString> appIds;
     std::map<WindowHandle, Window> windows;

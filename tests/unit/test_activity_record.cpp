@@ -71,7 +71,11 @@ TEST(RecordLine, HasEveryFieldInOrder)
     EXPECT_EQ("{\"time\":\"2026-12-08T02:15:03.123+01:00\",\"number\":7,\"module\":\"xterm\","
               "\"path\":\"/usr/bin/xterm\",\"pid\":4242,\"class\":\"XTerm\","
               "\"title\":\"vim notes.txt\",\"handle\":1099511627760,\"seen\":\"hotkey\","
-              "\"held_ms\":null,\"idle_ms\":null,\"unprompted\":null,\"request\":null}\n",
+              "\"held_ms\":null,\"idle_ms\":null,\"unprompted\":null,\"request\":null,"
+              "\"started\":null,\"cmdline\":null,\"user\":null,\"user_id\":null,\"parents\":null,"
+              "\"parents_end\":null,\"unit\":null,\"elevated\":null,\"new_window\":null,"
+              "\"client\":null,\"recent\":null,\"cause\":null,\"launcher\":null,"
+              "\"program\":\"xterm\"}\n",
               Line(entry));
     entry.seen = Seen::Event;
     entry.previousHeldMs = 86400123;
@@ -80,12 +84,12 @@ TEST(RecordLine, HasEveryFieldInOrder)
     entry.unprompted = false;
     EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails),
                     ",\"seen\":\"event\",\"held_ms\":86400123,\"idle_ms\":7,\"unprompted\":false,"
-                    "\"request\":\"pager\"}\n"));
+                    "\"request\":\"pager\",\"started\":"));
     // Only a yes or no known: no idle time, but the verdict.
     entry.input = ChangeInput{std::nullopt, false, ActivationRequest::Application};
     entry.unprompted = true;
     EXPECT_TRUE(Has(FormatRecordLine(entry, kDetails),
-                    ",\"idle_ms\":null,\"unprompted\":true,\"request\":\"application\"}\n"));
+                    ",\"idle_ms\":null,\"unprompted\":true,\"request\":\"application\","));
 }
 
 TEST(RecordLine, EscapesHostileTitles)
