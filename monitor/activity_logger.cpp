@@ -201,6 +201,8 @@ void ActivityLogger::Store(const ActivityEntry& shown, std::chrono::steady_clock
     if (!m_filter.Admits(shown.module, shown.title))
         return;
     // A launcher kept out keeps out what it started.
+    if (!shown.launcher.empty() && m_filter.ExcludesModule(shown.launcher))
+        return;
     if (shown.facts)
     {
         if (shown.facts->process.pid != shown.pid && m_filter.ExcludesModule(shown.facts->process.module))

@@ -152,8 +152,6 @@ const char* TakeCauseName(TakeCause cause)
 TakeVerdict JudgeTake(const TakeFacts& facts, std::uint64_t withinMs)
 {
     const ChangeInput& input = facts.input;
-    if (input.request == ActivationRequest::Pager)
-        return {false, TakeCause::Request};
     std::optional<bool> anyInput;
     if (input.idleMs)
         anyInput = *input.idleMs <= withinMs;
@@ -170,7 +168,10 @@ TakeVerdict JudgeTake(const TakeFacts& facts, std::uint64_t withinMs)
         return {true, TakeCause::None};
     if (!anyInput)
         return {};
-    // There was input, and no pointer press that the platform saw.
+    // There was input, and no pointer press that the platform saw.  A
+    // pager's request counts only then: any script can send one.
+    if (input.request == ActivationRequest::Pager)
+        return {false, TakeCause::Request};
     const bool fromPrevious =
         facts.previousPid != 0 &&
         (facts.previousPid == facts.pid ||

@@ -73,8 +73,8 @@ struct TakeVerdict
 };
 
 // A take is asked for when the user's input caused it: a pointer press, a
-// pager's request, the window manager's switching keys, or input into the
-// window's own process or one of its launchers.  Keys typed into another
+// pager's request made while the user worked, the window manager's switching
+// keys, or input into the window's own process or one of its launchers.  Keys typed into another
 // program do not ask for a window that pops up, or for one that a program
 // raises of its own accord: those are unprompted, typing or not.
 TakeVerdict JudgeTake(const TakeFacts& facts, std::uint64_t withinMs);

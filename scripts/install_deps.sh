@@ -7,7 +7,7 @@
 #          the D-Bus client of compare_desktops.sh).
 set -euo pipefail
 what=${1:-test}
-build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev libxss-dev
+build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev libxss-dev libxi-dev
             libwayland-dev libwayland-bin libglib2.0-bin wayland-protocols plasma-wayland-protocols librsvg2-bin nlohmann-json3-dev zlib1g-dev
             libsystemd-dev)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb

@@ -167,8 +167,10 @@ void WriteToAttachedDebugger(const wxString& text)
 
 namespace
 {
-// The moment the system booted, in ms since 1970, as the clocks have it now:
-// /proc counts a process's start from boot, with the time asleep included.
+// The moment the system booted, in ms since 1970: /proc counts a process's
+// start from boot, with the time asleep included.  Kept once found, so that
+// every start is put on one scale (a parent never reads as started after its
+// child); found again only when the wall clock was set.
 std::int64_t BootEpochMs()
 {
     timespec real{}, boot{};
@@ -176,7 +178,10 @@ std::int64_t BootEpochMs()
     clock_gettime(CLOCK_BOOTTIME, &boot);
     const std::int64_t realMs = std::int64_t(real.tv_sec) * 1000 + real.tv_nsec / 1000000;
     const std::int64_t bootMs = std::int64_t(boot.tv_sec) * 1000 + boot.tv_nsec / 1000000;
-    return realMs - bootMs;
+    static std::int64_t kept = realMs - bootMs;
+    if (std::llabs(realMs - bootMs - kept) > 1000)
+        kept = realMs - bootMs;
+    return kept;
 }
 
 // Start (ms since 1970) and parent from /proc/<pid>/stat.  The short name in

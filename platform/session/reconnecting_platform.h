@@ -58,6 +58,14 @@ public:
                     wxString& problem) override;
     void UnbindHotKey() override;
     wxString WindowAppId(WindowHandle window) override { return m_current->WindowAppId(window); }
+    std::optional<bool> WindowIsNew(WindowHandle window, unsigned withinMs) override
+    {
+        return m_current->WindowIsNew(window, withinMs);
+    }
+    unsigned long WindowClientProcess(WindowHandle window, wxString& how) override
+    {
+        return m_current->WindowClientProcess(window, how);
+    }
 
     // How long the next attempt waits, after `failures` failed ones: for the
     // tests of the back-off.

@@ -72,6 +72,20 @@ ChangeInput ReportedWindowsPlatform::InputBeforeChange(unsigned withinMs)
     return m_telling ? m_telling->input : InputNow(withinMs);
 }
 
+std::optional<bool> ReportedWindowsPlatform::WindowIsNew(WindowHandle window, unsigned withinMs)
+{
+    // The window as it was when its change was seen: one gone since is
+    // still known.
+    const Window* seen = m_telling && m_telling->window == window ? &m_telling->seen : Find(window);
+    if (!seen)
+        return std::nullopt;
+    if (!seen->firstSeen.IsValid())
+        return false;
+    const wxDateTime when = m_telling ? m_telling->when : wxDateTime::UNow();
+    const wxLongLong age = (when - seen->firstSeen).GetMilliseconds();
+    return age >= 0 && age <= withinMs;
+}
+
 bool ReportedWindowsPlatform::IsValidWindow(WindowHandle window)
 {
     return window != 0 && Find(window) != nullptr;
@@ -135,6 +149,9 @@ WindowHandle ReportedWindowsPlatform::HandleFor(const std::string& key, WindowHa
     else if (const auto old = m_windows.find(handle); old != m_windows.end())
         m_byKey.erase(old->second.key);
     m_windows[handle].key = key;
+    // The compositor's first batch names the windows already there.
+    if (m_committedOnce)
+        m_windows[handle].firstSeen = wxDateTime::UNow();
     m_byKey[key] = handle;
     return handle;
 }

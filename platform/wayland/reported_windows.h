@@ -55,6 +55,7 @@ public:
     wxDateTime ChangeTime() override;
     // As it was when the change was seen, not when its turn came.
     ChangeInput InputBeforeChange(unsigned withinMs) override;
+    std::optional<bool> WindowIsNew(WindowHandle window, unsigned withinMs) override;
 
     // Text from the compositor as it came: invalid UTF-8 becomes U+FFFD, so
     // that a window is always named.
@@ -108,6 +109,9 @@ private:
         wxString title;
         wxString appId;
         unsigned long pid = 0;
+        // When it was first reported, for a window that came after the
+        // compositor's first batch; unset for those already there.
+        wxDateTime firstSeen;
     };
     // A change of the focus as it was seen: the window as it was then, so
     // that a window gone before the monitor's turn is still named.

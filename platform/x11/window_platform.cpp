@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/scrnsaver.h>
 
@@ -163,6 +165,11 @@ public:
         // the extension, that stays unknown.
         if (XScreenSaverQueryExtension(m_display, &eventBase, &errorBase))
             m_idleInfo = XScreenSaverAllocInfo();
+        // Raw key and button events tell keys from pointer presses, whoever
+        // has the focus and with no grab; XInput 2.0 is enough for them.
+        int major = 2, minor = 0;
+        m_hasXi = XQueryExtension(m_display, "XInputExtension", &m_xiOpcode, &eventBase, &errorBase) &&
+                  XIQueryVersion(m_display, &major, &minor) == Success;
     }
 
     ~X11WindowPlatform() override
@@ -260,6 +267,17 @@ public:
         // request sent to the root the EWMH way (to its substructure) comes
         // here too.  One mask for both: a second XSelectInput would replace it.
         XSelectInput(m_display, m_root, PropertyChangeMask | SubstructureNotifyMask);
+        if (m_hasXi)
+        {
+            unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+            XISetMask(bits, XI_RawKeyPress);
+            XISetMask(bits, XI_RawButtonPress);
+            XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+            XErrorTrap trap(m_display);
+            XISelectEvents(m_display, m_root, &mask, 1);
+            XSync(m_display, False);
+            m_hasXi = !trap.Failed(false);
+        }
         m_foreground = ReadForeground();
         // The toolkit's own way to watch a descriptor: GLib's main loop under
         // wxGTK, its own dispatcher in a console program, so the same code
@@ -344,7 +362,9 @@ public:
                         if (value != (changes.empty() ? m_foreground : changes.back().window))
                         {
                             const SteadyClock::time_point now = SteadyClock::now();
-                            changes.push_back(Change{value, now, TakeRequest(value, now)});
+                            changes.push_back(Change{value, now, TakeRequest(value, now),
+                                                     event.xproperty.time, m_lastKeyTime,
+                                                     m_lastClickTime});
                         }
                     }
                 }
@@ -357,6 +377,31 @@ public:
                 {
                     if (static_cast<WindowHandle>(event.xdestroywindow.window) == m_watched)
                         m_watchedAlive = false;
+                    m_appeared.erase(static_cast<WindowHandle>(event.xdestroywindow.window));
+                }
+                // A client's window is made as the root's child, and taken
+                // into the window manager's frame when it maps: either moment
+                // makes it new (a window manager that does not reparent maps
+                // it where it is).
+                else if (event.type == CreateNotify && !event.xcreatewindow.override_redirect)
+                    Appeared(event.xcreatewindow.window);
+                else if (event.type == ReparentNotify && event.xreparent.event == m_root &&
+                         event.xreparent.parent != m_root)
+                    Appeared(event.xreparent.window);
+                else if (event.type == MapNotify && event.xmap.event == m_root &&
+                         !event.xmap.override_redirect)
+                    Appeared(event.xmap.window);
+                else if (event.type == GenericEvent && m_hasXi && event.xcookie.extension == m_xiOpcode &&
+                         XGetEventData(m_display, &event.xcookie))
+                {
+                    const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+                    // Buttons 4 to 7 are the wheel: scrolling asks for nothing.
+                    if (event.xcookie.evtype == XI_RawKeyPress)
+                        m_lastKeyTime = raw->time;
+                    else if (event.xcookie.evtype == XI_RawButtonPress && raw->detail >= 1 &&
+                             raw->detail <= 3)
+                        m_lastClickTime = raw->time;
+                    XFreeEventData(m_display, &event.xcookie);
                 }
                 // ConfigureNotify and the rest of the structure traffic of
                 // the watched window and the root's children mean nothing here.
@@ -366,6 +411,7 @@ public:
                 m_foreground = change.window;
                 m_changeSeen = change.seen;
                 m_changeRequest = change.request;
+                m_change = change;
                 if (m_onChange)
                     m_onChange();
             }
@@ -380,7 +426,22 @@ public:
         if (m_eventsRunning && !m_changeSeen)
             return input;
         if (m_eventsRunning)
+        {
             input.request = m_changeRequest;
+            if (m_hasXi)
+            {
+                // Server times, both: the key pressed before the property
+                // changed, as the server ordered them.
+                input.tellsKinds = true;
+                const auto since = [&](Time pressed) -> std::optional<std::uint64_t> {
+                    if (pressed == 0 || pressed > m_change.serverTime)
+                        return std::nullopt;
+                    return m_change.serverTime - pressed;
+                };
+                input.sinceKeyMs = since(m_change.keyTime);
+                input.sinceClickMs = since(m_change.clickTime);
+            }
+        }
         if (!m_display || !m_idleInfo)
             return input;
         RequestScope scope(*this);
@@ -398,6 +459,17 @@ public:
         if (sinceChange >= 0 && static_cast<unsigned long long>(sinceChange) <= m_idleInfo->idle)
             input.idleMs = m_idleInfo->idle - static_cast<unsigned long long>(sinceChange);
         return input;
+    }
+
+    std::optional<bool> WindowIsNew(WindowHandle window, unsigned withinMs) override
+    {
+        if (!m_eventsRunning || !m_changeSeen || window != m_foreground)
+            return std::nullopt;
+        const auto it = m_appeared.find(window);
+        if (it == m_appeared.end())
+            return false;
+        const auto age = *m_changeSeen - it->second;
+        return age >= SteadyClock::duration::zero() && age <= std::chrono::milliseconds(withinMs);
     }
 
     void DebugOutput(const wxString& text) override
@@ -429,6 +501,21 @@ public:
     }
 
 private:
+    // A window was made or mapped now.  A storm of windows keeps no more
+    // than the last few seconds' worth.
+    void Appeared(Window window)
+    {
+        const SteadyClock::time_point now = SteadyClock::now();
+        if (m_appeared.size() >= kMaxAppeared)
+        {
+            for (auto it = m_appeared.begin(); it != m_appeared.end();)
+                it = now - it->second > kAppearedLifetime ? m_appeared.erase(it) : std::next(it);
+            if (m_appeared.size() >= kMaxAppeared)
+                m_appeared.clear();
+        }
+        m_appeared[static_cast<WindowHandle>(window)] = now;
+    }
+
     // Marks the requests of one public call: events that Xlib queued during
     // them are read from the main loop right afterwards.
     class RequestScope
@@ -593,10 +680,23 @@ private:
     // The foreground's change: when it was read, and who asked for it.
     struct Change
     {
-        WindowHandle window;
+        WindowHandle window = 0;
         SteadyClock::time_point seen;
-        ActivationRequest request;
+        ActivationRequest request = ActivationRequest::Unknown;
+        // The server's times of the change and of the last key and button
+        // presses before it (0: none yet).
+        Time serverTime = 0;
+        Time keyTime = 0;
+        Time clickTime = 0;
     };
+    Change m_change;
+    bool m_hasXi = false;
+    int m_xiOpcode = 0;
+    Time m_lastKeyTime = 0;
+    Time m_lastClickTime = 0;
+    std::unordered_map<WindowHandle, SteadyClock::time_point> m_appeared;
+    static constexpr size_t kMaxAppeared = 4096;
+    static constexpr std::chrono::seconds kAppearedLifetime{10};
     // Unset for the window found in front when the events started: its
     // change was never seen.
     std::optional<SteadyClock::time_point> m_changeSeen;

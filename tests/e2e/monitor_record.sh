@@ -29,7 +29,9 @@ import json, sys, re, datetime
 line = sys.argv[1]; pid = int(sys.argv[2])
 r = json.loads(line)
 assert list(r)[:9] == ["time", "number", "module", "path", "pid", "class", "title", "handle", "seen"], list(r)
-assert list(r)[9:] == ["held_ms", "idle_ms", "unprompted", "request"], list(r)
+assert list(r)[9:13] == ["held_ms", "idle_ms", "unprompted", "request"], list(r)
+assert list(r)[13:] == ["started", "cmdline", "user", "user_id", "parents", "parents_end", "unit",
+                        "elevated", "new_window", "client", "recent", "cause", "launcher", "program"], list(r)
 assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d", r["time"]), r["time"]
 when = datetime.datetime.fromisoformat(r["time"])
 assert abs((datetime.datetime.now(datetime.timezone.utc) - when).total_seconds()) < 60
@@ -83,6 +85,44 @@ log=$(read_log "$frame")
 check "the record has a line for every line of the log" \
   [ "$(grep -c '"number":' "$record")" -ge "$(grep -c . <<<"$log")" ]
 
+# Who is behind a theft, read while the thief lives: a script with a name of
+# its own starts, with no input, a program that takes the focus for a new
+# window, an xterm running a short command, and the program again through
+# sh -c; then all once more while the user types into another xterm.
+cat >"$E2E_TMP/nag-launcher.sh" <<EOF
+sleep 0.3
+"$FOCUS_SWITCHER" steal 0 600 >/dev/null
+xterm -T "launched xterm" -geometry 30x5 -e sleep 1.2
+sh -c '"$FOCUS_SWITCHER" steal 0 600 >/dev/null'
+EOF
+activate "$a"
+sleep 0.6
+bash "$E2E_TMP/nag-launcher.sh"
+activate "$a"
+sleep 0.8
+xdotool type --delay 60 "typing along while something pops up" &
+typist=$!
+bash "$E2E_TMP/nag-launcher.sh"
+wait "$typist"
+sleep 0.5
+check "the record names each thief's launcher, command line and new window, also while the user types" python3 -c '
+import json, sys, getpass
+lines = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{\"time\"")]
+thieves = [r for r in lines if "steal 0 600" in (r["cmdline"] or "") or r["title"] == "launched xterm"]
+thieves = [r for r in thieves if r["module"] != "Not a valid window"]
+print(*thieves, sep="\n")
+assert len(thieves) == 6, len(thieves)
+for r in thieves:
+    assert r["launcher"] == "nag-launcher.sh", r
+    assert r["new_window"] is True and r["unprompted"] is True and r["cause"] == "none", r
+    assert r["started"] and r["started"] <= r["time"] and r["user"] == getpass.getuser(), r
+    assert r["parents_end"] in ("root", "limit"), r
+    assert all(p["pid"] > 0 and p["started"] for p in r["parents"]), r
+xterm = [r for r in thieves if r["title"] == "launched xterm"]
+assert len(xterm) == 2 and all(r["cmdline"].endswith("-e sleep 1.2") for r in xterm), xterm
+assert all(r["parents"][0]["module"] in ("sh", "dash") for r in thieves[2::3]), thieves
+' "$record"
+
 # File > Save Log As, through the toolkit's file dialog.
 activate "$frame"
 press ctrl+s
@@ -120,13 +160,16 @@ stop_app "$pid"
 journal_json() {  # journal_json DIR PID: Corvalin's entries of that run
   journalctl --directory="$1" --no-pager -o json -t Corvalin _PID="$2" 2>/dev/null
 }
-printf '[Options]\nRecordFile=records/journal.jsonl\nSystemLog=1\nExcludeModules=focus_switcher\nExcludeTitles=Record secret.*\n' \
+printf '[Options]\nRecordFile=records/journal.jsonl\nSystemLog=1\nExcludeModules=focus_switcher|hush.sh\nExcludeTitles=Record secret.*\nStoreCommandLines=0\n' \
   >"$dir/Corvalin.cfg"
+printf 'xterm -T "launched by a secret" -geometry 30x5 -e sleep 1\n' >"$E2E_TMP/hush.sh"
 start_app "$dir"; pid=$LAST_PID
 frame=$(wait_window '^Corvalin : Keep Watch!$') || fail "frame did not appear"
 secret=$(start_xterm "Record secret plans")
 activate "$a"
 activate "$secret"
+activate "$a"
+bash "$E2E_TMP/hush.sh"
 activate "$a"
 xdotool windowraise "$b"
 sleep 0.8
@@ -145,14 +188,21 @@ import json, sys, datetime
 entries = [json.loads(l) for l in open(sys.argv[1])]
 log = [l.rstrip() for l in sys.argv[2].splitlines() if l.strip()]
 records = [json.loads(l) for l in open(sys.argv[3])]
-stored = [l for l in log if "focus_switcher - " not in l and " - Record secret" not in l]
+stored = [l for l in log if "focus_switcher - " not in l and " - Record secret" not in l
+          and " - launched by a secret" not in l]
 assert len(stored) < len(log) and [e["MESSAGE"] for e in entries] == stored, (entries, log)
 assert len(records) == len(entries) and "secret" not in repr(entries + records), records
 assert {e["PRIORITY"] for e in entries} == {"5", "6"}, entries
 for e, r in zip(entries, records):
     assert e["SYSLOG_IDENTIFIER"] == "Corvalin" and e["MESSAGE_ID"] == "95ba86bebfff41c28796767ac976a5ac", e
-    text = lambda v: "" if v is None else str(v).lower() if isinstance(v, bool) else str(v)
-    assert all(e["CORVALIN_" + k.upper()] == text(v) for k, v in r.items()), (e, r)
+    def text(k, v):
+        if k == "parents" and v is not None:
+            return " < ".join("%d:%s" % (p["pid"], p["module"] or "?") for p in v)
+        if isinstance(v, (list, dict)):
+            return json.dumps(v, separators=(",", ":"), ensure_ascii=False)
+        return "" if v is None else str(v).lower() if isinstance(v, bool) else str(v)
+    assert all(e["CORVALIN_" + k.upper()] == text(k, v) for k, v in r.items()), (e, r)
+    assert r["cmdline"] is None and r["parents"] is not None, r
     assert e.get("OBJECT_PID", "0") == str(r["pid"]) and e["PRIORITY"] == ("5" if r["unprompted"] else "6"), e
     late = int(e["__REALTIME_TIMESTAMP"]) / 1e6 - datetime.datetime.fromisoformat(r["time"]).timestamp()
     assert -0.01 <= late < 0.5, (late, e)
