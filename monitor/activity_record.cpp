@@ -315,6 +315,12 @@ public:
         kHandle,
         kUnprompted,
         kHeld,
+        // Texts that may be missing or of any type: they never make a line
+        // foreign, so that old lines and odd writers still count.
+        kProgram,
+        kLauncher,
+        kUnit,
+        kCmdline,
         kKeys,
         kOther = kKeys,
     };
@@ -355,8 +361,8 @@ public:
         // Read at once rather than copied: a later "time" replaces it anyway.
         if (m_key == kTime)
             m_when = ParseRecordTime(value);
-        else if (m_key == kModule)
-            m_module.assign(value);
+        else if (m_key == kModule || m_key >= kProgram)
+            m_texts[m_key].assign(value);
         return true;
     }
     bool binary(Json::binary_t&) { return Set(Kind::Nested), true; }
@@ -391,7 +397,8 @@ public:
     const Value& operator[](Key key) const { return m_values[key]; }
     // The time's value, when it is a string; unset when that is no record time.
     const std::optional<std::int64_t>& When() const { return m_when; }
-    std::string& Module() { return m_module; }
+    // The text under a key, when its last value is a string.
+    std::string& Text(Key key) { return m_texts[key]; }
 
 private:
     // Every key of every line comes here: lengths first, which tell most
@@ -401,14 +408,19 @@ private:
         switch (name.size())
         {
         case 4:
-            return name == "time" ? kTime : kOther;
+            return name == "time" ? kTime : name == "unit" ? kUnit : kOther;
         case 6:
             return name == "number" ? kNumber
                    : name == "module" ? kModule
                    : name == "handle" ? kHandle
                                       : kOther;
         case 7:
-            return name == "held_ms" ? kHeld : kOther;
+            return name == "held_ms"   ? kHeld
+                   : name == "program" ? kProgram
+                   : name == "cmdline" ? kCmdline
+                                       : kOther;
+        case 8:
+            return name == "launcher" ? kLauncher : kOther;
         case 10:
             return name == "unprompted" ? kUnprompted : kOther;
         }
@@ -431,7 +443,7 @@ private:
     Key m_key = kOther;
     Value m_values[kKeys];
     std::optional<std::int64_t> m_when;
-    std::string m_module;
+    std::string m_texts[kKeys];
 };
 }  // namespace
 std::vector<std::pair<std::string, std::string>> RecordFields(const ActivityEntry& entry,
@@ -484,7 +496,7 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
     change.whenMs = *when;
     change.number = number.kind == Kind::Negative ? static_cast<long long>(number.negative)
                                                   : static_cast<long long>(number.unsignedValue);
-    change.module = std::move(fields.Module());
+    change.module = std::move(fields.Text(RecordLineFields::kModule));
     change.window = static_cast<WindowHandle>(handle.unsignedValue);
     change.unprompted.reset();
     const RecordLineFields::Value& unprompted = fields[RecordLineFields::kUnprompted];
@@ -499,6 +511,16 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
         change.heldMs = static_cast<std::int64_t>(held.unsignedValue);
     else if (change.tellsHeld && held.kind != Kind::Null)
         return RecordLineKind::Foreign;
+    const auto text = [&fields](RecordLineFields::Key key, std::string& into) {
+        if (fields[key].kind == Kind::String)
+            into = std::move(fields.Text(key));
+        else
+            into.clear();
+    };
+    text(RecordLineFields::kProgram, change.program);
+    text(RecordLineFields::kLauncher, change.launcher);
+    text(RecordLineFields::kUnit, change.unit);
+    text(RecordLineFields::kCmdline, change.cmdline);
     return RecordLineKind::Change;
 }
 

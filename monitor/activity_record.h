@@ -56,6 +56,12 @@ struct RecordedChange
     // Lines of earlier versions have no "held_ms" at all.
     bool tellsHeld = false;
     std::optional<std::int64_t> heldMs;
+    // Who is behind the change, UTF-8; empty where the line has none (older
+    // versions, null, or a value that is no text).
+    std::string program;   // the name its take counts under
+    std::string launcher;
+    std::string unit;
+    std::string cmdline;
 };
 
 enum class RecordLineKind

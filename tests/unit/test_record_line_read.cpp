@@ -76,6 +76,13 @@ RecordLineKind ReadWhole(std::string_view line, RecordedChange& change)
         change.heldMs = held->get<std::int64_t>();
     else if (change.tellsHeld && !held->is_null())
         return RecordLineKind::Foreign;
+    for (auto [key, into] : {std::pair{"program", &change.program}, {"launcher", &change.launcher},
+                             {"unit", &change.unit}, {"cmdline", &change.cmdline}})
+    {
+        const auto text = record.find(key);
+        if (text != record.end() && text->is_string())
+            *into = text->get<std::string>();
+    }
     return RecordLineKind::Change;
 }
 
@@ -105,7 +112,9 @@ std::string Disagreement(const std::string& line)
         return std::string();
     if (fast.whenMs != whole.whenMs || fast.number != whole.number || fast.window != whole.window ||
         fast.module != whole.module || fast.unprompted != whole.unprompted ||
-        fast.tellsHeld != whole.tellsHeld || fast.heldMs != whole.heldMs)
+        fast.tellsHeld != whole.tellsHeld || fast.heldMs != whole.heldMs ||
+        fast.program != whole.program || fast.launcher != whole.launcher || fast.unit != whole.unit ||
+        fast.cmdline != whole.cmdline)
         return "other values";
     return std::string();
 }
@@ -114,6 +123,16 @@ std::string Disagreement(const std::string& line)
 TEST(RecordLineRead, NewestAndOlderLines)
 {
     RecordedChange change;
+    ASSERT_EQ(RecordLineKind::Change,
+              Read(Record(",\"cmdline\":\"xterm -e vim\",\"unit\":\"app-xterm.scope\","
+                          "\"parents\":[{\"pid\":9,\"module\":\"updater\",\"program\":\"inner\"}],"
+                          "\"launcher\":\"updater\",\"program\":\"xterm (updater)\""),
+                   change));
+    EXPECT_EQ("xterm (updater)", change.program);
+    EXPECT_EQ("updater", change.launcher);
+    EXPECT_EQ("app-xterm.scope", change.unit);
+    EXPECT_EQ("xterm -e vim", change.cmdline);
+
     ASSERT_EQ(RecordLineKind::Change, Read(Record(), change));
     EXPECT_EQ(kWhen, change.whenMs);
     EXPECT_EQ(7, change.number);
@@ -202,7 +221,13 @@ TEST(RecordLineRead, ValuesOfTheWrongTypeMakeALineForeign)
         line.replace(line.find(good), std::string(good).size(), bad);
         EXPECT_EQ(RecordLineKind::Foreign, KindOf(line)) << line;
     }
+    // Who is behind a change is no key of the older lines: any value of it
+    // leaves the line a change, the text empty.
     RecordedChange change;
+    for (const char* odd : {",\"program\":7", ",\"launcher\":[\"x\"]", ",\"unit\":\"u\",\"unit\":{}"})
+        EXPECT_TRUE(Read(Record(odd), change) == RecordLineKind::Change && change.program.empty() &&
+                    change.launcher.empty() && change.unit.empty())
+            << odd;
     std::string line = Record();
     line.replace(line.find("12582924"), 8, "18446744073709551615");
     ASSERT_EQ(RecordLineKind::Change, Read(line, change));
@@ -252,6 +277,7 @@ TEST(RecordLineRead, AgreesWithAWholeParseOnDisfiguredLines)
         "{", "}", "[", "]", "\"", ",", ":", "\\", " ", "-", "0", "7", ".5", "e9", "null", "true", "false",
         "\"time\":", "\"number\":", "\"module\":", "\"handle\":", "\"held_ms\":", "\"unprompted\":",
         "\"number\":\"7\"", "\"handle\":-1", "\"held_ms\":1.5", "{\"module\":\"inner\"}", "\\u0074",
+        "\"program\":", "\"launcher\":\"x\"", "\"unit\":", "\"cmdline\":",
         "\\ud83d\\ude00", "\xC3\xA9", "\xFF", "\x01", "\"2026-12-08T17:00:00+01:00\"",
     };
     std::mt19937 random(20261208);
@@ -280,8 +306,9 @@ TEST(RecordLineRead, AgreesWithAWholeParseOnDisfiguredLines)
             }
             case 3:  // one of the keys read, with any value, at the end
             {
-                static const char* const keys[] = {"time", "number", "module", "handle", "held_ms",
-                                                   "unprompted"};
+                static const char* const keys[] = {"time",       "number",  "module",   "handle",
+                                                   "held_ms",    "program", "launcher", "unit",
+                                                   "cmdline",    "unprompted"};
                 static const char* const values[] = {"null", "true", "false", "0", "-1", "12", "1.5",
                                                      "\"x\"", "\"2026-12-08T17:00:00Z\"", "{}", "[]"};
                 if (!line.empty())
