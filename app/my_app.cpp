@@ -42,8 +42,9 @@ const wxCmdLineEntryDesc kCommandLine[] = {
      "Have the running Corvalin log the foreground window now, as its hot key does",
      wxCMD_LINE_VAL_NONE, 0},
     {wxCMD_LINE_SWITCH, nullptr, "report",
-     "--report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--csv]: print, per "
-     "program, how often it took the focus from record files",
+     "--report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--by WHAT] [--csv]: print, "
+     "per program, how often it took the focus from record files; --by launcher, unit or "
+     "module groups otherwise (takes without one under \"(none)\")",
      wxCMD_LINE_VAL_NONE, 0},
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include <wx/datetime.h>
 #include <wx/wxcrt.h>
@@ -16,8 +17,46 @@
 namespace
 {
 constexpr char kUsage[] =
-    "Usage: Corvalin --report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--csv]\n"
-    "WHEN: 2026-12-08, 2026-12-08T17:05, 2026-12-08T17:05:03+01:00 or 17:05 (today)\n";
+    "Usage: Corvalin --report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--by WHAT] [--csv]\n"
+    "WHEN: 2026-12-08, 2026-12-08T17:05, 2026-12-08T17:05:03+01:00 or 17:05 (today)\n"
+    "WHAT: program (the default), launcher, unit or module; takes without one count under (none)\n";
+
+// The row of takes whose line names no launcher, or no unit.
+constexpr char kNone[] = "(none)";
+
+constexpr std::pair<ReportBy, const char*> kByNames[] = {
+    {ReportBy::Program, "program"},
+    {ReportBy::Launcher, "launcher"},
+    {ReportBy::Unit, "unit"},
+    {ReportBy::Module, "module"},
+};
+
+const char* ByName(ReportBy by)
+{
+    for (const auto& [value, name] : kByNames)
+        if (value == by)
+            return name;
+    return "program";
+}
+
+// What a line's take counts under.  Lines of earlier versions have no
+// "program": their module is it.
+const std::string& RowName(const RecordedChange& change, ReportBy by)
+{
+    static const std::string none = kNone;
+    switch (by)
+    {
+    case ReportBy::Launcher:
+        return change.launcher.empty() ? none : change.launcher;
+    case ReportBy::Unit:
+        return change.unit.empty() ? none : change.unit;
+    case ReportBy::Module:
+        return change.module;
+    case ReportBy::Program:
+        break;
+    }
+    return change.program.empty() ? change.module : change.program;
+}
 
 // Files are read in blocks; a line longer than this is no record line, and
 // is skipped rather than held in memory.
@@ -75,7 +114,8 @@ bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& opti
     for (size_t i = 0; i < args.size(); ++i)
     {
         const wxString& arg = args[i];
-        const bool takesValue = arg == L"--since" || arg == L"--until" || arg == L"--brief";
+        const bool takesValue =
+            arg == L"--since" || arg == L"--until" || arg == L"--brief" || arg == L"--by";
         if (takesValue && i + 1 == args.size())
         {
             problem = wxString::Format(L"%s needs a value.", arg);
@@ -103,6 +143,19 @@ bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& opti
             }
             options.briefMs = ms;
         }
+        else if (arg == L"--by")
+        {
+            const wxString value = args[++i];
+            const auto named = std::find_if(std::begin(kByNames), std::end(kByNames),
+                                            [&value](const auto& by) { return value == by.second; });
+            if (named == std::end(kByNames))
+            {
+                problem = wxString::Format(
+                    L"--by %s: not program, launcher, unit or module.", value);
+                return false;
+            }
+            options.by = named->first;
+        }
         else if (arg == L"--csv")
         {
             options.csv = true;
@@ -126,9 +179,23 @@ bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& opti
 }
 
 HoldsReport::HoldsReport(const ReportOptions& options)
-    : m_holds(options.briefMs, options.sinceMs.value_or(std::numeric_limits<std::int64_t>::min()),
-              options.untilMs.value_or(std::numeric_limits<std::int64_t>::max()))
+    : m_by(options.by),
+      m_fromMs(options.sinceMs.value_or(std::numeric_limits<std::int64_t>::min())),
+      m_untilMs(options.untilMs.value_or(std::numeric_limits<std::int64_t>::max())),
+      m_holds(options.briefMs, m_fromMs, m_untilMs)
 {
+}
+
+std::vector<ReportedProgram> HoldsReport::Programs() const
+{
+    std::vector<ReportedProgram> rows;
+    for (ProgramHolds& holds : m_holds.Programs())
+    {
+        const auto cmdline = m_cmdlines.find(holds.module);
+        rows.push_back(ReportedProgram{
+            std::move(holds), cmdline == m_cmdlines.end() ? std::string() : cmdline->second});
+    }
+    return rows;
 }
 
 void HoldsReport::ReadLine(std::string_view line)
@@ -153,8 +220,14 @@ void HoldsReport::ReadLine(std::string_view line)
     std::optional<std::int64_t> held;
     if (m_previous && change.number == m_previous->number + 1 && change.whenMs >= m_previous->whenMs)
         held = change.tellsHeld ? change.heldMs : change.whenMs - m_previous->whenMs;
-    m_holds.Add(FocusChange{change.whenMs, change.window, std::move(change.module), change.unprompted},
-                held);
+    // Every grouping feeds the same changes, only named otherwise, so that
+    // takes and the ends of thefts are told apart alike.
+    const FocusChange focus{change.whenMs, change.window, RowName(change, m_by), change.unprompted,
+                            change.launcher};
+    m_holds.Add(focus, held);
+    if (!change.cmdline.empty() && m_holds.CurrentIsTake() && change.whenMs >= m_fromMs &&
+        change.whenMs < m_untilMs)
+        m_cmdlines[focus.module] = std::move(change.cmdline);
     m_previous = Previous{change.number, change.whenMs};
 }
 
@@ -214,12 +287,12 @@ bool HoldsReport::ReadFile(const wxString& path, wxString& problem)
     return true;
 }
 
-std::string FormatReportTable(const std::vector<ProgramHolds>& programs)
+std::string FormatReportTable(const std::vector<ReportedProgram>& programs, ReportBy by)
 {
-    const char* const header[] = {"program", "takes", "unprompted", "brief", "shortest", "last"};
+    const char* const header[] = {ByName(by), "takes", "unprompted", "brief", "shortest", "last"};
     std::vector<std::vector<std::string>> rows;
     rows.push_back(std::vector<std::string>(std::begin(header), std::end(header)));
-    for (const ProgramHolds& program : programs)
+    for (const ReportedProgram& program : programs)
         rows.push_back({program.module, std::to_string(program.takes),
                         std::to_string(program.unprompted), std::to_string(program.brief),
                         Duration(program.shortestMs),
@@ -247,15 +320,17 @@ std::string FormatReportTable(const std::vector<ProgramHolds>& programs)
     return out;
 }
 
-std::string FormatReportCsv(const std::vector<ProgramHolds>& programs)
+std::string FormatReportCsv(const std::vector<ReportedProgram>& programs, ReportBy by)
 {
-    std::string out = "program,takes,unprompted,brief,shortest_ms,last\n";
-    for (const ProgramHolds& program : programs)
+    std::string out =
+        std::string(ByName(by)) + ",takes,unprompted,brief,shortest_ms,last,launcher,cmdline\n";
+    for (const ReportedProgram& program : programs)
     {
         out += CsvField(program.module) + ',' + std::to_string(program.takes) + ',' +
                std::to_string(program.unprompted) + ',' + std::to_string(program.brief) + ',' +
                (program.shortestMs ? std::to_string(*program.shortestMs) : std::string()) + ',' +
-               FormatRecordTime(AtMs(program.lastTakeMs)) + '\n';
+               FormatRecordTime(AtMs(program.lastTakeMs)) + ',' + CsvField(program.launcher) + ',' +
+               CsvField(program.cmdline) + '\n';
     }
     return out;
 }
@@ -282,13 +357,14 @@ int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err)
     if (report.Damaged() + report.Foreign() > 0)
         std::fprintf(err, "Corvalin: skipped %lld lines that are no record lines (%lld damaged, %lld foreign)\n",
                      report.Damaged() + report.Foreign(), report.Damaged(), report.Foreign());
-    const std::vector<ProgramHolds> programs = report.Programs();
+    const std::vector<ReportedProgram> programs = report.Programs();
     if (programs.empty())
     {
         std::fprintf(err, "Corvalin: no record line matched\n");
         return unreadable ? 2 : 1;
     }
-    const std::string text = options.csv ? FormatReportCsv(programs) : FormatReportTable(programs);
+    const std::string text = options.csv ? FormatReportCsv(programs, options.by)
+                                         : FormatReportTable(programs, options.by);
     std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
     return unreadable ? 2 : 0;

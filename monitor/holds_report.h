@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,17 @@
 
 #include "monitor/focus_holds.h"
 
+// What the rows are: the program a take counts under (the module, or for a
+// host's window the host with its launcher), the launcher, the unit, or the
+// module alone.
+enum class ReportBy
+{
+    Program,
+    Launcher,
+    Unit,
+    Module,
+};
+
 struct ReportOptions
 {
     std::vector<wxString> files;
@@ -22,6 +34,14 @@ struct ReportOptions
     std::optional<std::int64_t> untilMs;  // takes before then
     std::int64_t briefMs = FocusHolds::kDefaultBriefMs;
     bool csv = false;
+    ReportBy by = ReportBy::Program;
+};
+
+// One row of the report.
+struct ReportedProgram : ProgramHolds
+{
+    // Of its latest take that named one, as the launcher.
+    std::string cmdline;
 };
 
 // What follows --report on the command line; false, with the reason in
@@ -50,7 +70,7 @@ public:
     long long Changes() const { return m_changes; }
     long long Damaged() const { return m_damaged; }
     long long Foreign() const { return m_foreign; }
-    std::vector<ProgramHolds> Programs() const { return m_holds.Programs(); }
+    std::vector<ReportedProgram> Programs() const;
 
 private:
     struct Previous
@@ -59,16 +79,23 @@ private:
         std::int64_t whenMs;
     };
 
+    ReportBy m_by;
+    std::int64_t m_fromMs;
+    std::int64_t m_untilMs;
     FocusHolds m_holds;
+    std::map<std::string, std::string> m_cmdlines;  // by row
     std::optional<Previous> m_previous;
     long long m_changes = 0;
     long long m_damaged = 0;
     long long m_foreign = 0;
 };
 
-// The table, one row per program, with a header; and the same as CSV.
-std::string FormatReportTable(const std::vector<ProgramHolds>& programs);
-std::string FormatReportCsv(const std::vector<ProgramHolds>& programs);
+// The table, one row per program, with a header naming what the rows are;
+// and the same as CSV, with the launcher and command line after it.
+std::string FormatReportTable(const std::vector<ReportedProgram>& programs,
+                              ReportBy by = ReportBy::Program);
+std::string FormatReportCsv(const std::vector<ReportedProgram>& programs,
+                            ReportBy by = ReportBy::Program);
 
 // The whole command, for the arguments after the program's name: 0 with a
 // table printed, 1 when no line matched, 2 when a file could not be read or

@@ -34,12 +34,21 @@ std::string New(const char* held, const char* unprompted)
            ",\"request\":null";
 }
 
-ProgramHolds Find(const std::vector<ProgramHolds>& programs, const std::string& module)
+// The newest lines' keys of who is behind a change that the report reads;
+// null for an empty text.
+std::string Culprit(const char* program, const char* launcher, const char* cmdline)
 {
-    for (const ProgramHolds& program : programs)
+    const auto text = [](const char* value) { return *value ? '"' + std::string(value) + '"' : "null"; };
+    return ",\"cmdline\":" + text(cmdline) + ",\"unit\":null,\"launcher\":" + text(launcher) +
+           ",\"program\":" + text(program);
+}
+
+ReportedProgram Find(const std::vector<ReportedProgram>& programs, const std::string& module)
+{
+    for (const ReportedProgram& program : programs)
         if (program.module == module)
             return program;
-    return ProgramHolds{};
+    return ReportedProgram{};
 }
 
 class HoldsReportTest : public ::testing::Test
@@ -126,7 +135,7 @@ TEST_F(HoldsReportTest, SumsOverRunsDamagedForeignAndOlderLines)
     EXPECT_EQ(2, report.Damaged());
     EXPECT_EQ(2, report.Foreign());
 
-    const std::vector<ProgramHolds> programs = report.Programs();
+    const std::vector<ReportedProgram> programs = report.Programs();
     ASSERT_EQ(3u, programs.size());
     const ProgramHolds editor = Find(programs, "editor");
     // Neither theft's end counts: the unprompted one's, nor the focus coming
@@ -174,7 +183,7 @@ TEST_F(HoldsReportTest, RangeBriefAndCsvFromTheCommandLine)
 
     ASSERT_EQ(0, Run({file, L"--since", L"2026-12-08T17:00:01+01:00", L"--until", L"2026-12-08T17:29:00+01:00",
                       L"--brief", L"2000", L"--csv"}));
-    EXPECT_EQ("program,takes,unprompted,brief,shortest_ms,last\n"
+    EXPECT_EQ("program,takes,unprompted,brief,shortest_ms,last,launcher,cmdline\n"
               "\"up,\"\"date\"\"r\",1,1,1,1500,",
               output.substr(0, output.find(',', output.find("1500")) + 1));
     EXPECT_EQ(2u, static_cast<size_t>(std::count(output.begin(), output.end(), '\n'))) << output;
@@ -185,6 +194,37 @@ TEST_F(HoldsReportTest, RangeBriefAndCsvFromTheCommandLine)
     EXPECT_NE(std::string::npos, errors.find("missing.jsonl: No such file or directory")) << errors;
     EXPECT_NE(std::string::npos, output.find("editor")) << "what could be read is shown";
     for (std::vector<wxString> wrong : {std::vector<wxString>{file, L"--brief", L"soon"},
-                                        {file, L"--since"}, {L"--csv"}, {folder.Path()}})
+                                        {file, L"--since"}, {L"--csv"}, {folder.Path()},
+                                        {file, L"--by"}, {file, L"--by", L"window"}})
         EXPECT_EQ(2, Run(wrong)) << wrong.back();  // a folder opens, but cannot be read
+    EXPECT_NE(std::string::npos, errors.find("--by window: not program, launcher, unit or module")) << errors;
+
+    // Two foot windows, one of them the updater's, and a line of an earlier
+    // version: each grouping counts the same takes and the same theft's end
+    // (the focus back to the first foot), only under other names.  The
+    // command line is the last take's, never the theft's end's.
+    ScopedZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    const std::string feet = Write("feet.jsonl",
+        Line(1, "17:00:00.000", "foot", 1, New("null", "false") + Culprit("foot", "", "foot")) + "\n" +
+        Line(2, "17:00:05.000", "foot", 7,
+             New("5000", "true") + Culprit("foot (updater)", "updater", "foot -e \\\"upd, now\\\"")) + "\n" +
+        Line(3, "17:00:05.300", "foot", 1, New("300", "true") + Culprit("foot", "", "foot --again")) + "\n" +
+        Line(4, "17:00:20.000", "mail", 2) + "\n");
+    const char* const update = ",updater,\"foot -e \"\"upd, now\"\"\"\n";
+    ASSERT_EQ(0, Run({feet, L"--csv"}));
+    EXPECT_EQ(std::string("program,takes,unprompted,brief,shortest_ms,last,launcher,cmdline\n"
+                          "foot (updater),1,1,1,300,2026-12-08T17:00:05.000+01:00") + update +
+                  "foot,1,0,0,5000,2026-12-08T17:00:00.000+01:00,,foot\n"
+                  "mail,1,0,0,,2026-12-08T17:00:20.000+01:00,,\n",
+              output);
+    ASSERT_EQ(0, Run({feet, L"--csv", L"--by", L"module"}));
+    EXPECT_EQ(std::string("module,takes,unprompted,brief,shortest_ms,last,launcher,cmdline\n"
+                          "foot,2,1,1,300,2026-12-08T17:00:05.000+01:00") + update +
+                  "mail,1,0,0,,2026-12-08T17:00:20.000+01:00,,\n",
+              output);
+    ASSERT_EQ(0, Run({feet, L"--by", L"launcher"}));
+    EXPECT_EQ(0u, output.find("launcher  takes  unprompted  brief  shortest  last\n"
+                              "updater       1           1      1    300 ms  2026-12-08 17:00:05\n"
+                              "(none)        2           0      0   5000 ms  2026-12-08 17:00:20\n"))
+        << output;
 }
