@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 #include <wx/bitmap.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
 #include <wx/filedlg.h>
@@ -41,6 +43,7 @@ const wxColour kUnprompted(214, 39, 40);
 enum Column
 {
     kProgram,
+    kLauncher,
     kTakes,
     kUnpromptedTakes,
     kBrief,
@@ -129,10 +132,13 @@ void Triangle(wxDC& dc, int x, int tipY, int height)
 class HoldTimeline : public wxWindow
 {
 public:
-    HoldTimeline(wxWindow* parent, const HoldHistory& history, ProgramColours& colours)
+    // Text about who was behind a program's latest take, for the tooltip.
+    using Culprit = std::function<wxString(const std::string& program)>;
+
+    HoldTimeline(wxWindow* parent, const HoldHistory& history, ProgramColours& colours, Culprit culprit)
         : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxSize(-1, kTimelineHeight),
                    wxFULL_REPAINT_ON_RESIZE),
-          m_history(history), m_colours(colours)
+          m_history(history), m_colours(colours), m_culprit(std::move(culprit))
     {
         SetBackgroundStyle(wxBG_STYLE_PAINT);
         const std::int64_t nowMs = wxDateTime::UNow().GetValue().GetValue();
@@ -309,7 +315,12 @@ private:
     void OnMotion(wxMouseEvent& event)
     {
         const std::optional<std::size_t> index = HoldAt(event.GetPosition());
-        const wxString tip = index ? Describe(m_history[*index], m_nowMs) : wxString();
+        wxString tip;
+        if (index)
+        {
+            const Hold hold = m_history[*index];
+            tip = Describe(hold, m_nowMs) + m_culprit(hold.module);
+        }
         if (tip != GetToolTipText())
         {
             if (tip.empty())
@@ -322,6 +333,7 @@ private:
 
     const HoldHistory& m_history;
     ProgramColours& m_colours;
+    Culprit m_culprit;
     std::int64_t m_endMs = 0;
     std::int64_t m_nowMs = 0;
 };
@@ -378,12 +390,15 @@ void ThievesPane::EnsureBuilt()
                              wxLC_REPORT | wxLC_SINGLE_SEL);
     m_table->SetImageList(m_colours.Images(), wxIMAGE_LIST_SMALL);
     m_table->AppendColumn(_("Program"), wxLIST_FORMAT_LEFT, 110);
+    m_table->AppendColumn(_("Launched by"), wxLIST_FORMAT_LEFT, 96);
     m_table->AppendColumn(_("Takes"), wxLIST_FORMAT_RIGHT, 52);
     m_table->AppendColumn(_("Unprompted"), wxLIST_FORMAT_RIGHT, 92);
     m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT, 74);
     m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT, 72);
     m_table->AppendColumn(_("Last take"), wxLIST_FORMAT_LEFT, 190);
-    m_timeline = new HoldTimeline(this, m_activity.History(), m_colours);
+    m_timeline = new HoldTimeline(this, m_activity.History(), m_colours,
+                                  [this](const std::string& program) { return CulpritText(program); });
+    wxCheckBox* byLauncher = new wxCheckBox(this, wxID_ANY, _("Group by launcher"));
     m_scroll = new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL);
     wxButton* save = new wxButton(this, ID_SAVE_PICTURE, _(L"Save Picture\u2026"));
 
@@ -391,11 +406,16 @@ void ThievesPane::EnsureBuilt()
     sizer->Add(m_table, 1, wxEXPAND);
     sizer->Add(m_timeline, 0, wxEXPAND | wxTOP, 4);
     sizer->Add(m_scroll, 0, wxEXPAND);
-    sizer->Add(save, 0, wxALIGN_RIGHT | wxALL, 4);
+    wxBoxSizer* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->Add(byLauncher, 0, wxALIGN_CENTER_VERTICAL | wxALL, 4);
+    buttons->AddStretchSpacer();
+    buttons->Add(save, 0, wxALL, 4);
+    sizer->Add(buttons, 0, wxEXPAND);
     SetSizer(sizer);
     Layout();
 
     m_table->Bind(wxEVT_LIST_ITEM_SELECTED, &ThievesPane::OnRowSelected, this);
+    byLauncher->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) { GroupByLauncher(event.IsChecked()); });
     for (const wxEventTypeTag<wxScrollEvent>& type :
          {wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM, wxEVT_SCROLL_LINEUP, wxEVT_SCROLL_LINEDOWN,
           wxEVT_SCROLL_PAGEUP, wxEVT_SCROLL_PAGEDOWN, wxEVT_SCROLL_THUMBTRACK,
@@ -489,7 +509,8 @@ void ThievesPane::CatchUp()
 
 void ThievesPane::FillTable()
 {
-    const std::vector<ProgramHolds> programs = m_activity.Holds().Programs();
+    const std::vector<ProgramHolds> programs =
+        (m_byLauncher ? m_activity.HoldsByLauncher() : m_activity.Holds()).Programs();
     std::string selected;
     const long selectedRow = m_table->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     if (selectedRow >= 0 && static_cast<std::size_t>(selectedRow) < m_rows.size())
@@ -509,6 +530,8 @@ void ThievesPane::FillTable()
             m_table->InsertItem(row, name, m_colours.Image(program.module));
         else
             m_table->SetItem(row, kProgram, name, m_colours.Image(program.module));
+        m_table->SetItem(row, kLauncher, program.launcher.empty() ? wxString(L"\u2014")
+                                                                  : wxString::FromUTF8(program.launcher));
         m_table->SetItem(row, kTakes, wxString::Format(L"%lld", program.takes));
         m_table->SetItem(row, kUnpromptedTakes, wxString::Format(L"%lld", program.unprompted));
         m_table->SetItem(row, kBrief, wxString::Format(L"%lld", program.brief));
@@ -556,12 +579,43 @@ void ThievesPane::OnScroll(wxScrollEvent& event)
     m_timeline->Refresh();
 }
 
+void ThievesPane::GroupByLauncher(bool byLauncher)
+{
+    m_byLauncher = byLauncher;
+    // The two name columns trade places.
+    wxListItem column;
+    column.SetMask(wxLIST_MASK_TEXT);
+    column.SetText(byLauncher ? _("Launched by") : _("Program"));
+    m_table->SetColumn(kProgram, column);
+    column.SetText(byLauncher ? _("Program") : _("Launched by"));
+    m_table->SetColumn(kLauncher, column);
+    FillTable();
+}
+
+wxString ThievesPane::CulpritText(const std::string& program) const
+{
+    const std::shared_ptr<const ProcessFacts> facts = m_activity.LastFactsOf(program);
+    if (!facts)
+        return wxString();
+    // The chain as its latest take found it: the window's process first.
+    wxString chain = facts->process.module.empty() ? wxString(L"?") : facts->process.module;
+    for (const ProcessLink& link : facts->parents)
+        chain += L" \u2190 " + (link.module.empty() ? wxString(L"?") : link.module);
+    wxString text = L"\nlatest take started by: " + chain;
+    if (facts->end == ChainEnd::Reused)
+        text += L" (then an id that was handed out again)";
+    else if (facts->end == ChainEnd::Gone)
+        text += L" (then a process that has ended)";
+    text += L"\ncommand: " + facts->commandLine.value_or(_("not readable"));
+    return text;
+}
+
 void ThievesPane::OnRowSelected(wxListEvent& event)
 {
     const long row = event.GetIndex();
     if (m_filling || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return;
-    const std::optional<int> number = m_activity.LastLineOf(m_rows[row]);
+    const std::optional<int> number = m_activity.LastLineOf(m_rows[row], m_byLauncher);
     if (!number)
         return;
     // The log is searched only now, on the user's click: its whole text is

@@ -69,6 +69,9 @@ private:
     void UpdateScrollBar(std::int64_t nowMs);
     void OnTimer(wxTimerEvent& event);
     void OnRowSelected(wxListEvent& event);
+    void GroupByLauncher(bool byLauncher);
+    // Who was behind the program's latest take, for the timeline's tooltip.
+    wxString CulpritText(const std::string& program) const;
     void OnScroll(wxScrollEvent& event);
     void OnSavePicture(wxCommandEvent& event);
 
@@ -82,6 +85,7 @@ private:
     // The programs in the table's order.
     std::vector<std::string> m_rows;
     bool m_filling = false;
+    bool m_byLauncher = false;  // rows by launcher rather than by program
     std::uint64_t m_generation = ~std::uint64_t(0);
     // The timeline follows the clock until scrolled back.
     bool m_following = true;

@@ -48,12 +48,18 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     const bool watching = m_monitoring();
     const std::int64_t whenMs = entry.when.GetValue().GetValue();
     if (!watching)
-        m_holds.Break();
+        BreakHoldsOnly();
     std::string program = entry.program.utf8_string();
     entry.previousHeldMs =
         m_holds.Follow(FocusChange{whenMs, entry.window, program, entry.unprompted,
                                    entry.launcher.utf8_string()});
     m_lastLines[program] = entry.number;
+    // The same bookkeeping by launcher, for the pane's other grouping.
+    const std::string launcher = entry.launcher.empty() ? std::string(kNoLauncher) : entry.launcher.utf8_string();
+    m_launcherHolds.Follow(FocusChange{whenMs, entry.window, launcher, entry.unprompted, program});
+    m_lastLauncherLines[launcher] = entry.number;
+    if (entry.facts)
+        m_lastFacts[program] = entry.facts;
     Hold hold;
     hold.startMs = whenMs;
     hold.module = std::move(program);
@@ -67,7 +73,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     m_currentIsOwn = entry.pid != 0 && entry.pid == m_ownPid;
     if (!watching)
     {
-        m_holds.Break();
+        BreakHoldsOnly();
         m_history.Cut(whenMs);
     }
     if (ended && ended->IsEndedTheft() && !endedWasOwn && m_theftEnded)
@@ -154,9 +160,15 @@ void ActivityLogger::NameCulprit(ActivityEntry& entry)
     m_previousWindow = entry.window;
 }
 
-void ActivityLogger::BreakHolds()
+void ActivityLogger::BreakHoldsOnly()
 {
     m_holds.Break();
+    m_launcherHolds.Break();
+}
+
+void ActivityLogger::BreakHolds()
+{
+    BreakHoldsOnly();
     m_history.Cut(m_now().GetValue().GetValue());
 }
 
@@ -165,14 +177,22 @@ void ActivityLogger::ClearLog()
     m_monitor.Clear();
     BreakHolds();
     m_lastLines.clear();
+    m_lastLauncherLines.clear();
 }
 
-std::optional<int> ActivityLogger::LastLineOf(const std::string& module) const
+std::optional<int> ActivityLogger::LastLineOf(const std::string& module, bool byLauncher) const
 {
-    const auto it = m_lastLines.find(module);
-    if (it == m_lastLines.end())
+    const std::map<std::string, int>& lines = byLauncher ? m_lastLauncherLines : m_lastLines;
+    const auto it = lines.find(module);
+    if (it == lines.end())
         return std::nullopt;
     return it->second;
+}
+
+std::shared_ptr<const ProcessFacts> ActivityLogger::LastFactsOf(const std::string& program) const
+{
+    const auto it = m_lastFacts.find(program);
+    return it == m_lastFacts.end() ? nullptr : it->second;
 }
 
 bool ActivityLogger::OpenRecord(const wxString& path, wxString& problem)

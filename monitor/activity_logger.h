@@ -78,20 +78,28 @@ public:
     // window in front holds the focus can no longer be measured.
     void BreakHolds();
     const FocusHolds& Holds() const { return m_holds; }
+    // The same, grouped by the launcher that names who started each window
+    // (kNoLauncher where none is known); each row's `launcher` is then the
+    // program it last launched.
+    const FocusHolds& HoldsByLauncher() const { return m_launcherHolds; }
+    static constexpr const char* kNoLauncher = "(none)";
+    // Who was behind the program's latest take (UTF-8 name), or null.
+    std::shared_ptr<const ProcessFacts> LastFactsOf(const std::string& program) const;
     const HoldHistory& History() const { return m_history; }
     void OnTheftEnded(TheftEnded told) { m_theftEnded = std::move(told); }
 
     // The log was emptied: numbering starts again, and no line of before is
     // there to be found.
     void ClearLog();
-    // The number of the last line naming this program (UTF-8), while the
-    // log still holds it.
-    std::optional<int> LastLineOf(const std::string& module) const;
+    // The number of the last line naming this program (UTF-8), or one it
+    // launched, while the log still holds it.
+    std::optional<int> LastLineOf(const std::string& module, bool byLauncher = false) const;
 
 private:
     // Reads who is behind the change and judges whether the user asked
     // for it.
     void NameCulprit(ActivityEntry& entry);
+    void BreakHoldsOnly();
     // The record file and the system log: what the filter lets through.
     void Store(const ActivityEntry& entry, std::chrono::steady_clock::time_point& recorded);
     void Record(const ActivityEntry& entry, const RecordDetails& details);
@@ -111,6 +119,9 @@ private:
     FocusHolds m_holds;
     HoldHistory m_history;
     std::map<std::string, int> m_lastLines;
+    FocusHolds m_launcherHolds;
+    std::map<std::string, int> m_lastLauncherLines;
+    std::map<std::string, std::shared_ptr<const ProcessFacts>> m_lastFacts;
     TheftEnded m_theftEnded;
     unsigned long m_ownPid = wxGetProcessId();
     bool m_currentIsOwn = false;  // the window in front is one of ours

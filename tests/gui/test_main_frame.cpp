@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <wx/regex.h>
 #include <wx/aui/aui.h>
+#include <wx/checkbox.h>
 #include <wx/dialog.h>
 #include <wx/file.h>
 #include <wx/filedlg.h>
@@ -613,6 +614,22 @@ protected:
 // to the program's last line; the timeline names a hold and marks thefts.
 TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
 {
+    // The updater and the nagger are started by one script.
+    const std::int64_t startMs = start.GetValue().GetValue();
+    ProcessInfo process;
+    process.parentPid = 1;
+    process.startedMs = startMs - 1000;
+    process.module = L"bash";
+    process.commandLine = wxString(L"bash /usr/local/bin/nag.sh");
+    desktop->processes[5] = process;
+    process.parentPid = 5;
+    process.startedMs = startMs;
+    process.commandLine = wxString(L"updater --check");
+    for (unsigned long pid : {30ul, 40ul})
+    {
+        process.module = desktop->modules[pid];
+        desktop->processes[pid] = process;
+    }
     Change(0, 1, false);
     Change(30000, 2, false);
     Change(60000, 3, true);   // the updater takes the focus from mail
@@ -631,11 +648,14 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
         [&] { return table->GetItemCount() == 4 && timeline->GetClientSize().x > 100; }));
     const wxString lastUpdater =
         (start + wxTimeSpan::Milliseconds(90300)).Format(L"%Y-%m-%d %H:%M:%S.%l");
-    EXPECT_EQ(Row(table, 0),
-              (std::vector<wxString>{L"updater", L"2", L"2", L"2", L"20 ms", lastUpdater}));
-    EXPECT_EQ(Row(table, 1, 5), (std::vector<wxString>{L"nagger", L"1", L"1", L"1", L"300 ms"}));
-    EXPECT_EQ(Row(table, 2, 5), (std::vector<wxString>{L"editor", L"2", L"0", L"0", L"30.000 s"}));
-    EXPECT_EQ(Row(table, 3, 5), (std::vector<wxString>{L"mail", L"1", L"0", L"0", L"30.000 s"}));
+    EXPECT_EQ(Row(table, 0, 7), (std::vector<wxString>{L"updater", L"nag.sh", L"2", L"2", L"2",
+                                                     L"20 ms", lastUpdater}));
+    EXPECT_EQ(Row(table, 1, 6),
+              (std::vector<wxString>{L"nagger", L"nag.sh", L"1", L"1", L"1", L"300 ms"}));
+    EXPECT_EQ(Row(table, 2, 6),
+              (std::vector<wxString>{L"editor", L"\u2014", L"2", L"0", L"0", L"30.000 s"}));
+    EXPECT_EQ(Row(table, 3, 6),
+              (std::vector<wxString>{L"mail", L"\u2014", L"1", L"0", L"0", L"30.000 s"}));
 
     wxTextCtrl* log = frame->GetActivityLog();
     table->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
@@ -654,6 +674,23 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
     EXPECT_TRUE(tip.StartsWith(L"updater \u2014 Update available\nfrom " +
                                theft.Format(L"%Y-%m-%d %H:%M:%S.%l") + L"\nheld 40 ms\nunprompted"))
         << tip;
+    EXPECT_TRUE(tip.EndsWith(L"started by: updater \u2190 bash\ncommand: updater --check")) << tip;
+
+    // Grouped by launcher, the script's two programs are one row.
+    wxCheckBox* byLauncher = nullptr;
+    for (wxWindow* child : pane->GetChildren())
+        byLauncher = byLauncher ? byLauncher : wxDynamicCast(child, wxCheckBox);
+    ASSERT_NE(byLauncher, nullptr);
+    byLauncher->SetValue(true);
+    wxCommandEvent toggled(wxEVT_CHECKBOX, byLauncher->GetId());
+    toggled.SetInt(1);
+    toggled.SetEventObject(byLauncher);
+    byLauncher->GetEventHandler()->ProcessEvent(toggled);
+    EXPECT_EQ(Row(table, 0, 4), (std::vector<wxString>{L"nag.sh", L"updater", L"3", L"3"}));
+    EXPECT_EQ(L"(none)", table->GetItemText(1, 0));
+    byLauncher->SetValue(false);
+    toggled.SetInt(0);
+    byLauncher->GetEventHandler()->ProcessEvent(toggled);
 
     const wxString path = wxFileName(settings.Path()).GetPath() + L"/timeline.png";
     wxTEST_DIALOG(Click(pane, ID_SAVE_PICTURE), ChooseFile(path));
@@ -674,9 +711,9 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
     EXPECT_FALSE(pane->IsShown());
     Change(120000, 4, false);
     PumpEventsFor(600);
-    EXPECT_EQ(table->GetItemText(1, 1), L"1");
+    EXPECT_EQ(table->GetItemText(1, 2), L"1");
     SendCommand(frame, ID_FOCUS_THIEVES);
-    EXPECT_TRUE(PumpUntil([&] { return table->GetItemText(1, 1) == L"2"; }));
+    EXPECT_TRUE(PumpUntil([&] { return table->GetItemText(1, 2) == L"2"; }));
 }
 
 // A layout saved before the pane existed still loads, and leaves the pane
