@@ -160,18 +160,20 @@ TakeVerdict JudgeTake(const TakeFacts& facts, std::uint64_t withinMs)
     if (input.sinceClickMs && *input.sinceClickMs <= withinMs)
         return {false, TakeCause::Click};
     const bool keys = input.sinceKeyMs && *input.sinceKeyMs <= withinMs;
+    // A pager or taskbar is worked with the pointer too: its request counts
+    // as the user's while there was any input at all.  Any script can send
+    // one, so with nobody at the desktop it proves nothing.
+    if (input.request == ActivationRequest::Pager && (anyInput == true || keys))
+        return {false, TakeCause::Request};
     // Where keys and presses are told apart, moving the pointer alone is no
-    // input that asks for anything.
+    // input that asks for anything else.
     if (input.tellsKinds)
         anyInput = keys;
     if (anyInput == false)
         return {true, TakeCause::None};
     if (!anyInput)
         return {};
-    // There was input, and no pointer press that the platform saw.  A
-    // pager's request counts only then: any script can send one.
-    if (input.request == ActivationRequest::Pager)
-        return {false, TakeCause::Request};
+    // There was input, and no pointer press that the platform saw.
     const bool fromPrevious =
         facts.previousPid != 0 &&
         (facts.previousPid == facts.pid ||

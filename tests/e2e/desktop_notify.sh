@@ -16,11 +16,18 @@ E2E_PIDS+=($!)
 for _ in $(seq 50); do [ -e "$notices" ] && break; sleep 0.1; done
 [ -e "$notices" ] || { fail "the test's notification service did not start"; cat "$E2E_TMP"/*.log >&2; finish; }
 
-# Thieves with names of their own: copies of xterm.
+# Thieves with names of their own, copies of xterm, started by a script that
+# stays: the notices name it.
 for name in thief-one thief-two; do cp "$(command -v xterm)" "$E2E_TMP/$name"; done
 home=$(start_xterm "Home base")
-one=$(start_xterm "Thief one" "$E2E_TMP/thief-one")
-two=$(start_xterm "Thief two" "$E2E_TMP/thief-two")
+cat >"$E2E_TMP/nag.sh" <<EOF
+"$E2E_TMP/thief-one" -T "Thief one" -geometry 40x10 -e sleep 600 &
+"$E2E_TMP/thief-two" -T "Thief two" -geometry 40x10 -e sleep 600 &
+wait
+EOF
+bash "$E2E_TMP/nag.sh" 2>/dev/null &
+E2E_PIDS+=($!)
+one=$(wait_window '^Thief one$') && two=$(wait_window '^Thief two$') || { fail "no thieves"; finish; }
 
 dir=$(install_copy)
 printf '[Options]\nNotifyUnprompted=1\nRecordFile=focus.jsonl\n' >"$dir/Corvalin.cfg"
@@ -42,7 +49,7 @@ for _ in $(seq 30); do [ "$(notices_count)" -ge 1 ] && break; sleep 0.1; done
 first=$(sed -n 1p "$notices")
 printf 'notice: %s\n' "$first"
 check "one theft is told at once, with its hold" \
-  grep -Eq $'^[0-9]+\tCorvalin\tFocus taken\tthief-one took the focus; held [0-9]{3,4} ms$' <<<"$first"
+  grep -Eq $'^[0-9]+\tCorvalin\tFocus taken\tthief-one \\(started by nag.sh\\) took the focus; held [0-9]{3,4} ms$' <<<"$first"
 
 steal "$two"; steal "$one"; steal "$two"
 sleep 1
@@ -52,7 +59,7 @@ sleep 1.5
 second=$(sed -n 2p "$notices"); t_second=$(date +%s%3N)
 printf 'notice: %s\n' "$second"
 check "... and are summed up in one notice" \
-  grep -Eq $'\t2 programs took the focus 3 times; thief-two 2, thief-one 1$' <<<"$second"
+  grep -Eq $'\t2 programs took the focus 3 times; thief-two \\(started by nag.sh\\) 2, thief-one \\(started by nag.sh\\) 1$' <<<"$second"
 check "... no sooner than a few seconds after the first" \
   [ $(( $(cut -f1 <<<"$second") - $(cut -f1 <<<"$first") )) -ge 4500 ]
 

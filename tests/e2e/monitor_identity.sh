@@ -53,4 +53,20 @@ check "record: the root xterm called as $xterm_path has that path" \
 check "record: the unknown process: module 'Not a valid window', no path, its pid" \
   test "$(field module "$(record "$ghost_term")")|$(field path "$(record "$ghost_term")")|$(field pid "$(record "$ghost_term")")" \
     = "Not a valid window||$ghost_pid"
+# Who is behind root's window, as far as another user may read it: the
+# user, the command line and the chain by the names any user may read, no
+# path that is not known for certain; nothing at all of a process that
+# cannot exist, and no box about either.
+check "record: root's xterm names its user, command line and launchers as far as they can be read" python3 -c '
+import json, sys
+r = json.loads(sys.argv[1]); ghost = json.loads(sys.argv[2])
+assert r["user"] == "root" and r["user_id"] == "0" and r["cmdline"].startswith("xterm -T root shell"), r
+# Its starting shell may have ended by then: the chain then ends at the root.
+assert r["started"] and r["parents_end"] in ("root", "limit"), r
+assert all(p["module"] and p["started"] for p in r["parents"]), r
+assert all(p["path"] is None or p["path"].startswith("/") for p in r["parents"]), r
+assert ghost["started"] is None and ghost["cmdline"] is None and ghost["parents"] == [], ghost
+assert ghost["parents_end"] == "unreadable" and ghost["launcher"] is None, ghost
+' "$(record "$root_term")" "$(record "$ghost_term")"
+check "... and no box was raised for what could not be read" test -z "$(dialog_windows 'Corvalin|Message')"
 finish

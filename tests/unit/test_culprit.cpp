@@ -131,7 +131,7 @@ TEST(Culprit, ATheftWhileTheUserTypesIsUnprompted)
     busy.idleMs = 100;
     ChangeInput scripted = idle;  // a pager's request with nobody at the keys
     scripted.request = ActivationRequest::Pager;
-    ChangeInput paged = typed(50);
+    ChangeInput paged = moved;  // the pointer worked a pager
     paged.request = ActivationRequest::Pager;
     ChangeInput asked = typed(50);
     asked.request = ActivationRequest::Application;
