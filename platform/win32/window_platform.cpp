@@ -1,15 +1,20 @@
 // Win32 side of the platform: the plain window functions, foreground events
-// queued as they come, and the Tool Help module snapshot and process image
-// name, read once per process.
+// queued as they come, the top-level windows that have just appeared, the
+// Tool Help module snapshot and process image name, read once per process,
+// and the process a console window is drawn for.
 #include "platform/window_tracking.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <iterator>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace
 {
@@ -174,6 +179,110 @@ private:
     std::uint64_t m_uses = 0;
 };
 
+// The processes running now, from one Tool Help snapshot, with their
+// parents and file names; their starts are read when first asked for.
+class ProcessListing
+{
+public:
+    struct Process
+    {
+        DWORD pid;
+        DWORD parent;
+        wxString exe;
+        std::optional<std::int64_t> started;
+        bool startRead;
+    };
+
+    ProcessListing()
+    {
+        const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE)
+            return;
+        PROCESSENTRY32W entry;
+        std::memset(&entry, 0, sizeof entry);
+        entry.dwSize = sizeof entry;
+        for (BOOL ok = ::Process32FirstW(snapshot, &entry); ok; ok = ::Process32NextW(snapshot, &entry))
+        {
+            m_processes.push_back(
+                Process{entry.th32ProcessID, entry.th32ParentProcessID, wxString(entry.szExeFile), {}, false});
+        }
+        ::CloseHandle(snapshot);
+    }
+
+    Process* Find(DWORD pid)
+    {
+        for (Process& process : m_processes)
+        {
+            if (process.pid == pid)
+                return &process;
+        }
+        return nullptr;
+    }
+
+    std::optional<std::int64_t> Started(Process& process)
+    {
+        if (!process.startRead)
+        {
+            std::int64_t started = 0;
+            unsigned long parent = 0;
+            if (ReadProcessStart(process.pid, started, parent))
+                process.started = started;
+            process.startRead = true;
+        }
+        return process.started;
+    }
+
+    // The process's parent, unless the id names a later process than it.
+    Process* Parent(Process& child)
+    {
+        Process* parent = child.parent != child.pid ? Find(child.parent) : nullptr;
+        if (!parent || !Started(*parent) || !Started(child) || *Started(*parent) > *Started(child))
+            return nullptr;
+        return parent;
+    }
+
+    // What a console host starts (under Wine, the desktop process when
+    // there was none) is not run in the console.
+    bool DescendsFrom(Process& process, const Process& ancestor)
+    {
+        Process* at = &process;
+        for (size_t depth = 0; depth < m_processes.size(); ++depth)
+        {
+            at = Parent(*at);
+            if (!at || IsConsoleHost(at->exe))
+                return false;
+            if (at->pid == ancestor.pid)
+                return true;
+        }
+        return false;
+    }
+
+    // The last started of those for which within(process) holds, other
+    // than console hosts (no client of a console, even as the child of
+    // one); null when none.
+    template <typename Within>
+    Process* Newest(Within within)
+    {
+        Process* newest = nullptr;
+        for (Process& process : m_processes)
+        {
+            if (IsConsoleHost(process.exe) || !within(process) || !Started(process))
+                continue;
+            if (!newest || *Started(process) >= *Started(*newest))
+                newest = &process;
+        }
+        return newest;
+    }
+
+    static bool IsConsoleHost(const wxString& exe)
+    {
+        return exe.CmpNoCase(L"conhost.exe") == 0 || exe.CmpNoCase(L"OpenConsole.exe") == 0;
+    }
+
+private:
+    std::vector<Process> m_processes;
+};
+
 class Win32WindowPlatform final : public WindowPlatform
 {
 public:
@@ -330,8 +439,77 @@ public:
         return length > 0 ? wxString(name, static_cast<size_t>(length)) : wxString();
     }
 
+    // Whether the window was created or shown within withinMs before its
+    // change.  Wine 8 raises EVENT_OBJECT_CREATE but no EVENT_OBJECT_SHOW:
+    // there a window created hidden long ago and shown now is not new.
+    std::optional<bool> WindowIsNew(WindowHandle window, unsigned withinMs) override
+    {
+        if (!m_appearHook)
+            return std::nullopt;
+        const auto found = m_appeared.find(ToHwnd(window));
+        if (found == m_appeared.end())
+            return false;
+        // The change's moment on the steady clock, from its tick.
+        const DWORD now = ::GetTickCount();
+        DWORD change = m_delivering ? m_current.tick : m_answeredTick;
+        if (change == 0 || static_cast<DWORD>(now - change) > 60 * 1000)
+            change = now;
+        const SteadyClock::time_point changed =
+            SteadyClock::now() - std::chrono::milliseconds(static_cast<DWORD>(now - change));
+        return found->second >= changed - std::chrono::milliseconds(withinMs);
+    }
+
+    // A console window belongs to the process that draws it, not to the
+    // program running in it.
+    unsigned long WindowClientProcess(WindowHandle window, wxString& how) override
+    {
+        const wxString kind = WindowClass(window);
+        const unsigned long host = WindowProcessId(window);
+        if (host == 0)
+            return 0;
+        // The classic console: the system names the client as the window's owner.
+        if (kind == L"ConsoleWindowClass")
+        {
+            how = L"window owner";
+            return host;
+        }
+        const bool pseudo = kind == L"PseudoConsoleWindow" || kind == L"CASCADIA_HOSTING_WINDOW_CLASS";
+        if (!pseudo && kind != L"WineConsoleClass")
+            return 0;
+        ProcessListing listing;
+        ProcessListing::Process* hostProcess = listing.Find(static_cast<DWORD>(host));
+        if (!hostProcess)
+            return 0;
+        if (pseudo)
+        {
+            // A terminal starts the programs it shows itself.
+            ProcessListing::Process* child = listing.Newest(
+                [&](ProcessListing::Process& p) { return listing.Parent(p) == hostProcess; });
+            if (!child)
+                return 0;
+            how = L"newest child of " + hostProcess->exe;
+            return child->pid;
+        }
+        // Wine's conhost.exe is started by the console's first program,
+        // and the programs that one runs are its children.
+        ProcessListing::Process* first = listing.Parent(*hostProcess);
+        if (!first)
+            return 0;
+        ProcessListing::Process* newest = listing.Newest(
+            [&](ProcessListing::Process& p) { return listing.DescendsFrom(p, *first); });
+        if (newest)
+        {
+            how = L"newest process under " + first->exe + L", the parent of " + hostProcess->exe;
+            return newest->pid;
+        }
+        how = L"parent of " + hostProcess->exe;
+        return first->pid;
+    }
+
     ~Win32WindowPlatform() override
     {
+        if (m_appearHook)
+            ::UnhookWinEvent(m_appearHook);
         if (m_hook)
             ::UnhookWinEvent(m_hook);
         if (s_instance == this)
@@ -348,6 +526,13 @@ public:
         s_instance = this;
         m_hook = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                    &Win32WindowPlatform::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+        // Windows appearing and going, for WindowIsNew.  The range holds
+        // EVENT_OBJECT_CREATE, _DESTROY and _SHOW.
+        if (m_hook)
+        {
+            m_appearHook = ::SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
+                                             &Win32WindowPlatform::OnAppearEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+        }
         return m_hook != nullptr;
     }
 
@@ -384,6 +569,42 @@ private:
         s_instance->Deliver();
     }
 
+    // Only top-level windows count; a destroyed window's handle may come
+    // back for another one, which is then new.
+    static void CALLBACK OnAppearEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                                       DWORD, DWORD)
+    {
+        if (!s_instance || !window || object != OBJID_WINDOW || child != CHILDID_SELF)
+            return;
+        if (event == EVENT_OBJECT_DESTROY)
+        {
+            s_instance->m_appeared.erase(window);
+            return;
+        }
+        if ((event == EVENT_OBJECT_CREATE || event == EVENT_OBJECT_SHOW) && ::GetAncestor(window, GA_ROOT) == window)
+            s_instance->NoteAppeared(window);
+    }
+
+    // Kept only as long as a change could still ask, and never more than a
+    // burst of pop-ups fills.
+    void NoteAppeared(HWND window)
+    {
+        const SteadyClock::time_point now = SteadyClock::now();
+        for (auto it = m_appeared.begin(); it != m_appeared.end();)
+            it = now - it->second > kKeepAppeared ? m_appeared.erase(it) : std::next(it);
+        if (m_appeared.size() >= kMaxAppeared)
+        {
+            auto oldest = m_appeared.begin();
+            for (auto it = m_appeared.begin(); it != m_appeared.end(); ++it)
+            {
+                if (it->second < oldest->second)
+                    oldest = it;
+            }
+            m_appeared.erase(oldest);
+        }
+        m_appeared[window] = now;
+    }
+
     // In order, one at a time: anything that lets messages through while a
     // change is logged (a message box, say) may bring the next event here,
     // and that one waits in the queue for its turn.
@@ -409,6 +630,11 @@ private:
     // The hook procedure has no context argument; there is one platform.
     static Win32WindowPlatform* s_instance;
     HWINEVENTHOOK m_hook = nullptr;
+    HWINEVENTHOOK m_appearHook = nullptr;
+    using SteadyClock = std::chrono::steady_clock;
+    static constexpr size_t kMaxAppeared = 128;
+    static constexpr std::chrono::seconds kKeepAppeared{10};
+    std::unordered_map<HWND, SteadyClock::time_point> m_appeared;
     std::function<void()> m_onChange;
     std::deque<ForegroundEvent> m_queue;
     ForegroundEvent m_current{nullptr, wxDateTime(), 0};
