@@ -379,6 +379,27 @@ int Unasked(DWORD pause, DWORD milliseconds)
     return 0;
 }
 
+// console MS: cmd.exe in a console window of its own, which takes the
+// foreground, running nothing but its own commands for MS milliseconds.
+// Prints cmd.exe's pid and our own.
+int Console(DWORD milliseconds)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    wchar_t command[] = L"cmd.exe /k echo Corvalin Probe Console";
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                        &startup, &started))
+        return 1;
+    std::printf("%lu %lu\n", started.dwProcessId, GetCurrentProcessId());
+    std::fflush(stdout);
+    WaitForSingleObject(started.hProcess, milliseconds);
+    TerminateProcess(started.hProcess, 0);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return 0;
+}
+
 HWND g_seenForeground = nullptr;
 
 void CALLBACK NoteForeground(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD)
@@ -687,7 +708,7 @@ int Usage()
                  "       clipboard | set-clipboard TEXT | clipboard-has-probe-format |\n"
                  "       answer CAPTION BUTTON-ID MS | version FILE | dpi HWND |\n"
                  "       switch HOLD-MS THIEF-MS COUNT [inject|plain] [TITLE-LENGTH] | native-events |\n"
-                 "       unasked PAUSE-MS MS | append-cost LINES [FRAME]\n"
+                 "       unasked PAUSE-MS MS | append-cost LINES [FRAME] | console MS\n"
                  "       event-text FILE ID STRING...\n");
     return 2;
 }
@@ -842,6 +863,8 @@ int wmain(int argc, wchar_t** argv)
         return Unasked(static_cast<DWORD>(number(2, 0)), static_cast<DWORD>(number(3, 0)));
     if (verb == L"append-cost" && argc >= 3)
         return AppendCost(number(2, 0), argc >= 4 ? ParseHwnd(argv[3]) : nullptr);
+    if (verb == L"console" && argc >= 3)
+        return Console(static_cast<DWORD>(number(2, 0)));
     if (verb == L"native-events")
         return NativeEvents();
     if (verb == L"dpi" && argc >= 3)

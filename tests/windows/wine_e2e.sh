@@ -369,6 +369,35 @@ xr=$(xdotool search --name '^Corvalin Probe R$' 2>/dev/null | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$xr")"
 xdotool mousemove $((X + 20)) $((Y + 20)) click 1
 sleep 1
+# A console the probe opens: Wine's conhost.exe draws its window, the record
+# names cmd.exe behind it.  Wine 8 gives no command line of another process.
+wine "$TMP/win_probe.exe" console 5000 >"$TMP/console.out" 2>/dev/null &
+PIDS+=($!)
+for _ in $(seq 150); do grep -q '"class":"WineConsoleClass"' "$APP4/focus.jsonl" && break; sleep 0.1; done
+# R, shown long before, back in front: a window raised, not a new one.
+probe activate "$r"
+for _ in $(seq 50); do tail -n1 "$APP4/focus.jsonl" | grep -q "\"handle\":$r," && break; sleep 0.1; done
+check "record: a console window names its client cmd.exe, launched by the probe; R raised again is no new window" \
+  python3 - "$APP4/focus.jsonl" "$(tr -d '\r' <"$TMP/console.out")" "$r" <<'PY'
+import json, sys
+run = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8") if line.strip()]
+cmd, probe = map(int, sys.argv[2].split())
+console = next(r for r in run if r["class"] == "WineConsoleClass")
+print(console)
+assert list(console)[13:26] == ["started", "cmdline", "user", "user_id", "parents", "parents_end", "unit",
+                              "elevated", "new_window", "client", "recent", "cause", "launcher"], list(console)
+client = console["client"]
+assert (client["pid"], client["module"], client["started"]) == (cmd, "cmd.exe", console["started"]), client
+assert client["found"] == "parent of conhost.exe" and console["started"], console
+assert console["cmdline"] is None or "Corvalin Probe Console" in console["cmdline"], console["cmdline"]
+first = console["parents"][0]
+assert (first["pid"], first["module"]) == (probe, "win_probe.exe") and console["parents_end"] == "root", console
+assert console["user"] and console["user_id"].startswith("S-1-5-") and console["unit"] is None, console
+assert console["elevated"] in (True, False) and console["new_window"] is True, console
+raised = run[-1]
+assert raised["handle"] == int(sys.argv[3]), raised
+assert raised["new_window"] is False and raised["client"] is None, raised
+PY
 app4_log=$(log_text)
 [ -n "$FRAME" ] && probe close "$FRAME" && probe answer Corvalin 6 10000 >/dev/null
 wait_exit "$pid" 20
@@ -399,18 +428,24 @@ assert len(sources) == 1 and 'L"Corvalin"' in sources[0], sources
 events = []
 for line in trace:
     call = re.search(r"ReportEventW \(\w+,0x(\w+),0x\w+,0x(\w+),\w+,0x(\w+),", line)
-    string = re.search(r':eventlog:ReportEventW L"(.*)"$', line)
+    # Wine's trace cuts a long string short and marks it with "...".
+    string = re.search(r':eventlog:ReportEventW L"(.*)"(\.\.\.)?$', line)
     if call:
         events.append((int(call[1], 16), int(call[2], 16), int(call[3], 16), []))
     elif string:
-        events[-1][3].append(unescape(string[1]))
+        events[-1][3].append((unescape(string[1]), bool(string[2])))
 assert any("Corvalin Probe Secret" in l for l in log) and events, log
-text = lambda v: "" if v is None else str(v).lower() if isinstance(v, bool) else str(v)
+def text(key, v):
+    if key == "parents" and isinstance(v, list):
+        return " < ".join("%d:%s" % (link["pid"], link["module"] or "?") for link in v)
+    return "" if v is None else v if isinstance(v, str) else json.dumps(v, separators=(",", ":"), ensure_ascii=False)
 for kind, id, count, strings in events:
-    r = records[int(strings[2])]
-    assert count == 14 and strings[0] in log and strings[1:] == [text(v) for v in r.values()], (strings, r)
+    r = records[int(strings[2][0])]
+    same = lambda got, want: got[0] == want or got[1] and want.startswith(got[0].rstrip("\\"))
+    assert count == 1 + len(r) == len(strings) and strings[0][0] in log, (strings, r)
+    assert all(same(*pair) for pair in zip(strings[1:], [text(*f) for f in r.items()])), (strings, r)
     assert (kind, id) == ((2, 2) if r["unprompted"] else (4, 1)), (kind, id, r)
-numbers = [int(strings[2]) for *_, strings in events]
+numbers = [int(strings[2][0]) for *_, strings in events]
 assert numbers == [n for n in sorted(records) if n >= numbers[0]] and "Secret" not in repr(records), numbers
 assert {kind for kind, *_ in events} == {2, 4}, events
 print(len(events), "events, every one as its record line")
