@@ -107,7 +107,25 @@ assert thief["unprompted"] is True and thief["idle_ms"] is None, thief
 assert after["title"] == "Foot One" and after["unprompted"] is False, after
 assert after["held_ms"] is not None and after["held_ms"] > 0, after
 assert all("held_ms" in r and "unprompted" in r for r in recs), recs[0]
+assert thief["new_window"] is True and after["new_window"] is False, (thief, after)
 print("ok: thief", thief["unprompted"], "then", after["unprompted"], "held", after["held_ms"], "ms")
+PY
+
+# Who is behind a native thief: a script starts a foot window of an app id
+# of its own, with no input; sway names its pid, and the chain is read from
+# there while the window lives.
+sleep 0.8
+printf 'sleep 0.3\nfoot -a updater -T "Launched Foot" sleep 3\ntrue\n' >"$E2E_TMP/sway-nag.sh"
+bash "$E2E_TMP/sway-nag.sh" >/dev/null 2>&1 & E2E_PIDS+=($!)
+wait_count 1 20 bash -c "grep -c '\"title\":\"Launched Foot\"' '$dir/focus.jsonl'"
+python3 - "$dir/focus.jsonl" <<'PY' && pass "a native window's launcher, command line and app id are named" || fail "culprit on sway"
+import json, sys
+r = [json.loads(l) for l in open(sys.argv[1]) if "Launched Foot" in l][-1]
+assert r["module"] == "foot" and r["program"] == "foot (updater)", r
+assert r["cmdline"].startswith("foot -a updater") and r["new_window"] is True, r
+assert r["unprompted"] is True and r["cause"] == "none", r
+assert r["parents"] and r["parents"][0]["module"] == "bash" and r["launcher"] == "sway-nag.sh", r
+print("ok:", r["program"], "launched by", r["launcher"])
 PY
 
 # A storm of 10,000 native windows: switches are still logged afterwards,
