@@ -61,6 +61,12 @@ check "the script file handed to KWin is gone once it runs" \
 
 zenity --info --title "Kwin Zen A" --text A >/dev/null 2>&1 & E2E_PIDS+=($!); zen_a=$!
 check "a native window appears and is logged" wait_logged "Kwin Zen A" 10
+check "... with KWin's pid: its launcher, command line, and that it is new" python3 -c '
+import json, sys
+r = [json.loads(l) for l in open(sys.argv[1]) if "\"Kwin Zen A\"" in l][-1]
+assert r["pid"] == int(sys.argv[2]) and r["cmdline"].startswith("zenity --info --title Kwin Zen A"), r
+assert r["new_window"] is True and r["launcher"] == "wayland_kwin.sh", r
+' "$record" "$zen_a"
 zenity --info --title "Kwin Zen B" --text B >/dev/null 2>&1 & E2E_PIDS+=($!)
 check "a second one too" wait_logged "Kwin Zen B" 10
 xterm -T "Kwin X term" -e sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
