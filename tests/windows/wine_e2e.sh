@@ -371,12 +371,14 @@ xdotool mousemove $((X + 20)) $((Y + 20)) click 1
 sleep 1
 # A console the probe opens: Wine's conhost.exe draws its window, the record
 # names cmd.exe behind it.  Wine 8 gives no command line of another process.
-wine "$TMP/win_probe.exe" console 5000 >"$TMP/console.out" 2>/dev/null &
-PIDS+=($!)
+wine "$TMP/win_probe.exe" console 3000 >"$TMP/console.out" 2>/dev/null &
+console_pid=$!; PIDS+=("$console_pid")
 for _ in $(seq 150); do grep -q '"class":"WineConsoleClass"' "$APP4/focus.jsonl" && break; sleep 0.1; done
-# R, shown long before, back in front: a window raised, not a new one.
+wait "$console_pid"
+# R, shown long before, back in front (as before the console, for what
+# follows): a window raised, not a new one.
 probe activate "$r"
-for _ in $(seq 50); do tail -n1 "$APP4/focus.jsonl" | grep -q "\"handle\":$r," && break; sleep 0.1; done
+for _ in $(seq 50); do sed '1,/WineConsoleClass/d' "$APP4/focus.jsonl" | grep -q "\"handle\":$r," && break; sleep 0.1; done
 check "record: a console window names its client cmd.exe, launched by the probe; R raised again is no new window" \
   python3 - "$APP4/focus.jsonl" "$(tr -d '\r' <"$TMP/console.out")" "$r" <<'PY'
 import json, sys
@@ -394,8 +396,8 @@ first = console["parents"][0]
 assert (first["pid"], first["module"]) == (probe, "win_probe.exe") and console["parents_end"] == "root", console
 assert console["user"] and console["user_id"].startswith("S-1-5-") and console["unit"] is None, console
 assert console["elevated"] in (True, False) and console["new_window"] is True, console
-raised = run[-1]
-assert raised["handle"] == int(sys.argv[3]), raised
+raised = [r for r in run[run.index(console):] if r["handle"] == int(sys.argv[3])][0]
+print(*((r["number"], r["title"], r["idle_ms"]) for r in run[run.index(console):]))
 assert raised["new_window"] is False and raised["client"] is None, raised
 PY
 app4_log=$(log_text)
