@@ -14,6 +14,10 @@
  *       asks for its activation as an application (source 1), keeps the
  *       focus HOLD_MS once given, and destroys the window.  Prints
  *       "window W".
+ *   focus_switcher raise WINDOW
+ *       A program raising an old window of its own accord: asks for the
+ *       window's activation as an application (source 1); exits 0 once it
+ *       is active, 1 when the window manager refused within 2 s.
  *   focus_switcher watch
  *       One line "US WINDOW" for every change of the root's
  *       _NET_ACTIVE_WINDOW, stamped when the PropertyNotify arrives.
@@ -553,6 +557,14 @@ static int cmd_tail(const char* path)
     }
 }
 
+static int cmd_raise(const char* window)
+{
+    const Window w = (Window)strtoul(window, NULL, 0);
+    open_display();
+    activate_as(w, 1);
+    return wait_active(w, 2000000) ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     const char* cmd = argc > 1 ? argv[1] : "";
@@ -563,6 +575,8 @@ int main(int argc, char** argv)
         rc = cmd_thief(argc, argv);
     else if (strcmp(cmd, "steal") == 0)
         rc = cmd_steal(argc, argv);
+    else if (strcmp(cmd, "raise") == 0 && argc > 2)
+        rc = cmd_raise(argv[2]);
     else if (strcmp(cmd, "watch") == 0)
         rc = cmd_watch();
     else if (strcmp(cmd, "stamp") == 0)
@@ -572,6 +586,6 @@ int main(int argc, char** argv)
     if (rc == 2)
         fprintf(stderr,
                 "usage: focus_switcher switch DWELL_MS COUNT [A B] | thief COUNT HOLD_MS GAP_MS\n"
-                "       | steal PAUSE_MS HOLD_MS | watch | stamp | tail FILE\n");
+                "       | steal PAUSE_MS HOLD_MS | raise WINDOW | watch | stamp | tail FILE\n");
     return rc;
 }
