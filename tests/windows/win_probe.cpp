@@ -379,9 +379,41 @@ int Unasked(DWORD pause, DWORD milliseconds)
     return 0;
 }
 
+// Types text into the console of process pid, as keys a user presses.
+bool TypeIntoConsole(DWORD pid, const std::wstring& text)
+{
+    FreeConsole();
+    if (!AttachConsole(pid))
+        return false;
+    HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<INPUT_RECORD> keys;
+    for (wchar_t c : text)
+    {
+        INPUT_RECORD key{};
+        key.EventType = KEY_EVENT;
+        key.Event.KeyEvent.wRepeatCount = 1;
+        key.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
+        key.Event.KeyEvent.uChar.UnicodeChar = c;
+        key.Event.KeyEvent.bKeyDown = TRUE;
+        keys.push_back(key);
+        key.Event.KeyEvent.bKeyDown = FALSE;
+        keys.push_back(key);
+    }
+    DWORD written = 0;
+    const bool typed = input != INVALID_HANDLE_VALUE &&
+                       WriteConsoleInputW(input, keys.data(), static_cast<DWORD>(keys.size()), &written) &&
+                       written == keys.size();
+    if (input != INVALID_HANDLE_VALUE)
+        CloseHandle(input);
+    FreeConsole();
+    return typed;
+}
+
 // console MS: cmd.exe in a console window of its own, which takes the
-// foreground, running nothing but its own commands for MS milliseconds.
-// Prints cmd.exe's pid and our own.
+// foreground, for MS milliseconds.  Prints cmd.exe's pid and our own; once
+// another window has taken the foreground from the console, types a ping
+// into it, which cmd.exe runs as its child, and prints "typed".
 int Console(DWORD milliseconds)
 {
     STARTUPINFOW startup{};
@@ -393,11 +425,25 @@ int Console(DWORD milliseconds)
         return 1;
     std::printf("%lu %lu\n", started.dwProcessId, GetCurrentProcessId());
     std::fflush(stdout);
-    WaitForSingleObject(started.hProcess, milliseconds);
+    const DWORD end = GetTickCount() + milliseconds;
+    bool inFront = false;
+    bool typed = false;
+    while (static_cast<LONG>(end - GetTickCount()) > 0 && WaitForSingleObject(started.hProcess, 100) == WAIT_TIMEOUT)
+    {
+        const std::wstring kind = ClassOf(GetForegroundWindow());
+        const bool console = kind == L"WineConsoleClass" || kind == L"ConsoleWindowClass";
+        if (!typed && inFront && !console && TypeIntoConsole(started.dwProcessId, L"ping -n 5 127.0.0.1\r"))
+        {
+            typed = true;
+            std::printf("typed\n");
+            std::fflush(stdout);
+        }
+        inFront = inFront || console;
+    }
     TerminateProcess(started.hProcess, 0);
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
-    return 0;
+    return typed ? 0 : 1;
 }
 
 HWND g_seenForeground = nullptr;

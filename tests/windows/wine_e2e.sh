@@ -371,21 +371,28 @@ xdotool mousemove $((X + 20)) $((Y + 20)) click 1
 sleep 1
 # A console the probe opens: Wine's conhost.exe draws its window, the record
 # names cmd.exe behind it.  Wine 8 gives no command line of another process.
-wine "$TMP/win_probe.exe" console 3000 >"$TMP/console.out" 2>/dev/null &
+# R, shown long before, is brought back: a window raised, not a new one.
+# Then the probe types a ping into the console, and the console comes back.
+wine "$TMP/win_probe.exe" console 6000 >"$TMP/console.out" 2>/dev/null &
 console_pid=$!; PIDS+=("$console_pid")
-for _ in $(seq 150); do grep -q '"class":"WineConsoleClass"' "$APP4/focus.jsonl" && break; sleep 0.1; done
-wait "$console_pid"
-# R, shown long before, back in front (as before the console, for what
-# follows): a window raised, not a new one.
+console_lines() { grep '"class":"WineConsoleClass"' "$APP4/focus.jsonl"; }
+for _ in $(seq 150); do [ -n "$(console_lines)" ] && break; sleep 0.1; done
 probe activate "$r"
-for _ in $(seq 50); do sed '1,/WineConsoleClass/d' "$APP4/focus.jsonl" | grep -q "\"handle\":$r," && break; sleep 0.1; done
-check "record: a console window names its client cmd.exe, launched by the probe; R raised again is no new window" \
-  python3 - "$APP4/focus.jsonl" "$(tr -d '\r' <"$TMP/console.out")" "$r" <<'PY'
+for _ in $(seq 50); do grep -q typed "$TMP/console.out" && break; sleep 0.1; done
+sleep 0.5
+probe activate "$(console_lines | head -n1 | grep -oE '"handle":[0-9]+' | cut -d: -f2)"
+for _ in $(seq 50); do [ "$(console_lines | wc -l)" -ge 2 ] && break; sleep 0.1; done
+wait "$console_pid"
+# Back in front as before the console, for what follows.
+probe activate "$r"
+sleep 0.5
+check "record: a console window names its client cmd.exe, launched by the probe, later the ping typed into it; R raised again is no new window" \
+  python3 - "$APP4/focus.jsonl" "$(head -n1 "$TMP/console.out" | tr -d '\r')" "$r" <<'PY'
 import json, sys
 run = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8") if line.strip()]
 cmd, probe = map(int, sys.argv[2].split())
-console = next(r for r in run if r["class"] == "WineConsoleClass")
-print(console)
+console, again = [r for r in run if r["class"] == "WineConsoleClass"][:2]
+print(*((r["number"], r["title"], r["idle_ms"]) for r in run[run.index(console):]))
 assert list(console)[13:26] == ["started", "cmdline", "user", "user_id", "parents", "parents_end", "unit",
                               "elevated", "new_window", "client", "recent", "cause", "launcher"], list(console)
 client = console["client"]
@@ -396,8 +403,9 @@ first = console["parents"][0]
 assert (first["pid"], first["module"]) == (probe, "win_probe.exe") and console["parents_end"] == "root", console
 assert console["user"] and console["user_id"].startswith("S-1-5-") and console["unit"] is None, console
 assert console["elevated"] in (True, False) and console["new_window"] is True, console
+assert again["client"]["module"] == "ping.exe" and again["parents"][0]["pid"] == cmd, again
+assert again["client"]["found"] == "newest process under cmd.exe, the parent of conhost.exe", again
 raised = [r for r in run[run.index(console):] if r["handle"] == int(sys.argv[3])][0]
-print(*((r["number"], r["title"], r["idle_ms"]) for r in run[run.index(console):]))
 assert raised["new_window"] is False and raised["client"] is None, raised
 PY
 app4_log=$(log_text)
