@@ -245,16 +245,25 @@ bool ReadProcessInfo(unsigned long pid, ProcessInfo& info)
     const std::vector<SnapshotEntry> all = TakeSnapshot();
     const auto listed = std::find_if(all.begin(), all.end(),
                                      [pid](const SnapshotEntry& e) { return e.pid == pid; });
-    if (listed == all.end())
+    // A snapshot that could not be taken says nothing of an open process.
+    if (listed == all.end() && (!all.empty() || !process))
         return false;  // gone, or never was
-    info.parentPid = listed->parent;
-    info.module = listed->exe;
+    if (listed != all.end())
+    {
+        info.parentPid = listed->parent;
+        info.module = listed->exe;
+    }
     // A process that refuses the limited right (the system's own) tells
     // nothing more.
     if (!process)
         return true;
     info.startedMs = StartOf(process.get());
     ImagePathOf(process.get(), info.path);
+    if (listed == all.end())
+    {
+        ParentOf(process.get(), info.parentPid);
+        info.module = info.path.AfterLast(L'\\');
+    }
     info.commandLine = CommandLineOf(process.get(), static_cast<DWORD>(pid));
     wxString sid;
     ReadToken(process.get(), &info, sid);
