@@ -129,6 +129,9 @@ for at, kind, what in events:
     hit = next((r for r in recs if at - 50 <= ms(r) <= at + span and named(r, what)), None)
     if hit is None:
         continue  # the click landed on the window in front, or the thief was refused
+    if kind != "switch" and hit["unprompted"] is not True or kind == "switch" and hit["unprompted"] is True:
+        print("missed:", kind, {k: hit[k] for k in ("number", "module", "title", "idle_ms", "request",
+              "new_window", "cause", "launcher")}, file=sys.stderr)
     row = rows.setdefault(kind, [0, 0, 0])
     row[0] += 1
     row[1] += hit["unprompted"] is True

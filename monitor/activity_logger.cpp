@@ -130,9 +130,13 @@ void ActivityLogger::NameCulprit(ActivityEntry& entry)
     if (entry.newWindow == true && m_previousWindow != 0)
         take.previousGone = !m_platform.IsValidWindow(m_previousWindow);
     TakeVerdict verdict = JudgeTake(take, m_promptedWithinMs);
-    // Only a take that looks unasked is worth the look at every process:
-    // a host's window is often asked for by a process that has just started.
-    if (verdict.unprompted == true && take.pid != 0)
+    // Only a take that looks unasked, by a process that was there before,
+    // is worth the look at every process (a millisecond or two): a host's
+    // window is often asked for by a process that has just started.  A
+    // process started just now has its own launchers for that.
+    const bool longLived = entry.facts && entry.facts->process.startedMs &&
+                           whenMs - *entry.facts->process.startedMs > kNewWindowWithinMs;
+    if (verdict.unprompted == true && longLived)
     {
         entry.recent = m_chains.StartedBetween(whenMs - kNewWindowWithinMs, whenMs + kStartSlackMs,
                                                take.pid, kMostRecent + 1);
@@ -151,7 +155,8 @@ void ActivityLogger::NameCulprit(ActivityEntry& entry)
         }
         if (take.launchedFromPrevious)
             verdict = JudgeTake(take, m_promptedWithinMs);
-        if (verdict.unprompted != true)
+        entry.recentLooked = verdict.unprompted == true;
+        if (!entry.recentLooked)
             entry.recent.clear();
     }
     entry.unprompted = verdict.unprompted;

@@ -229,7 +229,7 @@ void AddCulprit(nlohmann::ordered_json& line, const ActivityEntry& entry,
     {
         line["client"] = nullptr;
     }
-    if (entry.unprompted == true && facts)
+    if (entry.recentLooked)
     {
         nlohmann::ordered_json recent = nlohmann::ordered_json::array();
         for (const auto& other : entry.recent)

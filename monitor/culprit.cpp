@@ -157,9 +157,11 @@ TakeVerdict JudgeTake(const TakeFacts& facts, std::uint64_t withinMs)
         anyInput = *input.idleMs <= withinMs;
     else if (input.inputWithin)
         anyInput = *input.inputWithin;
-    if (input.sinceClickMs && *input.sinceClickMs <= withinMs)
+    const bool click = input.sinceClickMs && *input.sinceClickMs <= withinMs;
+    if (click && input.clickOnWindow != false)
         return {false, TakeCause::Click};
-    const bool keys = input.sinceKeyMs && *input.sinceKeyMs <= withinMs;
+    // A press on another window is input to it, as keys are.
+    const bool keys = (input.sinceKeyMs && *input.sinceKeyMs <= withinMs) || click;
     // A pager or taskbar is worked with the pointer too: its request counts
     // as the user's while there was any input at all.  Any script can send
     // one, so with nobody at the desktop it proves nothing.

@@ -53,8 +53,10 @@ struct ActivityEntry
     // who started the window (empty for none).
     wxString program;
     wxString launcher;
-    // For an unprompted take: this user's processes started just before it.
+    // For an unprompted take by a long-lived process: this user's processes
+    // started just before it; recentLooked says whether they were looked for.
     std::vector<std::shared_ptr<const ProcessFacts>> recent;
+    bool recentLooked = false;
     // The line for the Activity log, ending in " \n".
     wxString line;
 };

@@ -50,6 +50,9 @@ struct ChangeInput
     bool tellsKinds = false;
     std::optional<std::uint64_t> sinceKeyMs;
     std::optional<std::uint64_t> sinceClickMs;
+    // Whether that press was on the window that took the focus (its frame
+    // included); unset where the platform cannot tell.
+    std::optional<bool> clickOnWindow;
 };
 
 // The few window-system calls the monitor and the frame need.  Everything

@@ -364,7 +364,7 @@ public:
                             const SteadyClock::time_point now = SteadyClock::now();
                             changes.push_back(Change{value, now, TakeRequest(value, now),
                                                      event.xproperty.time, m_lastKeyTime,
-                                                     m_lastClickTime});
+                                                     m_lastClickTime, m_lastClickAt});
                         }
                     }
                 }
@@ -400,7 +400,16 @@ public:
                         m_lastKeyTime = raw->time;
                     else if (event.xcookie.evtype == XI_RawButtonPress && raw->detail >= 1 &&
                              raw->detail <= 3)
+                    {
+                        // A raw event has no position: where the pointer is
+                        // now, a moment later, is where it pressed.
                         m_lastClickTime = raw->time;
+                        Window root = None, child = None;
+                        int x = 0, y = 0, wx = 0, wy = 0;
+                        unsigned int mask = 0;
+                        if (XQueryPointer(m_display, m_root, &root, &child, &x, &y, &wx, &wy, &mask))
+                            m_lastClickAt = {x, y};
+                    }
                     XFreeEventData(m_display, &event.xcookie);
                 }
                 // ConfigureNotify and the rest of the structure traffic of
@@ -420,7 +429,7 @@ public:
         m_reading = false;
     }
 
-    ChangeInput InputBeforeChange(unsigned) override
+    ChangeInput InputBeforeChange(unsigned withinMs) override
     {
         ChangeInput input;
         if (m_eventsRunning && !m_changeSeen)
@@ -440,6 +449,9 @@ public:
                 };
                 input.sinceKeyMs = since(m_change.keyTime);
                 input.sinceClickMs = since(m_change.clickTime);
+                // Asked only for a press that may have caused the change.
+                if (input.sinceClickMs && *input.sinceClickMs <= withinMs)
+                    input.clickOnWindow = FrameHolds(m_change.window, m_change.clickAt);
             }
         }
         if (!m_display || !m_idleInfo)
@@ -501,6 +513,37 @@ public:
     }
 
 private:
+    // Whether the point (on the root) lies in the window's top-level frame:
+    // the window manager's frame, title bar included.  Unset when the window
+    // is gone.
+    std::optional<bool> FrameHolds(WindowHandle window, std::pair<int, int> point)
+    {
+        RequestScope scope(*this);
+        XErrorTrap trap(m_display);
+        Window frame = static_cast<Window>(window);
+        for (int depth = 0; depth < 8; ++depth)
+        {
+            Window root = None, parent = None, *children = nullptr;
+            unsigned int count = 0;
+            if (!XQueryTree(m_display, frame, &root, &parent, &children, &count))
+                return std::nullopt;
+            if (children)
+                XFree(children);
+            if (parent == root || parent == None)
+                break;
+            frame = parent;
+        }
+        Window root = None;
+        int x = 0, y = 0;
+        unsigned int width = 0, height = 0, border = 0, depth = 0;
+        if (!XGetGeometry(m_display, frame, &root, &x, &y, &width, &height, &border, &depth) ||
+            trap.Failed(false))
+            return std::nullopt;
+        return point.first >= x && point.second >= y &&
+               point.first < x + static_cast<int>(width + 2 * border) &&
+               point.second < y + static_cast<int>(height + 2 * border);
+    }
+
     // A window was made or mapped now.  A storm of windows keeps no more
     // than the last few seconds' worth.
     void Appeared(Window window)
@@ -688,12 +731,14 @@ private:
         Time serverTime = 0;
         Time keyTime = 0;
         Time clickTime = 0;
+        std::pair<int, int> clickAt;  // on the root
     };
     Change m_change;
     bool m_hasXi = false;
     int m_xiOpcode = 0;
     Time m_lastKeyTime = 0;
     Time m_lastClickTime = 0;
+    std::pair<int, int> m_lastClickAt;
     std::unordered_map<WindowHandle, SteadyClock::time_point> m_appeared;
     static constexpr size_t kMaxAppeared = 4096;
     static constexpr std::chrono::seconds kAppearedLifetime{10};

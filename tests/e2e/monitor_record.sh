@@ -65,6 +65,7 @@ print(*run[i - 2:j + 1], sep="\n")
 assert set(handles[i:j]) == {thief}, run[i:j]
 assert before["handle"] == a and before["request"] == "pager" and before["unprompted"] is True, before
 assert clicked["handle"] == b and clicked["unprompted"] is False and clicked["request"] is None, clicked
+assert clicked["cause"] == "click" and stolen["cause"] == "none", (clicked, stolen)
 assert 0 <= clicked["idle_ms"] < 500, clicked
 assert stolen["module"] == "focus_switcher" and stolen["unprompted"] is True, stolen
 assert stolen["request"] == "application" and stolen["idle_ms"] >= 800, stolen
@@ -88,7 +89,11 @@ check "the record has a line for every line of the log" \
 # Who is behind a theft, read while the thief lives: a script with a name of
 # its own starts, with no input, a program that takes the focus for a new
 # window, an xterm running a short command, and the program again through
-# sh -c; then all once more while the user types into another xterm.
+# sh -c; then all once more while the user types into another xterm.  Last,
+# a long-lived host opens a window when a short script asks it to: the script
+# is among the take's recent processes.
+"$FOCUS_SWITCHER" host 300 >"$E2E_TMP/host.out" 2>&1 & E2E_PIDS+=($!)
+host=$!
 cat >"$E2E_TMP/nag-launcher.sh" <<EOF
 sleep 0.3
 "$FOCUS_SWITCHER" steal 0 600 >/dev/null
@@ -104,7 +109,10 @@ xdotool type --delay 60 "typing along while something pops up" &
 typist=$!
 bash "$E2E_TMP/nag-launcher.sh"
 wait "$typist"
-sleep 0.5
+sleep 2.5
+printf 'kill -USR1 %s\nsleep 1\n' "$host" >"$E2E_TMP/poke.sh"
+bash "$E2E_TMP/poke.sh" & poker=$!
+wait "$poker"
 check "the record names each thief's launcher, command line and new window, also while the user types" python3 -c '
 import json, sys, getpass
 lines = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{\"time\"")]
@@ -121,7 +129,11 @@ for r in thieves:
 xterm = [r for r in thieves if r["title"] == "launched xterm"]
 assert len(xterm) == 2 and all(r["cmdline"].endswith("-e sleep 1.2") for r in xterm), xterm
 assert all(r["parents"][0]["module"] in ("sh", "dash") for r in thieves[2::3]), thieves
-' "$record"
+assert all(r["recent"] is None for r in thieves), thieves  # new processes: their own chain says it
+hosted = [r for r in lines if r["title"] == "hosted"]
+assert len(hosted) == 1 and hosted[0]["unprompted"] is True, hosted
+assert int(sys.argv[2]) in [p["pid"] for p in hosted[0]["recent"]], hosted
+' "$record" "$poker"
 
 # File > Save Log As, through the toolkit's file dialog.
 activate "$frame"

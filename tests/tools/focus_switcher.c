@@ -18,6 +18,10 @@
  *       A program raising an old window of its own accord: asks for the
  *       window's activation as an application (source 1); exits 0 once it
  *       is active, 1 when the window manager refused within 2 s.
+ *   focus_switcher host HOLD_MS
+ *       A long-lived host that opens windows for others: on each SIGUSR1
+ *       maps a new window, takes the focus as steal does, keeps it HOLD_MS
+ *       and destroys it.  Prints "window W" for each.
  *   focus_switcher watch
  *       One line "US WINDOW" for every change of the root's
  *       _NET_ACTIVE_WINDOW, stamped when the PropertyNotify arrives.
@@ -33,6 +37,7 @@
  * pager acting for the user), which openbox honours without focus-stealing
  * checks; steal's is source 1. */
 #define _GNU_SOURCE
+#include <signal.h>
 #include <ctype.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -301,6 +306,29 @@ static int cmd_steal(int argc, char** argv)
     XDestroyWindow(dpy, w);
     XSync(dpy, False);
     return 0;
+}
+
+static int cmd_host(const char* hold_ms)
+{
+    const long long hold = (long long)(atof(hold_ms) * 1000.0);
+    sigset_t poke;
+    sigemptyset(&poke);
+    sigaddset(&poke, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &poke, NULL);
+    open_display();
+    setvbuf(stdout, NULL, _IOLBF, 0);
+    for (int got = 0;;) {
+        if (sigwait(&poke, &got) != 0)
+            return 1;
+        const Window w = make_window("hosted", 600, 0);
+        wait_mapped(w);
+        printf("window %lu\n", w);
+        activate_as(w, 1);
+        if (wait_active(w, 5000000))
+            sleep_us(hold);
+        XDestroyWindow(dpy, w);
+        XSync(dpy, False);
+    }
 }
 
 static int cmd_watch(void)
@@ -575,6 +603,8 @@ int main(int argc, char** argv)
         rc = cmd_thief(argc, argv);
     else if (strcmp(cmd, "steal") == 0)
         rc = cmd_steal(argc, argv);
+    else if (strcmp(cmd, "host") == 0 && argc > 2)
+        rc = cmd_host(argv[2]);
     else if (strcmp(cmd, "raise") == 0 && argc > 2)
         rc = cmd_raise(argv[2]);
     else if (strcmp(cmd, "watch") == 0)
@@ -586,6 +616,6 @@ int main(int argc, char** argv)
     if (rc == 2)
         fprintf(stderr,
                 "usage: focus_switcher switch DWELL_MS COUNT [A B] | thief COUNT HOLD_MS GAP_MS\n"
-                "       | steal PAUSE_MS HOLD_MS | raise WINDOW | watch | stamp | tail FILE\n");
+                "       | steal PAUSE_MS HOLD_MS | raise WINDOW | host HOLD_MS | watch | stamp | tail FILE\n");
     return rc;
 }

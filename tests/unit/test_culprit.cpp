@@ -123,6 +123,8 @@ TEST(Culprit, ATheftWhileTheUserTypesIsUnprompted)
         input.sinceClickMs = clickMs;
         return input;
     };
+    ChangeInput elsewhere = typed(9000, 30);
+    elsewhere.clickOnWindow = false;
     ChangeInput moved = typed(9000);
     moved.idleMs = 10;  // only the pointer moved
     ChangeInput idle;
@@ -143,6 +145,7 @@ TEST(Culprit, ATheftWhileTheUserTypesIsUnprompted)
         {"an old window raised by its program", asked, false, 10, false, true, TakeCause::None},
         {"the window manager's switching keys", typed(40), false, 10, false, false, TakeCause::Keys},
         {"a click", typed(40, 30), true, 10, false, false, TakeCause::Click},
+        {"a click into another window", elsewhere, true, 10, false, true, TakeCause::None},
         {"a pager used by the user", paged, false, 10, false, false, TakeCause::Request},
         {"a pager's request from a script", scripted, false, 10, false, true, TakeCause::None},
         {"the pointer moved, nothing pressed", moved, true, 10, false, true, TakeCause::None},
