@@ -83,6 +83,9 @@ for r in records:
     pid, module, cls = expected[r["title"]]
     assert (r["pid"], r["module"], r["class"]) == (pid, module, cls), r
     assert r["path"].endswith("/" + module), r
+    # Who started it, read from the pid the shell gives.
+    assert r["module"] != "zenity" or r["cmdline"].startswith("zenity --info --title Gnome"), r
+    assert r["module"] != "zenity" or r["launcher"] == "wayland_gnome.sh", r
 handles = {}
 for r in records:
     handles.setdefault(r["title"], set()).add(r["handle"])
