@@ -116,15 +116,23 @@ void ActivityLogger::NameCulprit(ActivityEntry& entry)
         entry.facts = m_chains.Facts(process);
         if (process != entry.pid)
             clientModule = entry.facts->process.module;
-        entry.launcher = LauncherName(entry.facts->parents);
+        entry.launcher = entry.facts->launcher;
         take.pid = process;
         for (const ProcessLink& link : entry.facts->parents)
             take.launchers.push_back(link.pid);
     }
-    // Only a host's windows need their class to be told apart.
-    const wxString windowClass = IsHost(entry.module) && m_platform.IsValidWindow(entry.window)
-                                     ? m_platform.WindowClass(entry.window)
-                                     : wxString();
+    // Only a host's windows need their class to be told apart; a window
+    // keeps its class, so it is asked once.
+    wxString windowClass;
+    if (IsHost(entry.module))
+    {
+        if (m_classes.size() > kMostClasses && m_classes.count(entry.window) == 0)
+            m_classes.clear();
+        auto& known = m_classes[entry.window];
+        if (known.first != entry.pid || known.second.empty())
+            known = {entry.pid, m_platform.WindowClass(entry.window)};
+        windowClass = known.second;
+    }
     entry.program = ProgramName(entry.module, windowClass, clientModule);
     take.previousPid = m_previousPid;
     if (entry.newWindow == true && m_previousWindow != 0)

@@ -116,6 +116,9 @@ private:
     // may read as a little after it.
     static constexpr std::int64_t kStartSlackMs = 100;
     static constexpr size_t kMostRecent = 8;
+    // Hosts' windows and their classes, by window, with their process.
+    std::map<WindowHandle, std::pair<unsigned long, wxString>> m_classes;
+    static constexpr size_t kMostClasses = 256;
     FocusHolds m_holds;
     HoldHistory m_history;
     std::map<std::string, int> m_lastLines;

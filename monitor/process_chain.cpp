@@ -72,7 +72,7 @@ std::shared_ptr<const ProcessFacts> ProcessChains::Read(unsigned long pid)
             facts->end = ChainEnd::Root;
             break;
         }
-        if (!m_platform.ProcessDetails(child.parentPid, parent) || !parent.startedMs)
+        if (!ReadParent(child.parentPid, parent))
         {
             facts->end = ChainEnd::Gone;
             break;
@@ -93,8 +93,31 @@ std::shared_ptr<const ProcessFacts> ProcessChains::Read(unsigned long pid)
         child = std::move(parent);
         parent = ProcessInfo();
     }
+    facts->launcher = LauncherName(facts->parents);
     Keep(pid, *facts->process.startedMs, facts);
     return facts;
+}
+
+bool ProcessChains::ReadParent(unsigned long pid, ProcessInfo& info)
+{
+    // Parents are the same few processes (a shell, a session) over and over:
+    // known ones cost one look at their start.
+    std::int64_t started = 0;
+    unsigned long parent = 0;
+    if (!m_platform.ProcessStart(pid, started, parent))
+        return false;
+    const auto it = m_parents.find(pid);
+    if (it != m_parents.end() && it->second.startedMs == started)
+    {
+        info = it->second;
+        return true;
+    }
+    if (!m_platform.ProcessDetails(pid, info) || !info.startedMs)
+        return false;
+    if (m_parents.size() >= kMaxKnown)
+        m_parents.clear();
+    m_parents[pid] = info;
+    return true;
 }
 
 void ProcessChains::Keep(unsigned long pid, std::int64_t startedMs,

@@ -41,6 +41,9 @@ struct ProcessFacts
     std::optional<wxString> commandLine;
     std::vector<ProcessLink> parents;  // nearest first
     ChainEnd end = ChainEnd::Unreadable;
+    // The launcher that names who started it (LauncherName of the parents),
+    // found once.
+    wxString launcher;
 };
 
 // The command line as ProcessFacts keeps it.
@@ -76,11 +79,13 @@ private:
         std::uint64_t used;
     };
     std::shared_ptr<const ProcessFacts> Read(unsigned long pid);
+    bool ReadParent(unsigned long pid, ProcessInfo& info);
     void Keep(unsigned long pid, std::int64_t startedMs, std::shared_ptr<const ProcessFacts> facts);
 
     static constexpr size_t kMaxKnown = 512;
 
     WindowPlatform& m_platform;
     std::map<unsigned long, Known> m_known;
+    std::map<unsigned long, ProcessInfo> m_parents;
     std::uint64_t m_uses = 0;
 };

@@ -254,12 +254,20 @@ std::string AppUnit(const std::string& cgroup)
 
 wxString UserName(uid_t uid)
 {
+    // The account database is read anew by every lookup; names stay.
+    static std::unordered_map<uid_t, wxString> known;
+    const auto it = known.find(uid);
+    if (it != known.end())
+        return it->second;
     passwd entry{};
     passwd* found = nullptr;
     char buffer[1024];
+    wxString name;
     if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
-        return wxString::FromUTF8(found->pw_name);
-    return wxString();
+        name = wxString::FromUTF8(found->pw_name);
+    if (known.size() < 256)
+        known[uid] = name;
+    return name;
 }
 }  // namespace
 
