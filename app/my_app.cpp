@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <wx/config.h>
+#include <wx/fileconf.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
@@ -16,9 +17,12 @@
 #include "desktop/single_instance.h"
 #include "frame/ids.h"
 #include "frame/main_frame.h"
+#include "monitor/activity_record.h"
 #include "monitor/holds_report.h"
 #include "platform/single_instance.h"
 #include "platform/window_tracking.h"
+#include "settings/options.h"
+#include "settings/settings_file_config.h"
 #include "settings/settings_location.h"
 #include "settings/settings_save.h"
 #include "settings/settings_store.h"
@@ -49,18 +53,32 @@ const wxCmdLineEntryDesc kCommandLine[] = {
     {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0},
 };
 
-// The report's arguments (everything but --report itself), when asked for one.
-bool ReportArguments(int argc, wxChar** argv, std::vector<wxString>& args)
+// The report's arguments (everything but --report itself and the portable
+// switch), when asked for one.
+bool ReportArguments(int argc, wxChar** argv, std::vector<wxString>& args, bool& portable)
 {
     bool report = false;
     for (int i = 1; i < argc; ++i)
     {
-        if (wxString(argv[i]) == L"--report")
+        const wxString arg(argv[i]);
+        if (arg == L"--report")
             report = true;
+        else if (arg == L"-p" || arg == L"--portable")
+            portable = true;
         else
-            args.emplace_back(argv[i]);
+            args.emplace_back(arg);
     }
     return report;
+}
+
+// The record file the settings name, found as the program would find them;
+// empty when none is set.
+wxString ConfiguredRecordFile(bool portable)
+{
+    const wxString directory = ChooseSettingsDirectory(ProgramDirectory(), portable, ConfigHome());
+    wxLogNull quiet;
+    std::unique_ptr<wxFileConfig> settings(OpenSettingsFile(directory + kSettingsFileName));
+    return ResolveRecordPath(settings->Read(kOptionRecordFile, wxString()), directory);
 }
 
 // Takes what a parse would say and drops it.
@@ -100,8 +118,9 @@ bool MyApp::Initialize(int& argc, wxChar** argv)
     // process ends here, since the toolkit's entry has no way to end with
     // the report's status.
     std::vector<wxString> reportArgs;
-    if (ReportArguments(argc, argv, reportArgs))
-        std::exit(RunReport(reportArgs, stdout, stderr));
+    bool portable = false;
+    if (ReportArguments(argc, argv, reportArgs, portable))
+        std::exit(RunReport(reportArgs, stdout, stderr, [portable] { return ConfiguredRecordFile(portable); }));
 
     // The usage and the version need no display, so they are answered before
     // the toolkit opens one.  A command line that does not parse here may
@@ -289,6 +308,13 @@ wxConfigBase* MyApp::InitConfig()
     // once the loop runs, so that it does not hold up the frame.
     if (!problem.empty())
         CallAfter([problem] { wxLogWarning(L"%s", problem); });
+    // Options appended after another section are easily written and never
+    // read: said once, where a user editing the file looks.
+    const wxString misplaced = MisplacedOptions(*wxConfigBase::Get());
+    if (!misplaced.empty())
+        std::fprintf(stderr, "%s: these options are not read, since options go under [Options]:\n%s\n",
+                     static_cast<const char*>(wxString(kSettingsFileName).utf8_str()),
+                     static_cast<const char*>(misplaced.utf8_str()));
     return previous;
 }
 

@@ -1,6 +1,7 @@
 #include "frame/theft_notifier.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <wx/datetime.h>
 #include <wx/intl.h>
@@ -13,12 +14,12 @@ std::int64_t NowMs()
 }
 }  // namespace
 
-TheftNotifier::TheftNotifier(wxWindow* parent) : m_timer(this)
+TheftNotifier::TheftNotifier(wxWindow* parent) : m_parent(parent), m_timer(this)
 {
-    m_message.SetParent(parent);
-    m_message.SetTitle(_("Focus taken"));
     Bind(wxEVT_TIMER, &TheftNotifier::OnTimer, this);
 }
+
+TheftNotifier::~TheftNotifier() = default;
 
 void TheftNotifier::Enable(bool enabled)
 {
@@ -38,7 +39,9 @@ void TheftNotifier::Told(const Hold& hold, const wxString& launcher)
     // started it says who the thief is.
     const std::string name =
         launcher.empty() ? hold.module : hold.module + " (started by " + launcher.utf8_string() + ")";
-    m_notices.Add(name, *hold.endMs - hold.startMs);
+    const wxDateTime taken(wxLongLong(hold.startMs));
+    m_notices.Add(name, *hold.endMs - hold.startMs, hold.title,
+                  taken.Format(L"%H:%M:%S").utf8_string());
     ShowDue();
 }
 
@@ -47,9 +50,15 @@ void TheftNotifier::ShowDue()
     const std::int64_t now = NowMs();
     if (const std::optional<std::string> text = m_notices.Take(now))
     {
-        m_message.SetMessage(wxString::FromUTF8(*text));
+        // A notice of its own each time, so that one shown while the last
+        // is still up does not replace it, and each reaches the history.
+        auto message = std::make_unique<wxNotificationMessage>(_("Focus taken"),
+                                                               wxString::FromUTF8(*text), m_parent);
         // A desktop without a notification service only loses the notice.
-        m_message.Show(wxNotificationMessage::Timeout_Auto);
+        message->Show(wxNotificationMessage::Timeout_Auto);
+        m_shown.push_back(std::move(message));
+        if (m_shown.size() > kKeptShown)
+            m_shown.pop_front();
     }
     if (const std::optional<std::int64_t> due = m_notices.DueMs())
         if (!m_timer.IsRunning())

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <deque>
+#include <memory>
+
 #include <wx/event.h>
 #include <wx/notifmsg.h>
 #include <wx/timer.h>
@@ -14,6 +17,7 @@ class TheftNotifier : public wxEvtHandler
 {
 public:
     explicit TheftNotifier(wxWindow* parent);
+    ~TheftNotifier() override;
 
     void Enable(bool enabled);
     bool IsEnabled() const { return m_enabled; }
@@ -27,6 +31,9 @@ private:
 
     bool m_enabled = false;
     TheftNotices m_notices;
+    wxWindow* m_parent;
     wxTimer m_timer;
-    wxNotificationMessage m_message;
+    // The last notices shown, kept while the desktop may still show them.
+    std::deque<std::unique_ptr<wxNotificationMessage>> m_shown;
+    static constexpr std::size_t kKeptShown = 8;
 };

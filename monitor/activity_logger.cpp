@@ -113,27 +113,38 @@ void ActivityLogger::NameCulprit(ActivityEntry& entry)
             process = client;
         else
             entry.clientHow.clear();
-        entry.facts = m_chains.Facts(process);
-        if (process != entry.pid)
-            clientModule = entry.facts->process.module;
+        // A window lives no longer than its process: while the same window
+        // names the same process, what was read of it still holds.
+        const auto known = m_windowFacts.find(entry.window);
+        if (known != m_windowFacts.end() && known->second.pid == entry.pid &&
+            known->second.process == process && known->second.module == entry.module)
+        {
+            entry.facts = known->second.facts;
+            entry.program = known->second.program;
+        }
+        else
+        {
+            entry.facts = m_chains.Facts(process);
+            if (process != entry.pid)
+                clientModule = entry.facts->process.module;
+            // Only a host's windows need their class to be told apart.
+            const wxString windowClass =
+                IsHost(entry.module) ? m_platform.WindowClass(entry.window) : wxString();
+            entry.program = ProgramName(entry.module, windowClass, clientModule);
+            if (m_windowFacts.size() >= kMostWindows)
+                m_windowFacts.clear();
+            m_windowFacts[entry.window] =
+                KnownWindow{entry.pid, process, entry.module, entry.facts, entry.program};
+        }
         entry.launcher = entry.facts->launcher;
         take.pid = process;
         for (const ProcessLink& link : entry.facts->parents)
             take.launchers.push_back(link.pid);
     }
-    // Only a host's windows need their class to be told apart; a window
-    // keeps its class, so it is asked once.
-    wxString windowClass;
-    if (IsHost(entry.module))
+    else
     {
-        if (m_classes.size() > kMostClasses && m_classes.count(entry.window) == 0)
-            m_classes.clear();
-        auto& known = m_classes[entry.window];
-        if (known.first != entry.pid || known.second.empty())
-            known = {entry.pid, m_platform.WindowClass(entry.window)};
-        windowClass = known.second;
+        entry.program = entry.module;
     }
-    entry.program = ProgramName(entry.module, windowClass, clientModule);
     take.previousPid = m_previousPid;
     if (entry.newWindow == true && m_previousWindow != 0)
         take.previousGone = !m_platform.IsValidWindow(m_previousWindow);

@@ -116,9 +116,18 @@ private:
     // may read as a little after it.
     static constexpr std::int64_t kStartSlackMs = 100;
     static constexpr size_t kMostRecent = 8;
-    // Hosts' windows and their classes, by window, with their process.
-    std::map<WindowHandle, std::pair<unsigned long, wxString>> m_classes;
-    static constexpr size_t kMostClasses = 256;
+    // What was read of each window's process, and the name its takes count
+    // under, by window.
+    struct KnownWindow
+    {
+        unsigned long pid;
+        unsigned long process;  // the console's client, or pid
+        wxString module;
+        std::shared_ptr<const ProcessFacts> facts;
+        wxString program;
+    };
+    std::map<WindowHandle, KnownWindow> m_windowFacts;
+    static constexpr size_t kMostWindows = 512;
     FocusHolds m_holds;
     HoldHistory m_history;
     std::map<std::string, int> m_lastLines;

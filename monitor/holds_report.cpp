@@ -170,11 +170,6 @@ bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& opti
             options.files.push_back(arg);
         }
     }
-    if (options.files.empty())
-    {
-        problem = L"No record file given.";
-        return false;
-    }
     return true;
 }
 
@@ -335,7 +330,8 @@ std::string FormatReportCsv(const std::vector<ReportedProgram>& programs, Report
     return out;
 }
 
-int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err)
+int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err,
+              const std::function<wxString()>& configuredFile)
 {
     ReportOptions options;
     wxString problem;
@@ -343,6 +339,19 @@ int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err)
     {
         std::fprintf(err, "Corvalin: %s\n%s", Utf8(problem).c_str(), kUsage);
         return 2;
+    }
+    // No file given: the one the settings record to, and which one it is.
+    if (options.files.empty())
+    {
+        const wxString configured = configuredFile ? configuredFile() : wxString();
+        if (configured.empty())
+        {
+            std::fprintf(err, "Corvalin: no record file given, and RecordFile is not set in the "
+                              "settings.\n%s", kUsage);
+            return 2;
+        }
+        std::fprintf(err, "Corvalin: reading %s (RecordFile in the settings)\n", Utf8(configured).c_str());
+        options.files.push_back(configured);
     }
     HoldsReport report(options);
     bool unreadable = false;

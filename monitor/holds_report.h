@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -99,5 +100,7 @@ std::string FormatReportCsv(const std::vector<ReportedProgram>& programs,
 
 // The whole command, for the arguments after the program's name: 0 with a
 // table printed, 1 when no line matched, 2 when a file could not be read or
-// the arguments are wrong.
-int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err);
+// the arguments are wrong.  With no file given, configuredFile names the
+// one the settings record to (empty for none).
+int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err,
+              const std::function<wxString()>& configuredFile = {});

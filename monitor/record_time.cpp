@@ -162,6 +162,30 @@ std::optional<std::int64_t> ParseRecordTime(std::string_view text)
 
 std::optional<std::int64_t> ParseUserTime(std::string_view text, bool endOfDay)
 {
+    // Days by name: their start, or as an end their end.
+    if (text == "today" || text == "yesterday")
+    {
+        wxDateTime day = wxDateTime::Today();
+        if (text == "yesterday")
+            day -= wxDateSpan::Day();
+        if (endOfDay)
+            day += wxDateSpan::Day();
+        return day.GetValue().GetValue();
+    }
+    // A span back from now: -90s, -30m, -1h, -2d.
+    if (text.size() >= 3 && text.front() == '-')
+    {
+        std::int64_t count = 0;
+        size_t i = 1;
+        for (; i + 1 < text.size() && text[i] >= '0' && text[i] <= '9' && count < 100000000; ++i)
+            count = count * 10 + (text[i] - '0');
+        const char unit = text.back();
+        const std::int64_t unitMs = unit == 's' ? 1000 : unit == 'm' ? 60000 : unit == 'h' ? 3600000
+                                  : unit == 'd' ? 86400000 : 0;
+        if (i + 1 != text.size() || i == 1 || unitMs == 0)
+            return std::nullopt;
+        return wxDateTime::UNow().GetValue().GetValue() - count * unitMs;
+    }
     Parts p;
     if (!ParseParts(text, p))
         return std::nullopt;

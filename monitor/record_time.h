@@ -17,6 +17,7 @@ std::optional<std::int64_t> ParseRecordTime(std::string_view text);
 
 // A moment given by the user: an ISO 8601 date and time, with or without
 // an offset (without: local time), a date alone (local midnight; with
-// endOfDay the midnight after it), or "HH:MM" (today, local).  Unset when
-// the text is none of these.
+// endOfDay the midnight after it), "HH:MM" (today, local), "today" or
+// "yesterday" (as a date), or a span back from now ("-90s", "-30m", "-1h",
+// "-2d").  Unset when the text is none of these.
 std::optional<std::int64_t> ParseUserTime(std::string_view text, bool endOfDay = false);

@@ -13,17 +13,32 @@ std::string Times(long long count)
 {
     return count == 1 ? std::string("once") : std::to_string(count) + " times";
 }
+
+// The window's title, quoted, so that the user knows which window it was.
+std::string Titled(const std::string& title)
+{
+    return title.empty() ? std::string() : ", \u201c" + title + "\u201d";
+}
 }  // namespace
 
-void TheftNotices::Add(const std::string& module, std::int64_t heldMs)
+void TheftNotices::Add(const std::string& module, std::int64_t heldMs, const std::string& title,
+                       const std::string& at)
 {
+    if (m_waiting.empty())
+        m_firstAt = at;
     Waiting& waiting = m_waiting[module];
+    waiting.title = title;
     if (waiting.count == 0 || heldMs < waiting.shortestMs)
         waiting.shortestMs = heldMs;
     if (waiting.count == 0)
         waiting.order = m_waiting.size();
     ++waiting.count;
     ++m_thefts;
+}
+
+std::string TheftNotices::Since() const
+{
+    return m_firstAt.empty() ? std::string() : " since " + m_firstAt;
 }
 
 std::optional<std::int64_t> TheftNotices::DueMs() const
@@ -53,14 +68,16 @@ std::optional<std::string> TheftNotices::Take(std::int64_t nowMs)
         const auto& [module, waiting] = programs.front();
         text = module + " took the focus";
         if (waiting.count > 1)
-            text += " " + Times(waiting.count) + "; shortest hold ";
+            text += " " + Times(waiting.count) + Since() + Titled(waiting.title) + "; shortest hold ";
         else
-            text += "; held ";
+            text += (m_firstAt.empty() ? std::string() : " at " + m_firstAt) + Titled(waiting.title) +
+                    "; held ";
         text += std::to_string(waiting.shortestMs) + " ms";
     }
     else
     {
-        text = std::to_string(programs.size()) + " programs took the focus " + Times(m_thefts) + ";";
+        text = std::to_string(programs.size()) + " programs took the focus " + Times(m_thefts) +
+               Since() + ";";
         for (std::size_t i = 0; i < programs.size() && i < kNamesShown; ++i)
             text += (i ? ", " : " ") + programs[i].first + " " +
                     std::to_string(programs[i].second.count);
@@ -69,6 +86,7 @@ std::optional<std::string> TheftNotices::Take(std::int64_t nowMs)
     }
     m_waiting.clear();
     m_thefts = 0;
+    m_firstAt.clear();
     m_lastShownMs = nowMs;
     return text;
 }

@@ -1,5 +1,10 @@
 #include "settings/options.h"
 
+#include <initializer_list>
+#include <vector>
+
+#include "settings/stored_names.h"
+
 bool ReadBoolOption(const wxConfigBase& config, const wxString& key, bool defaultValue)
 {
     // Read as an integer: the toolkit's own bool reading warns about values
@@ -30,4 +35,42 @@ long ReadRangeOption(const wxConfigBase& config, const wxString& key, long defau
 void WriteBoolOption(wxConfigBase& config, const wxString& key, bool value)
 {
     config.Write(key, value ? 1L : 0L);
+}
+
+namespace
+{
+void FindMisplaced(wxConfigBase& config, const wxString& group, wxString& found)
+{
+    static const std::initializer_list<const wchar_t*> kOptions = {
+        kOptionMonitorWindows, kOptionAlwaysOnTop, kOptionMinimizeOnRun, kOptionMinimizeOnClose,
+        kOptionHotKey, kOptionHotKeyModifiers, kOptionShowIconInSystray, kOptionRecordFile,
+        kOptionPromptedWithinMs, kOptionNotifyUnprompted, kOptionSystemLog, kOptionExcludeModules,
+        kOptionExcludeTitles, kOptionStoreTitles, kOptionStoreCommandLines};
+    config.SetPath(group.empty() ? wxString(L"/") : group);
+    wxString name;
+    long index = 0;
+    for (bool more = config.GetFirstEntry(name, index); more; more = config.GetNextEntry(name, index))
+    {
+        for (const wchar_t* option : kOptions)
+        {
+            if (group != L"/Options" && wxString(option).AfterLast(L'/') == name)
+                found += name + L" under [" + (group.empty() ? wxString() : group.Mid(1)) + L"]\n";
+        }
+    }
+    std::vector<wxString> groups;
+    for (bool more = config.GetFirstGroup(name, index); more; more = config.GetNextGroup(name, index))
+        groups.push_back(group + L"/" + name);
+    for (const wxString& child : groups)
+        FindMisplaced(config, child, found);
+}
+}  // namespace
+
+wxString MisplacedOptions(wxConfigBase& config)
+{
+    const wxString path = config.GetPath();
+    wxString found;
+    FindMisplaced(config, wxString(), found);
+    config.SetPath(path);
+    found.Trim();
+    return found;
 }

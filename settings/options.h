@@ -13,3 +13,7 @@ long ReadRangeOption(const wxConfigBase& config, const wxString& key, long defau
                      long min, long max);
 // Bools are stored as 1 or 0.
 void WriteBoolOption(wxConfigBase& config, const wxString& key, bool value);
+// Options written under another section than [Options] (after [Layout],
+// say) are not read.  Each such one as "Name under [Section]", a line each;
+// empty when there is none.
+wxString MisplacedOptions(wxConfigBase& config);

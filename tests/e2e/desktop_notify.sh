@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Unprompted takes told on the desktop (NotifyUnprompted=1): a notification
 # service of the test's own, on a private session bus, writes down what
-# Corvalin sends.  A theft is told at once with its hold; the thefts of the
-# next few seconds wait, and come as one notice that sums them up.  Corvalin's
+# Corvalin sends.  A theft is told at once with its time, title and hold; the
+# thefts of the next few seconds wait, and come as one notice that sums them
+# up.  Each notice is a new one (replacing none), so each reaches the history.  Corvalin's
 # own window is never told of.
 source "$(dirname "$0")/lib.sh"
 
@@ -49,7 +50,7 @@ for _ in $(seq 30); do [ "$(notices_count)" -ge 1 ] && break; sleep 0.1; done
 first=$(sed -n 1p "$notices")
 printf 'notice: %s\n' "$first"
 check "one theft is told at once, with its hold" \
-  grep -Eq $'^[0-9]+\tCorvalin\tFocus taken\tthief-one \\(started by nag.sh\\) took the focus; held [0-9]{3,4} ms$' <<<"$first"
+  grep -Eq $'^[0-9]+\t0\tCorvalin\tFocus taken\tthief-one \\(started by nag.sh\\) took the focus at [0-9]{2}:[0-9]{2}:[0-9]{2}, \u201cThief one\u201d; held [0-9]{3,4} ms$' <<<"$first"
 
 steal "$two"; steal "$one"; steal "$two"
 sleep 1
@@ -59,7 +60,7 @@ sleep 1.5
 second=$(sed -n 2p "$notices"); t_second=$(date +%s%3N)
 printf 'notice: %s\n' "$second"
 check "... and are summed up in one notice" \
-  grep -Eq $'\t2 programs took the focus 3 times; thief-two \\(started by nag.sh\\) 2, thief-one \\(started by nag.sh\\) 1$' <<<"$second"
+  grep -Eq $'^[0-9]+\t0\tCorvalin\tFocus taken\t2 programs took the focus 3 times since [0-9:]{8}; thief-two \\(started by nag.sh\\) 2, thief-one \\(started by nag.sh\\) 1$' <<<"$second"
 check "... no sooner than a few seconds after the first" \
   [ $(( $(cut -f1 <<<"$second") - $(cut -f1 <<<"$first") )) -ge 4500 ]
 

@@ -82,6 +82,12 @@ printf '%s\n' "$report"
 check "--report names the thief: one take, unprompted and brief, at today's date" \
   bash -c '[ "$1" = 0 ] && awk -v d="$(date +%F)" '"'"'$1 == "focus_switcher" && $2 == 1 && $3 == 1 && $4 == 1 && $(NF-1) == d { ok = 1 } END { exit !ok }'"'"' <<<"$2"' _ "$status" "$report"
 check "... and counts the line kept from before as foreign" grep -q "1 foreign" "$dir/report.err"
+# With no file, the one the settings record to; days by name and spans back.
+check "--report with no file reads the configured record, and says so; today and -1h take it all" bash -c '
+  for since in today -1h; do
+    [ "$("$1/Corvalin" --report --since "$since" 2>"$1/default.err")" = "$2" ] || exit 1
+    grep -qF "reading $1/records/focus.jsonl (RecordFile in the settings)" "$1/default.err" || exit 1
+  done' _ "$dir" "$report"
 log=$(read_log "$frame")
 check "the record has a line for every line of the log" \
   [ "$(grep -c '"number":' "$record")" -ge "$(grep -c . <<<"$log")" ]

@@ -13,8 +13,9 @@ quit_via_menu "$frame"; wait_exit "$pid"
 check "a first exit writes exactly the two options" \
   [ "$(awk '/^\[Options\]/{o=1;next} /^\[/{o=0} o' "$cfg" | sort | tr '\n' ' ')" = "AlwaysOnTop=0 MonitorWindows=1 " ]
 
-# Options the user wrote: 5 reads as true, the read-only ones stay untouched.
-printf '[Options]\nAlwaysOnTop=5\nMonitorWindows=5\nMinimizeOnClose=0\nHotKey=80\n' > "$cfg"
+# Options the user wrote: 5 reads as true, the read-only ones stay untouched;
+# one appended after [Layout] is not read, and said once.
+printf '[Options]\nAlwaysOnTop=5\nMonitorWindows=5\nMinimizeOnClose=0\nHotKey=80\n[Layout]\nNotifyUnprompted=1\n' > "$cfg"
 start_app "$dir"; pid=$LAST_PID
 frame=$(wait_window "$title") || { fail "frame did not appear"; finish; }
 sleep 0.5
@@ -23,6 +24,8 @@ activate "$frame"
 press ctrl+m
 quit_via_menu "$frame"; wait_exit "$pid"
 check "AlwaysOnTop written back as 1" [ "$(cfg_value "$cfg" Options AlwaysOnTop)" = 1 ]
+check "an option under [Layout] is said once on stderr, with its section" \
+  [ "$(grep -c '^NotifyUnprompted under \[Layout\]$' "$dir/out.log")" = 1 ]
 check "Ctrl+M switched monitoring off, saved as 0" [ "$(cfg_value "$cfg" Options MonitorWindows)" = 0 ]
 check "read-only options are left as they were" \
   [ "$(cfg_value "$cfg" Options MinimizeOnClose),$(cfg_value "$cfg" Options HotKey)" = 0,80 ]

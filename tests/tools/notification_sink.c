@@ -46,8 +46,9 @@ static void OnCall(GDBusConnection* bus, const char* sender, const char* object,
         FILE* file = fopen(g_path, "a");
         if (file)
         {
-            fprintf(file, "%lld\t%s\t%s\t%s\n",
-                    (long long)((g_get_monotonic_time() - g_started) / 1000), app, summary, body);
+            fprintf(file, "%lld\t%u\t%s\t%s\t%s\n",
+                    (long long)((g_get_monotonic_time() - g_started) / 1000), replaces, app, summary,
+                    body);
             fclose(file);
         }
         g_dbus_method_invocation_return_value(call,

@@ -103,7 +103,19 @@ TEST(ReportTimes, UserTimesAreLocalUnlessTheySayOtherwise)
     EXPECT_EQ(25 * 3600000LL, *ParseUserTime("2026-10-25", true) - *ParseUserTime("2026-10-25"));
     const std::int64_t today = *ParseUserTime(std::string(wxDateTime::Today().FormatISODate().utf8_str()));
     EXPECT_EQ(today + (17 * 60 + 5) * 60000LL, ParseUserTime("17:05"));
-    for (const char* bad : {"yesterday", "17:5", "25:00", "2026-02-30", "2026-13-01", "17:05Z", "1796745600"})
+    // Days by name and spans back from now.
+    const std::int64_t day = 86400000;
+    const std::string todayIso(wxDateTime::Today().FormatISODate().utf8_str());
+    const std::string yesterdayIso((wxDateTime::Today() - wxDateSpan::Day()).FormatISODate().utf8_str());
+    EXPECT_EQ(today, ParseUserTime("today"));
+    EXPECT_EQ(ParseUserTime(todayIso, true), ParseUserTime("today", true));
+    EXPECT_EQ(ParseUserTime(yesterdayIso), ParseUserTime("yesterday"));
+    EXPECT_EQ(today, ParseUserTime("yesterday", true));
+    const std::int64_t now = wxDateTime::UNow().GetValue().GetValue();
+    EXPECT_NEAR(static_cast<double>(now - 3600000), static_cast<double>(ParseUserTime("-1h").value_or(0)), 5000.0);
+    EXPECT_NEAR(static_cast<double>(now - 2 * day), static_cast<double>(ParseUserTime("-2d").value_or(0)), 5000.0);
+    for (const char* bad : {"Yesterday", "-h", "-1", "-1w", "--1h", "-1h30m", "17:5", "25:00", "2026-02-30",
+                            "2026-13-01", "17:05Z", "1796745600"})
         EXPECT_FALSE(ParseUserTime(bad).has_value()) << bad;
 }
 

@@ -97,3 +97,16 @@ TEST_F(OptionsTest, BoolsAreWrittenAsOneOrZeroAndOnlyThoseKeys)
     EXPECT_EQ("[Options]\nMonitorWindows=1\nMinimizeOnRun=7\nAlwaysOnTop=0\n", ReadBytes(m_file));
 }
 }  // namespace
+
+// Options appended after [Layout] are not read; they are named, with their
+// section, and nothing else is.
+TEST_F(OptionsTest, OptionsUnderAnotherSectionAreNamed)
+{
+    auto store = StoreWith("[Options]\nAlwaysOnTop=1\n[Layout]\nPerspectiveSelDlg2=x\n"
+                           "[Layout/SelDlg]\nPosX=10\nNotifyUnprompted=1\n[Extra]\nRecordFile=a.jsonl\n");
+    store->SetPath(L"/Layout");
+    EXPECT_EQ(L"RecordFile under [Extra]\nNotifyUnprompted under [Layout/SelDlg]", MisplacedOptions(*store));
+    EXPECT_EQ(L"/Layout", store->GetPath());
+    EXPECT_FALSE(ReadBoolOption(*store, L"/Options/NotifyUnprompted", false));
+    EXPECT_EQ(L"", MisplacedOptions(*StoreWith("[Options]\nNotifyUnprompted=1\n[Layout/SelDlg]\nPosX=1\n")));
+}

@@ -8,14 +8,15 @@ TEST(TheftNotices, OneIsToldAtOnceAndABurstAfterItOnceTheGapIsOver)
 {
     TheftNotices notices(5000);
     EXPECT_FALSE(notices.Take(0));
-    notices.Add("xterm", 120);
-    EXPECT_EQ("xterm took the focus; held 120 ms", notices.Take(1000).value_or("none"));
+    notices.Add("xterm", 120, "Update", "17:05:03");
+    EXPECT_EQ("xterm took the focus at 17:05:03, \u201cUpdate\u201d; held 120 ms",
+              notices.Take(1000).value_or("none"));
 
     for (const char* module : {"updater", "nagger", "updater", "popup"})
-        notices.Add(module, 40);
+        notices.Add(module, 40, "t", module[0] == 'p' ? "17:05:09" : "17:05:05");
     EXPECT_FALSE(notices.Take(5999));
     EXPECT_EQ(6000, notices.DueMs().value_or(-1));
-    EXPECT_EQ("3 programs took the focus 4 times; updater 2, nagger 1, popup 1",
+    EXPECT_EQ("3 programs took the focus 4 times since 17:05:05; updater 2, nagger 1, popup 1",
               notices.Take(6000).value_or("none"));
     EXPECT_FALSE(notices.DueMs());
 
