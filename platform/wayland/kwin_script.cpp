@@ -69,7 +69,8 @@ unsigned long long ParseNumber(const char* text)
 class KwinScriptPlatform final : public ReportedWindowsPlatform
 {
 public:
-    KwinScriptPlatform() : m_grace(this) {}
+    // The script tells each window as it is added.
+    KwinScriptPlatform() : m_grace(this) { m_tellsCreation = true; }
     ~KwinScriptPlatform() override;
 
     bool Connect(int timeoutMs) override;
@@ -522,6 +523,13 @@ bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
             return false;
         SetTitle(known->second, wxString::FromUTF8(caption));
         return true;
+    }
+    if (std::strcmp(member, "Added") == 0 && bodyIs("(s)"))
+    {
+        const char* id;
+        g_variant_get(body, "(&s)", &id);
+        Created(id);
+        return false;  // no change of the focus to commit
     }
     if (std::strcmp(member, "Closed") == 0 && bodyIs("(s)"))
     {

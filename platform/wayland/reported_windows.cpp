@@ -77,7 +77,7 @@ std::optional<bool> ReportedWindowsPlatform::WindowIsNew(WindowHandle window, un
     // The window as it was when its change was seen: one gone since is
     // still known.
     const Window* seen = m_telling && m_telling->window == window ? &m_telling->seen : Find(window);
-    if (!seen)
+    if (!seen || (!m_announcesWindows && !m_tellsCreation))
         return std::nullopt;
     if (!seen->firstSeen.IsValid())
         return false;
@@ -149,11 +149,29 @@ WindowHandle ReportedWindowsPlatform::HandleFor(const std::string& key, WindowHa
     else if (const auto old = m_windows.find(handle); old != m_windows.end())
         m_byKey.erase(old->second.key);
     m_windows[handle].key = key;
-    // The compositor's first batch names the windows already there.
-    if (m_committedOnce)
+    // When the window was made, where the compositor tells: a backend that
+    // is told of every window as it is made (not the first batch, which
+    // names the windows already there), or one told of it apart.
+    const auto created = m_created.find(key);
+    if (created != m_created.end())
+    {
+        m_windows[handle].firstSeen = created->second;
+        m_created.erase(created);
+    }
+    else if (m_announcesWindows && m_committedOnce)
+    {
         m_windows[handle].firstSeen = wxDateTime::UNow();
+    }
     m_byKey[key] = handle;
     return handle;
+}
+
+void ReportedWindowsPlatform::Created(const std::string& key)
+{
+    // Windows made and never focused leave no trace for long.
+    if (m_created.size() >= kMostCreated)
+        m_created.clear();
+    m_created[key] = wxDateTime::UNow();
 }
 
 void ReportedWindowsPlatform::Describe(WindowHandle window, const wxString& title,

@@ -69,6 +69,15 @@ protected:
     // never reused in a run, so that it cannot be taken for an X11 id; or
     // xid, where the compositor names the X11 window of an Xwayland client.
     WindowHandle HandleFor(const std::string& key, WindowHandle xid = 0);
+    // A window was made now, told before it is named by a report of its
+    // focus (KWin's script tells it apart).
+    void Created(const std::string& key);
+    // Set by a backend that hears of every window as it is made (so a
+    // window first heard of after the first batch is new), or of which it
+    // is told by Created; where neither, whether a window is new stays
+    // unknown.
+    bool m_announcesWindows = false;
+    bool m_tellsCreation = false;
     // What is known of the window now; pid 0 when unknown.
     void Describe(WindowHandle window, const wxString& title, const wxString& appId,
                   unsigned long pid);
@@ -134,6 +143,8 @@ private:
 
     std::map<WindowHandle, Window> m_windows;
     std::map<std::string, WindowHandle> m_byKey;
+    std::map<std::string, wxDateTime> m_created;
+    static constexpr size_t kMostCreated = 1024;
     WindowHandle m_pendingFocus = 0;
     bool m_focusReported = false;
     // The last window handed to the monitor (0: none has the focus).

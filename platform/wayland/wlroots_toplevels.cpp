@@ -73,7 +73,8 @@ private:
 class WlrootsPlatform final : public ReportedWindowsPlatform
 {
 public:
-    WlrootsPlatform() : m_pidWait(*this) {}
+    // The foreign-toplevel protocol announces each toplevel as it is made.
+    WlrootsPlatform() : m_pidWait(*this) { m_announcesWindows = true; }
     ~WlrootsPlatform() override
     {
         m_pidWait.Stop();
