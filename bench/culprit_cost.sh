@@ -5,10 +5,10 @@
 #   1. Corvalin under gdb (its line-cost report goes to an attached
 #      debugger's output) with 1,000 sleeping processes of the bench's own:
 #      switches the user asks for between two old windows (a key, then a
-#      pager's request: the culprit read from the cache), the same switches
-#      with nobody at the keys (unprompted, by long-lived processes: the look
-#      at recently started processes too), then new thieves, each a process
-#      never seen (its chain read).  Each line's whole cost beside its culprit
+#      pager's request: the culprit read from the cache), the same windows
+#      raised by an application's request with nobody at the keys (unprompted,
+#      by long-lived processes: the look at recently started processes too),
+#      then new thieves, each a process never seen (its chain read).  Each line's whole cost beside its culprit
 #      part, and a full read of /proc/*/stat (`ps`'s way) timed in the same run.
 #   2. A long-lived host opens a window each time a short script pokes it,
 #      0, 100, 500 and 1,500 ms after the script started; 20 tries each: how
@@ -68,7 +68,10 @@ phase() {  # phase NAME: the reports since the last phase
 }
 phase asked
 sleep 1
-"$fs" switch 100 200 "$a" "$b" >/dev/null 2>&1
+for i in $(seq 100); do
+  "$fs" raise "$([ $((i % 2)) = 0 ] && echo "$a" || echo "$b")" >/dev/null 2>&1
+  sleep 0.1
+done
 sleep 1
 phase switches
 for _ in $(seq 40); do "$fs" steal 0 100 >/dev/null 2>&1; sleep 0.2; done
@@ -97,14 +100,14 @@ printf '  %-44s %6s  %-17s  %-17s  %-17s\n' "" lines "whole line" "culprit part"
 for name in asked switches thieves; do
   case $name in
     asked) label="asked-for switches (chain from the cache)" ;;
-    switches) label="unprompted switches (+ recent processes)" ;;
+    switches) label="old windows raised on request (+ recent)" ;;
     thieves) label="new thieves (chain read)" ;;
   esac
   printf '  %-44s %6s  %-17s  %-17s  %-17s\n' "$label" "$(wc -l <"$work/$name")" \
     "$(awk '{ print $1 }' "$work/$name" | stats)" "$(awk '{ print $2 }' "$work/$name" | stats)" \
     "$(awk '{ print $1 - $2 }' "$work/$name" | stats)"
 done
-echo "  the dearest culprit part of an unprompted switch (the first look reads every process): $(awk '{ print $2 }' "$work/switches" | sort -g | tail -n1) us"
+echo "  the dearest culprit part of a raise (the first look reads every process): $(awk '{ print $2 }' "$work/switches" | sort -g | tail -n1) us"
 echo "  peer: one full read of /proc/*/stat, best of 20 (python): $scan us"
 
 # What the recent scan catches.

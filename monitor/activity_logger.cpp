@@ -149,13 +149,15 @@ void ActivityLogger::NameCulprit(ActivityEntry& entry)
     if (entry.newWindow == true && m_previousWindow != 0)
         take.previousGone = !m_platform.IsValidWindow(m_previousWindow);
     TakeVerdict verdict = JudgeTake(take, m_promptedWithinMs);
-    // Only a take that looks unasked, by a process that was there before,
-    // is worth the look at every process (a millisecond or two): a host's
-    // window is often asked for by a process that has just started.  A
-    // process started just now has its own launchers for that.
+    // Only a take that looks unasked, of a window that a process that was
+    // there before made or raised on request, is worth the look at every
+    // process (a millisecond or two): a host's window is often asked for by
+    // a process that has just started.  A process started just now has its
+    // own launchers for that, and the focus merely coming back asks nothing.
     const bool longLived = entry.facts && entry.facts->process.startedMs &&
                            whenMs - *entry.facts->process.startedMs > kNewWindowWithinMs;
-    if (verdict.unprompted == true && longLived)
+    const bool made = entry.newWindow != false || entry.input.request == ActivationRequest::Application;
+    if (verdict.unprompted == true && longLived && made)
     {
         entry.recent = m_chains.StartedBetween(whenMs - kNewWindowWithinMs, whenMs + kStartSlackMs,
                                                take.pid, kMostRecent + 1);

@@ -34,6 +34,11 @@ std::optional<wxString> CleanCommandLine(const std::optional<wxString>& raw)
 
 std::shared_ptr<const ProcessFacts> ProcessChains::Facts(unsigned long pid)
 {
+    return FactsAt(pid, 0);
+}
+
+std::shared_ptr<const ProcessFacts> ProcessChains::FactsAt(unsigned long pid, unsigned depth)
+{
     std::int64_t started = 0;
     unsigned long parent = 0;
     if (pid == 0 || !m_platform.ProcessStart(pid, started, parent))
@@ -48,10 +53,10 @@ std::shared_ptr<const ProcessFacts> ProcessChains::Facts(unsigned long pid)
         it->second.used = ++m_uses;
         return it->second.facts;
     }
-    return Read(pid);
+    return Read(pid, depth);
 }
 
-std::shared_ptr<const ProcessFacts> ProcessChains::Read(unsigned long pid)
+std::shared_ptr<const ProcessFacts> ProcessChains::Read(unsigned long pid, unsigned depth)
 {
     auto facts = std::make_shared<ProcessFacts>();
     if (!m_platform.ProcessDetails(pid, facts->process) || !facts->process.startedMs)
@@ -61,63 +66,51 @@ std::shared_ptr<const ProcessFacts> ProcessChains::Read(unsigned long pid)
         return facts;
     }
     facts->commandLine = CleanCommandLine(facts->process.commandLine);
-    facts->end = ChainEnd::Limit;
-    ProcessInfo child = facts->process;
-    ProcessInfo parent;
-    while (facts->parents.size() < kMaxParents)
+    const ProcessInfo& child = facts->process;
+    // The system's first process, or none: the chain is whole.
+    if (child.parentPid <= 1)
     {
-        // The system's first process, or none: the chain is whole.
-        if (child.parentPid <= 1)
-        {
-            facts->end = ChainEnd::Root;
-            break;
-        }
-        if (!ReadParent(child.parentPid, parent))
+        facts->end = ChainEnd::Root;
+    }
+    else if (depth >= kMaxDepth)
+    {
+        facts->end = ChainEnd::Limit;
+    }
+    else
+    {
+        // The parent's own facts, kept like any process's: a chain whose
+        // parent is known costs one look at that parent's start.
+        const std::shared_ptr<const ProcessFacts> above = FactsAt(child.parentPid, depth + 1);
+        const ProcessInfo& parent = above->process;
+        if (!parent.startedMs)
         {
             facts->end = ChainEnd::Gone;
-            break;
         }
         // An id handed out again: whatever has it now is not the parent.
-        if (child.startedMs && *parent.startedMs > *child.startedMs)
+        else if (child.startedMs && *parent.startedMs > *child.startedMs)
         {
             facts->end = ChainEnd::Reused;
-            break;
         }
-        facts->parents.push_back(ProcessLink{parent.pid, parent.startedMs, parent.module,
-                                             parent.path, CleanCommandLine(parent.commandLine)});
-        if (IsSessionRoot(parent.module))
+        else
         {
-            facts->end = ChainEnd::Root;
-            break;
+            facts->parents.push_back(ProcessLink{parent.pid, parent.startedMs, parent.module,
+                                                 parent.path, above->commandLine});
+            if (IsSessionRoot(parent.module))
+            {
+                facts->end = ChainEnd::Root;
+            }
+            else
+            {
+                const size_t room = std::min(kMaxParents - 1, above->parents.size());
+                facts->parents.insert(facts->parents.end(), above->parents.begin(),
+                                      above->parents.begin() + static_cast<std::ptrdiff_t>(room));
+                facts->end = above->parents.size() > room ? ChainEnd::Limit : above->end;
+            }
         }
-        child = std::move(parent);
-        parent = ProcessInfo();
     }
     facts->launcher = LauncherName(facts->parents);
     Keep(pid, *facts->process.startedMs, facts);
     return facts;
-}
-
-bool ProcessChains::ReadParent(unsigned long pid, ProcessInfo& info)
-{
-    // Parents are the same few processes (a shell, a session) over and over:
-    // known ones cost one look at their start.
-    std::int64_t started = 0;
-    unsigned long parent = 0;
-    if (!m_platform.ProcessStart(pid, started, parent))
-        return false;
-    const auto it = m_parents.find(pid);
-    if (it != m_parents.end() && it->second.startedMs == started)
-    {
-        info = it->second;
-        return true;
-    }
-    if (!m_platform.ProcessDetails(pid, info) || !info.startedMs)
-        return false;
-    if (m_parents.size() >= kMaxKnown)
-        m_parents.clear();
-    m_parents[pid] = info;
-    return true;
 }
 
 void ProcessChains::Keep(unsigned long pid, std::int64_t startedMs,

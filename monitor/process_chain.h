@@ -78,14 +78,16 @@ private:
         std::shared_ptr<const ProcessFacts> facts;
         std::uint64_t used;
     };
-    std::shared_ptr<const ProcessFacts> Read(unsigned long pid);
-    bool ReadParent(unsigned long pid, ProcessInfo& info);
+    std::shared_ptr<const ProcessFacts> FactsAt(unsigned long pid, unsigned depth);
+    std::shared_ptr<const ProcessFacts> Read(unsigned long pid, unsigned depth);
     void Keep(unsigned long pid, std::int64_t startedMs, std::shared_ptr<const ProcessFacts> facts);
 
     static constexpr size_t kMaxKnown = 512;
+    // How far up a chain is read: past the chain's own limit, so that a
+    // parent's chain is whole where its child's is.
+    static constexpr unsigned kMaxDepth = 32;
 
     WindowPlatform& m_platform;
     std::map<unsigned long, Known> m_known;
-    std::map<unsigned long, ProcessInfo> m_parents;
     std::uint64_t m_uses = 0;
 };
