@@ -50,13 +50,14 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     if (!watching)
         BreakHoldsOnly();
     std::string program = entry.program.utf8_string();
+    entry.own = entry.pid != 0 && entry.pid == m_ownPid;
     entry.previousHeldMs =
         m_holds.Follow(FocusChange{whenMs, entry.window, program, entry.unprompted,
-                                   entry.launcher.utf8_string()});
+                                   entry.launcher.utf8_string(), entry.own});
     m_lastLines[program] = entry.number;
     // The same bookkeeping by launcher, for the pane's other grouping.
     const std::string launcher = entry.launcher.empty() ? std::string(kNoLauncher) : entry.launcher.utf8_string();
-    m_launcherHolds.Follow(FocusChange{whenMs, entry.window, launcher, entry.unprompted, program});
+    m_launcherHolds.Follow(FocusChange{whenMs, entry.window, launcher, entry.unprompted, program, entry.own});
     m_lastLauncherLines[launcher] = entry.number;
     if (entry.facts)
         m_lastFacts[program] = entry.facts;
@@ -70,7 +71,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     // Our own window coming forward is the user's doing (a start, the hot
     // key, a second start), however slowly it came: never told as a theft.
     const bool endedWasOwn = m_currentIsOwn;
-    m_currentIsOwn = entry.pid != 0 && entry.pid == m_ownPid;
+    m_currentIsOwn = entry.own;
     if (!watching)
     {
         BreakHoldsOnly();

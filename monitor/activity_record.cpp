@@ -245,6 +245,7 @@ void AddCulprit(nlohmann::ordered_json& line, const ActivityEntry& entry,
     line["cause"] = cause ? nlohmann::ordered_json(cause) : nlohmann::ordered_json(nullptr);
     line["launcher"] = TextOrNull(entry.launcher);
     line["program"] = TextOrNull(entry.program.empty() ? entry.module : entry.program);
+    line["own"] = entry.own;
 }
 
 nlohmann::ordered_json RecordJson(const ActivityEntry& entry, const RecordDetails& details)
@@ -315,12 +316,14 @@ public:
         kHandle,
         kUnprompted,
         kHeld,
+        kOwn,
         // Texts that may be missing or of any type: they never make a line
         // foreign, so that old lines and odd writers still count.
         kProgram,
         kLauncher,
         kUnit,
         kCmdline,
+        kTitle,
         kKeys,
         kOther = kKeys,
     };
@@ -407,6 +410,10 @@ private:
     {
         switch (name.size())
         {
+        case 3:
+            return name == "own" ? kOwn : kOther;
+        case 5:
+            return name == "title" ? kTitle : kOther;
         case 4:
             return name == "time" ? kTime : name == "unit" ? kUnit : kOther;
         case 6:
@@ -521,6 +528,9 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
     text(RecordLineFields::kLauncher, change.launcher);
     text(RecordLineFields::kUnit, change.unit);
     text(RecordLineFields::kCmdline, change.cmdline);
+    text(RecordLineFields::kTitle, change.title);
+    const RecordLineFields::Value& own = fields[RecordLineFields::kOwn];
+    change.own = own.kind == Kind::Boolean && own.boolean;
     return RecordLineKind::Change;
 }
 

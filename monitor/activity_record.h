@@ -33,7 +33,7 @@ std::string ToValidUtf8(const wxString& text);
 // where unknown), then who is behind the change: "started", "cmdline",
 // "user", "user_id", "parents" (nearest first, each "pid", "module", "path",
 // "started"), "parents_end", "unit", "elevated", "new_window", "client",
-// "recent", "cause", "launcher" and "program"; ending in "\n".  The time is local, with milliseconds and the
+// "recent", "cause", "launcher", "program" and "own" (a window of Corvalin's own); ending in "\n".  The time is local, with milliseconds and the
 // offset from UTC in force at that moment ("2026-12-08T02:15:03.123+01:00").
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.
@@ -62,6 +62,8 @@ struct RecordedChange
     std::string launcher;
     std::string unit;
     std::string cmdline;
+    std::string title;
+    bool own = false;  // a window of Corvalin's own
 };
 
 enum class RecordLineKind

@@ -11,6 +11,36 @@ std::optional<bool> IsUnprompted(const ChangeInput& input, std::uint64_t withinM
     return std::nullopt;
 }
 
+void RunningMedian::Add(std::int64_t value)
+{
+    if (m_lower.empty() || value <= m_lower.top())
+        m_lower.push(value);
+    else
+        m_upper.push(value);
+    // The lower half holds the middle value, or one of the two.
+    if (m_lower.size() > m_upper.size() + 1)
+    {
+        m_upper.push(m_lower.top());
+        m_lower.pop();
+    }
+    else if (m_upper.size() > m_lower.size())
+    {
+        m_lower.push(m_upper.top());
+        m_upper.pop();
+    }
+}
+
+std::optional<std::int64_t> RunningMedian::Median() const
+{
+    if (m_lower.empty())
+        return std::nullopt;
+    if (m_lower.size() > m_upper.size())
+        return m_lower.top();
+    // Halves first: the sum of two long holds must not overflow.
+    const std::int64_t a = m_lower.top(), b = m_upper.top();
+    return a / 2 + b / 2 + (a % 2 + b % 2) / 2;
+}
+
 FocusHolds::FocusHolds(std::int64_t briefMs, std::int64_t fromMs, std::int64_t untilMs)
     : m_briefMs(briefMs), m_fromMs(fromMs), m_untilMs(untilMs)
 {
@@ -40,18 +70,22 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
     {
         const Holder& holder = *m_current;
         const std::int64_t held = holder.heldBefore + *previousHeldMs;
-        if (holder.take && Counts(holder.change.whenMs))
+        if (holder.take && !holder.change.own && Counts(holder.change.whenMs))
         {
             ProgramHolds& program = m_programs[holder.change.module];
             if (held < m_briefMs)
                 ++program.brief;
             if (!program.shortestMs || held < *program.shortestMs)
                 program.shortestMs = held;
+            if (!program.longestMs || held > *program.longestMs)
+                program.longestMs = held;
+            program.totalMs += held;
+            m_medians[holder.change.module].Add(held);
         }
         theftEnds = holder.take && holder.fromKnown && holder.from == change.window &&
                     (holder.change.unprompted == true || held < kReturnWithinMs);
     }
-    if (!theftEnds && Counts(change.whenMs))
+    if (!theftEnds && !change.own && Counts(change.whenMs))
     {
         ProgramHolds& program = m_programs[change.module];
         ++program.takes;
@@ -77,6 +111,9 @@ std::vector<ProgramHolds> FocusHolds::Programs() const
     {
         programs.push_back(holds);
         programs.back().module = module;
+        const auto median = m_medians.find(module);
+        if (median != m_medians.end())
+            programs.back().medianMs = median->second.Median();
     }
     std::sort(programs.begin(), programs.end(), [](const ProgramHolds& a, const ProgramHolds& b) {
         if (a.unprompted != b.unprompted)

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <functional>
 #include <map>
 #include <optional>
+#include <queue>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ struct FocusChange
     std::optional<bool> unprompted;
     // Who launched the window, where known (UTF-8; empty for nobody known).
     std::string launcher;
+    // One of Corvalin's own windows: the user's doing, never counted as a take.
+    bool own = false;
 };
 
 // A change is unprompted when the user gave no input in the withinMs before
@@ -37,9 +41,27 @@ struct ProgramHolds
     // Holds of a known length shorter than the brief threshold.
     long long brief = 0;
     std::optional<std::int64_t> shortestMs;
+    std::optional<std::int64_t> medianMs;
+    std::optional<std::int64_t> longestMs;
+    // All its holds of a known length together.
+    std::int64_t totalMs = 0;
     std::int64_t lastTakeMs = 0;
     // The launcher of its latest take that named one.
     std::string launcher;
+};
+
+// The middle of a growing set of lengths, kept as two heaps, so that adding
+// one costs a logarithm and asking nothing: the pane asks after every change.
+class RunningMedian
+{
+public:
+    void Add(std::int64_t value);
+    // The mean of the two middle values of an even count, rounded down.
+    std::optional<std::int64_t> Median() const;
+
+private:
+    std::priority_queue<std::int64_t> m_lower;
+    std::priority_queue<std::int64_t, std::vector<std::int64_t>, std::greater<>> m_upper;
 };
 
 // How long each window held the focus, and per program how often it took
@@ -79,7 +101,9 @@ public:
 
     // Whether the last change counted as a take: not the focus coming back
     // at the end of a theft.
-    bool CurrentIsTake() const { return m_current && m_current->take; }
+    // Corvalin's own windows are none, though the focus going back from one
+    // ends it as it ends a theft.
+    bool CurrentIsTake() const { return m_current && m_current->take && !m_current->change.own; }
 
     // Most unprompted takes first, then most takes, then by name.
     std::vector<ProgramHolds> Programs() const;
@@ -103,4 +127,5 @@ private:
     std::int64_t m_lastWhenMs = 0;  // of the last change fed, continuing or not
     bool m_broken = false;
     std::map<std::string, ProgramHolds> m_programs;
+    std::map<std::string, RunningMedian> m_medians;
 };

@@ -57,6 +57,8 @@ struct ActivityEntry
     // started just before it; recentLooked says whether they were looked for.
     std::vector<std::shared_ptr<const ProcessFacts>> recent;
     bool recentLooked = false;
+    // A window of Corvalin's own: recorded, marked, never counted as a take.
+    bool own = false;
     // The line for the Activity log, ending in " \n".
     wxString line;
 };

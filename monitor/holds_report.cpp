@@ -17,9 +17,11 @@
 namespace
 {
 constexpr char kUsage[] =
-    "Usage: Corvalin --report FILE... [--since WHEN] [--until WHEN] [--brief MS] [--by WHAT] [--csv]\n"
+    "Usage: Corvalin --report [FILE...] [--since WHEN] [--until WHEN] [--brief MS] [--by WHAT]\n"
+    "                         [--takes NAME] [--csv]\n"
     "WHEN: 2026-12-08, 2026-12-08T17:05, 2026-12-08T17:05:03+01:00 or 17:05 (today)\n"
-    "WHAT: program (the default), launcher, unit or module; takes without one count under (none)\n";
+    "WHAT: program (the default), launcher, unit or module; takes without one count under (none)\n"
+    "NAME: a row of the table (as --by names rows): its takes one by one\n";
 
 // The row of takes whose line names no launcher, or no unit.
 constexpr char kNone[] = "(none)";
@@ -114,8 +116,8 @@ bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& opti
     for (size_t i = 0; i < args.size(); ++i)
     {
         const wxString& arg = args[i];
-        const bool takesValue =
-            arg == L"--since" || arg == L"--until" || arg == L"--brief" || arg == L"--by";
+        const bool takesValue = arg == L"--since" || arg == L"--until" || arg == L"--brief" ||
+                                arg == L"--by" || arg == L"--takes";
         if (takesValue && i + 1 == args.size())
         {
             problem = wxString::Format(L"%s needs a value.", arg);
@@ -156,6 +158,10 @@ bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& opti
             }
             options.by = named->first;
         }
+        else if (arg == L"--takes")
+        {
+            options.takesOf = Utf8(args[++i]);
+        }
         else if (arg == L"--csv")
         {
             options.csv = true;
@@ -177,7 +183,8 @@ HoldsReport::HoldsReport(const ReportOptions& options)
     : m_by(options.by),
       m_fromMs(options.sinceMs.value_or(std::numeric_limits<std::int64_t>::min())),
       m_untilMs(options.untilMs.value_or(std::numeric_limits<std::int64_t>::max())),
-      m_holds(options.briefMs, m_fromMs, m_untilMs)
+      m_holds(options.briefMs, m_fromMs, m_untilMs),
+      m_takesOf(options.takesOf)
 {
 }
 
@@ -218,12 +225,50 @@ void HoldsReport::ReadLine(std::string_view line)
     // Every grouping feeds the same changes, only named otherwise, so that
     // takes and the ends of thefts are told apart alike.
     const FocusChange focus{change.whenMs, change.window, RowName(change, m_by), change.unprompted,
-                            change.launcher};
+                            change.launcher, change.own};
     m_holds.Add(focus, held);
-    if (!change.cmdline.empty() && m_holds.CurrentIsTake() && change.whenMs >= m_fromMs &&
-        change.whenMs < m_untilMs)
+    const bool counted = m_holds.CurrentIsTake() && change.whenMs >= m_fromMs && change.whenMs < m_untilMs;
+    if (m_takesOf)
+        FollowTake(change, held, counted && focus.module == *m_takesOf);
+    if (!change.cmdline.empty() && counted)
         m_cmdlines[focus.module] = std::move(change.cmdline);
-    m_previous = Previous{change.number, change.whenMs};
+    m_previous = Previous{change.number, change.whenMs, change.window,
+                          m_takesOf ? focus.module : std::string(),
+                          m_takesOf ? std::move(change.title) : std::string()};
+}
+
+// A take's hold is known once the next window's line follows it; the same
+// window named again goes on holding, as the bookkeeping counts it.
+void HoldsReport::FollowTake(const RecordedChange& change, const std::optional<std::int64_t>& held,
+                             bool isTake)
+{
+    if (m_takeOpen)
+    {
+        if (held && change.window == m_takeWindow)
+        {
+            m_takeHeldMs += *held;
+            return;
+        }
+        // Unknown where the record breaks off before the next window.
+        if (held)
+            m_takes.back().heldMs = m_takeHeldMs + *held;
+        m_takeOpen = false;
+    }
+    if (!isTake)
+        return;
+    ReportedTake take;
+    take.whenMs = change.whenMs;
+    take.unprompted = change.unprompted;
+    take.title = change.title;
+    if (held && m_previous)
+    {
+        take.fromProgram = m_previous->row;
+        take.fromTitle = m_previous->title;
+    }
+    m_takes.push_back(std::move(take));
+    m_takeOpen = true;
+    m_takeWindow = change.window;
+    m_takeHeldMs = 0;
 }
 
 bool HoldsReport::ReadFile(const wxString& path, wxString& problem)
@@ -282,17 +327,14 @@ bool HoldsReport::ReadFile(const wxString& path, wxString& problem)
     return true;
 }
 
-std::string FormatReportTable(const std::vector<ReportedProgram>& programs, ReportBy by)
+namespace
 {
-    const char* const header[] = {ByName(by), "takes", "unprompted", "brief", "shortest", "last"};
-    std::vector<std::vector<std::string>> rows;
-    rows.push_back(std::vector<std::string>(std::begin(header), std::end(header)));
-    for (const ReportedProgram& program : programs)
-        rows.push_back({program.module, std::to_string(program.takes),
-                        std::to_string(program.unprompted), std::to_string(program.brief),
-                        Duration(program.shortestMs),
-                        Utf8(AtMs(program.lastTakeMs).Format(L"%Y-%m-%d %H:%M:%S"))});
-    std::vector<size_t> widths(std::size(header), 0);
+// Columns padded to their widest cell; names and times read from the left,
+// counts from the right; the last column is not padded.
+std::string Columns(const std::vector<std::vector<std::string>>& rows,
+                    const std::vector<bool>& leftAligned)
+{
+    std::vector<size_t> widths(leftAligned.size(), 0);
     for (const auto& row : rows)
         for (size_t column = 0; column < row.size(); ++column)
             widths[column] = std::max(widths[column], Width(row[column]));
@@ -303,29 +345,77 @@ std::string FormatReportTable(const std::vector<ReportedProgram>& programs, Repo
         {
             if (column > 0)
                 out += "  ";
-            // Names and times read from the left, counts from the right.
-            const bool last = column + 1 == row.size();
-            if (last)
+            if (column + 1 == row.size())
                 out += row[column];
             else
-                Pad(out, row[column], widths[column], column > 0);
+                Pad(out, row[column], widths[column], !leftAligned[column]);
         }
         out += '\n';
     }
     return out;
 }
 
+std::string Optional(const std::optional<std::int64_t>& value)
+{
+    return value ? std::to_string(*value) : std::string();
+}
+
+std::string YesNo(const std::optional<bool>& value)
+{
+    return !value ? "?" : *value ? "yes" : "no";
+}
+}  // namespace
+
+std::string FormatReportTable(const std::vector<ReportedProgram>& programs, ReportBy by)
+{
+    std::vector<std::vector<std::string>> rows{
+        {ByName(by), "takes", "unprompted", "brief", "shortest", "median", "longest", "total", "last"}};
+    for (const ReportedProgram& program : programs)
+        rows.push_back({program.module, std::to_string(program.takes),
+                        std::to_string(program.unprompted), std::to_string(program.brief),
+                        Duration(program.shortestMs), Duration(program.medianMs),
+                        Duration(program.longestMs),
+                        Duration(program.shortestMs ? std::optional(program.totalMs) : std::nullopt),
+                        Utf8(AtMs(program.lastTakeMs).Format(L"%Y-%m-%d %H:%M:%S"))});
+    return Columns(rows, {true, false, false, false, false, false, false, false, true});
+}
+
+std::string FormatTakesTable(const std::vector<ReportedTake>& takes)
+{
+    std::vector<std::vector<std::string>> rows{
+        {"time", "held", "unprompted", "title", "interrupted"}};
+    for (const ReportedTake& take : takes)
+        rows.push_back({Utf8(AtMs(take.whenMs).Format(L"%Y-%m-%d %H:%M:%S.%l")),
+                        Duration(take.heldMs), YesNo(take.unprompted), take.title,
+                        take.fromProgram ? *take.fromProgram + " \u2014 " + take.fromTitle : "-"});
+    return Columns(rows, {true, false, true, true, true});
+}
+
+std::string FormatTakesCsv(const std::vector<ReportedTake>& takes)
+{
+    std::string out = "time,held_ms,unprompted,title,interrupted_program,interrupted_title\n";
+    for (const ReportedTake& take : takes)
+        out += FormatRecordTime(AtMs(take.whenMs)) + ',' + Optional(take.heldMs) + ',' +
+               (take.unprompted ? (*take.unprompted ? "true" : "false") : "") + ',' +
+               CsvField(take.title) + ',' + CsvField(take.fromProgram.value_or(std::string())) + ',' +
+               CsvField(take.fromTitle) + '\n';
+    return out;
+}
+
 std::string FormatReportCsv(const std::vector<ReportedProgram>& programs, ReportBy by)
 {
     std::string out =
-        std::string(ByName(by)) + ",takes,unprompted,brief,shortest_ms,last,launcher,cmdline\n";
+        std::string(ByName(by)) +
+        ",takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,longest_ms,total_ms\n";
     for (const ReportedProgram& program : programs)
     {
         out += CsvField(program.module) + ',' + std::to_string(program.takes) + ',' +
                std::to_string(program.unprompted) + ',' + std::to_string(program.brief) + ',' +
                (program.shortestMs ? std::to_string(*program.shortestMs) : std::string()) + ',' +
                FormatRecordTime(AtMs(program.lastTakeMs)) + ',' + CsvField(program.launcher) + ',' +
-               CsvField(program.cmdline) + '\n';
+               CsvField(program.cmdline) + ',' + Optional(program.medianMs) + ',' +
+               Optional(program.longestMs) + ',' +
+               (program.shortestMs ? std::to_string(program.totalMs) : std::string()) + '\n';
     }
     return out;
 }
@@ -366,6 +456,19 @@ int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err,
     if (report.Damaged() + report.Foreign() > 0)
         std::fprintf(err, "Corvalin: skipped %lld lines that are no record lines (%lld damaged, %lld foreign)\n",
                      report.Damaged() + report.Foreign(), report.Damaged(), report.Foreign());
+    if (options.takesOf)
+    {
+        if (report.Takes().empty())
+        {
+            std::fprintf(err, "Corvalin: no take by %s\n", options.takesOf->c_str());
+            return unreadable ? 2 : 1;
+        }
+        const std::string text =
+            options.csv ? FormatTakesCsv(report.Takes()) : FormatTakesTable(report.Takes());
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fflush(out);
+        return unreadable ? 2 : 0;
+    }
     const std::vector<ReportedProgram> programs = report.Programs();
     if (programs.empty())
     {

@@ -17,6 +17,8 @@
 
 #include "monitor/focus_holds.h"
 
+struct RecordedChange;
+
 // What the rows are: the program a take counts under (the module, or for a
 // host's window the host with its launcher), the launcher, the unit, or the
 // module alone.
@@ -36,6 +38,8 @@ struct ReportOptions
     std::int64_t briefMs = FocusHolds::kDefaultBriefMs;
     bool csv = false;
     ReportBy by = ReportBy::Program;
+    // List this row's takes one by one instead of the table.
+    std::optional<std::string> takesOf;
 };
 
 // One row of the report.
@@ -43,6 +47,19 @@ struct ReportedProgram : ProgramHolds
 {
     // Of its latest take that named one, as the launcher.
     std::string cmdline;
+};
+
+// One take of the row --takes names, as the record tells it.
+struct ReportedTake
+{
+    std::int64_t whenMs = 0;
+    std::optional<std::int64_t> heldMs;  // unknown where the record breaks off
+    std::optional<bool> unprompted;
+    std::string title;
+    // The window it took the focus from: the line before it, where that
+    // line is the one just before in the same record.
+    std::optional<std::string> fromProgram;
+    std::string fromTitle;
 };
 
 // What follows --report on the command line; false, with the reason in
@@ -66,19 +83,29 @@ public:
     // One line, without its line break.
     void ReadLine(std::string_view line);
     // Where a new sequence begins (a new file).
-    void StartSequence() { m_previous.reset(); }
+    void StartSequence()
+    {
+        m_previous.reset();
+        m_takeOpen = false;
+    }
 
     long long Changes() const { return m_changes; }
     long long Damaged() const { return m_damaged; }
     long long Foreign() const { return m_foreign; }
     std::vector<ReportedProgram> Programs() const;
+    // The takes of the row --takes named, oldest first.
+    const std::vector<ReportedTake>& Takes() const { return m_takes; }
 
 private:
     struct Previous
     {
         long long number;
         std::int64_t whenMs;
+        WindowHandle window;
+        std::string row;
+        std::string title;
     };
+    void FollowTake(const RecordedChange& change, const std::optional<std::int64_t>& held, bool isTake);
 
     ReportBy m_by;
     std::int64_t m_fromMs;
@@ -89,6 +116,12 @@ private:
     long long m_changes = 0;
     long long m_damaged = 0;
     long long m_foreign = 0;
+    std::optional<std::string> m_takesOf;
+    std::vector<ReportedTake> m_takes;
+    // The take of m_takes that still holds the focus, and its window.
+    bool m_takeOpen = false;
+    WindowHandle m_takeWindow = 0;
+    std::int64_t m_takeHeldMs = 0;
 };
 
 // The table, one row per program, with a header naming what the rows are;
@@ -97,6 +130,10 @@ std::string FormatReportTable(const std::vector<ReportedProgram>& programs,
                               ReportBy by = ReportBy::Program);
 std::string FormatReportCsv(const std::vector<ReportedProgram>& programs,
                             ReportBy by = ReportBy::Program);
+// One row's takes: time to the millisecond, hold, unprompted or not, title,
+// and the window each interrupted.
+std::string FormatTakesTable(const std::vector<ReportedTake>& takes);
+std::string FormatTakesCsv(const std::vector<ReportedTake>& takes);
 
 // The whole command, for the arguments after the program's name: 0 with a
 // table printed, 1 when no line matched, 2 when a file could not be read or

@@ -31,7 +31,7 @@ r = json.loads(line)
 assert list(r)[:9] == ["time", "number", "module", "path", "pid", "class", "title", "handle", "seen"], list(r)
 assert list(r)[9:13] == ["held_ms", "idle_ms", "unprompted", "request"], list(r)
 assert list(r)[13:] == ["started", "cmdline", "user", "user_id", "parents", "parents_end", "unit",
-                        "elevated", "new_window", "client", "recent", "cause", "launcher", "program"], list(r)
+                        "elevated", "new_window", "client", "recent", "cause", "launcher", "program", "own"], list(r)
 assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d", r["time"]), r["time"]
 when = datetime.datetime.fromisoformat(r["time"])
 assert abs((datetime.datetime.now(datetime.timezone.utc) - when).total_seconds()) < 60

@@ -386,7 +386,7 @@ TEST_F(ForegroundEventsTest, TheSystemLogGetsWhatTheRecordGetsAndTheFilterKeepsO
     std::vector<std::pair<std::string, std::string>> fields = events[0].fields;
     // The first 13 as every earlier version wrote them; who is behind the
     // change follows, the chain as "pid:module" texts.
-    ASSERT_EQ(fields.size(), 27u);
+    ASSERT_EQ(fields.size(), 28u);
     EXPECT_EQ(fields[17].first, "parents");
     fields.resize(13);
     EXPECT_EQ(fields[0].second.substr(0, 23), "2026-12-07T10:17:05.083");
