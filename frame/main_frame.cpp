@@ -98,6 +98,9 @@ wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
     return menu->Append(item);
 }
 
+// The log stays readable beside the thieves pane, whatever its saved width.
+constexpr int kLogMinWidth = 160;
+
 // Once, after the frame is up, on stderr and to the user; logging goes on.
 void ReportLater(const wxString& problem)
 {
@@ -236,6 +239,12 @@ void MainFrame::CreateControls()
     m_log->SetValidator(wxTextValidator(wxFILTER_NONE, &m_logValue));
     m_thieves = ThievesPane::AddTo(m_mgr, m_activity, m_log);
     m_mgr.Update();
+    // A dragged sash that leaves the log too narrow is moved back.
+    m_log->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        if (event.GetSize().x < kLogMinWidth && m_initialised)
+            CallAfter([this] { FitThievesPane(false); });
+        event.Skip();
+    });
     m_notifier.reset(new TheftNotifier(this));
     m_activity.OnTheftEnded(
         [this](const Hold& hold, const wxString& launcher) { m_notifier->Told(hold, launcher); });
@@ -522,6 +531,7 @@ void MainFrame::OnFocusThieves(wxCommandEvent&)
     wxAuiPaneInfo& pane = m_mgr.GetPane(m_thieves);
     pane.Show(!pane.IsShown());
     m_mgr.Update();
+    FitThievesPane(true);
     GetMenuBar()->Check(ID_FOCUS_THIEVES, pane.IsShown());
 }
 
@@ -656,7 +666,17 @@ void MainFrame::OnSize(wxSizeEvent& event)
         m_placement->OnSize(event);
     if (m_notice)
         m_notice->FitToWidth();
+    // After the docking manager has laid the frame out at its new size.
+    if (m_initialised)
+        CallAfter([this] { FitThievesPane(true); });
     event.Skip();
+}
+
+void MainFrame::FitThievesPane(bool grow)
+{
+    if (!m_mgr.GetPane(m_thieves).IsShown())
+        return;
+    m_mgr.FitSideDock(m_thieves, m_thieves->WantedWidth(), grow ? GetClientSize().x / 2 : 0, kLogMinWidth);
 }
 
 void MainFrame::OnMove(wxMoveEvent& event)
@@ -678,6 +698,8 @@ void MainFrame::LoadDockLayout()
         return;
     const wxString built = m_mgr.SavePerspective();
     m_mgr.LoadPerspective(perspective, true);
+    // A pane saved wide in a larger frame gives the log its room back.
+    FitThievesPane(false);
     // Sizes the check above lets through can still squeeze the log away in a
     // small frame; the layout of the constructor is better than none.
     const wxSize logSize = m_log->GetSize();

@@ -7,6 +7,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "frame/fitting_dock_manager.h"
 #include "frame/start_hand_back.h"
 #include "monitor/activity_logger.h"
 #include "platform/window_tracking.h"
@@ -59,6 +60,9 @@ private:
     void SaveOptions();
     void SaveDockLayout();
     void LoadDockLayout();
+    // The thieves pane as wide as its columns want, up to half a growing
+    // frame (when grow), and never over the log's room.
+    void FitThievesPane(bool grow);
     void RegisterMainHotKey(int modifiers, int keyCode);
     void ToggleStayOnTop();
 
@@ -99,7 +103,7 @@ private:
     void OnQuitRequest(wxCommandEvent& event);
     void OnRecordNowRequest(wxCommandEvent& event);
 
-    wxAuiManager m_mgr;
+    FittingDockManager m_mgr;
     wxToolBar* m_toolbar = nullptr;
     wxTextCtrl* m_log = nullptr;
     wxString m_logValue;

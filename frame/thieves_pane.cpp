@@ -1,28 +1,22 @@
 #include "frame/thieves_pane.h"
 
 #include <algorithm>
-#include <cmath>
-#include <functional>
 #include <optional>
 
-#include <wx/bitmap.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/dcbuffer.h>
-#include <wx/dcmemory.h>
 #include <wx/filedlg.h>
-#include <wx/image.h>
-#include <wx/imaglist.h>
-#include <zlib.h>
 #include <wx/listctrl.h>
-#include <wx/mstream.h>
 #include <wx/msgdlg.h>
+#include <wx/imaglist.h>
 #include <wx/scrolbar.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
 
 #include "frame/ids.h"
+#include "frame/png_writer.h"
+#include "frame/takes_window.h"
 #include "monitor/activity_line.h"
 #include "monitor/activity_logger.h"
 #include "platform/file_writes.h"
@@ -32,13 +26,8 @@ namespace
 {
 // Often enough to look live, seldom enough to cost nothing.
 constexpr int kRefreshMs = 250;
-constexpr int kSwatch = 12;
-constexpr int kMinBarWidth = 3;
-
-const wxColour kBackground(255, 255, 255);
-const wxColour kLane(236, 236, 236);
-const wxColour kInk(60, 60, 60);
-const wxColour kUnprompted(214, 39, 40);
+// Room around a cell's text: the list's own margins and a gap.
+constexpr int kCellPadding = 16;
 
 enum Column
 {
@@ -48,331 +37,18 @@ enum Column
     kUnpromptedTakes,
     kBrief,
     kShortest,
+    kMedian,
+    kLongest,
+    kTotal,
     kLastTake,
+    kColumns,
 };
 
-// The timeline's rows, top to bottom.
-struct Rows
+wxString Optional(const std::optional<std::int64_t>& ms)
 {
-    int headerBottom = 16;
-    int markTop = 18;
-    int laneTop = 27;
-    int laneBottom = 61;
-    int briefBottom = 70;
-    int axis = 72;
-};
-const Rows kRows;
-constexpr int kTimelineHeight = 92;
-
-wxDateTime FromMs(std::int64_t ms)
-{
-    return wxDateTime(wxLongLong(ms));
-}
-
-wxString FullTime(std::int64_t ms)
-{
-    return FromMs(ms).Format(L"%Y-%m-%d %H:%M:%S.%l");
-}
-
-wxString Duration(std::int64_t ms)
-{
-    if (ms < 1000)
-        return wxString::Format(L"%lld ms", static_cast<long long>(ms));
-    if (ms < 60000)
-        return wxString::Format(L"%.3f s", ms / 1000.0);
-    return wxString::Format(L"%lld min %lld s", static_cast<long long>(ms / 60000),
-                            static_cast<long long>(ms % 60000 / 1000));
-}
-
-bool IsBrief(const Hold& hold)
-{
-    return hold.endMs && !hold.cut && *hold.endMs - hold.startMs < HoldHistory::kBriefMs;
-}
-
-bool IsUnpromptedTake(const Hold& hold)
-{
-    return hold.take && hold.unprompted == true;
-}
-
-wxString Describe(const Hold& hold, std::int64_t nowMs)
-{
-    wxString text = wxString::FromUTF8(hold.module) + L" \u2014 " + wxString::FromUTF8(hold.title);
-    text += L"\nfrom " + FullTime(hold.startMs);
-    if (hold.IsOpen())
-        text += L"\nstill holds the focus, for " +
-                Duration(std::max<std::int64_t>(0, nowMs - hold.startMs));
-    else if (hold.cut)
-        text += L"\nheld at least " + Duration(*hold.endMs - hold.startMs) +
-                L" (then the log was cleared or monitoring stopped)";
-    else
-        text += L"\nheld " + Duration(*hold.endMs - hold.startMs);
-    if (!hold.take)
-        text += L"\nthe focus came back after a theft";
-    else if (hold.unprompted == true)
-        text += L"\nunprompted: no input just before it";
-    else if (hold.unprompted == false)
-        text += L"\nasked for";
-    else
-        text += L"\nwhether it was asked for is not known";
-    return text;
-}
-
-void Triangle(wxDC& dc, int x, int tipY, int height)
-{
-    // Pointing at the bar: down from above, up from below.
-    const int dir = height > 0 ? 1 : -1;
-    const wxPoint points[] = {{x - 4, tipY - height}, {x + 4, tipY - height}, {x, tipY - dir}};
-    dc.DrawPolygon(3, points);
+    return ms ? HoldDuration(*ms) : wxString(L"\u2014");
 }
 }  // namespace
-
-// Ten minutes of holds, one bar each in its program's colour; unprompted
-// takes marked above, holds under a second below, so that a theft of a few
-// milliseconds still shows.
-class HoldTimeline : public wxWindow
-{
-public:
-    // Text about who was behind a program's latest take, for the tooltip.
-    using Culprit = std::function<wxString(const std::string& program)>;
-
-    HoldTimeline(wxWindow* parent, const HoldHistory& history, ProgramColours& colours, Culprit culprit)
-        : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxSize(-1, kTimelineHeight),
-                   wxFULL_REPAINT_ON_RESIZE),
-          m_history(history), m_colours(colours), m_culprit(std::move(culprit))
-    {
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
-        const std::int64_t nowMs = wxDateTime::UNow().GetValue().GetValue();
-        SetView(nowMs, nowMs);
-        SetMinSize(wxSize(200, kTimelineHeight));
-        Bind(wxEVT_PAINT, &HoldTimeline::OnPaint, this);
-        Bind(wxEVT_MOTION, &HoldTimeline::OnMotion, this);
-    }
-
-    void SetView(std::int64_t endMs, std::int64_t nowMs)
-    {
-        m_endMs = endMs;
-        m_nowMs = nowMs;
-    }
-    std::int64_t NowMs() const { return m_nowMs; }
-
-    void Draw(wxDC& dc, const wxSize& size)
-    {
-        dc.SetBackground(wxBrush(kBackground));
-        dc.Clear();
-        dc.SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).Smaller());
-        dc.SetTextForeground(kInk);
-        const int width = size.x;
-        const std::int64_t startMs = m_endMs - ThievesPane::kSpanMs;
-
-        // The span as long as there is room for it beside the legend.
-        const int legendX = DrawLegend(dc, width);
-        for (const wxString& span :
-             {FromMs(startMs).Format(L"%Y-%m-%d %H:%M:%S") + L" \u2013 " +
-                  FromMs(m_endMs).Format(L"%H:%M:%S"),
-              FromMs(startMs).Format(L"%H:%M") + L" \u2013 " + FromMs(m_endMs).Format(L"%H:%M")})
-            if (dc.GetTextExtent(span).x + 12 <= legendX)
-            {
-                dc.DrawText(span, 2, 1);
-                break;
-            }
-
-        dc.SetPen(*wxTRANSPARENT_PEN);
-        dc.SetBrush(wxBrush(kLane));
-        dc.DrawRectangle(0, kRows.laneTop, width, kRows.laneBottom - kRows.laneTop);
-
-        const std::vector<Bar> bars = Bars(width);
-        // Brief holds last, so that no longer neighbour covers them.
-        for (int pass = 0; pass < 2; ++pass)
-            for (const Bar& bar : bars)
-            {
-                const Hold& hold = m_history[bar.index];
-                if (IsBrief(hold) != (pass == 1))
-                    continue;
-                const wxColour colour = m_colours.Of(hold.module);
-                dc.SetBrush(hold.cut ? wxBrush(colour, wxBRUSHSTYLE_BDIAGONAL_HATCH)
-                                     : wxBrush(colour));
-                dc.SetPen(IsUnpromptedTake(hold) ? wxPen(kUnprompted, 2)
-                                                 : wxPen(colour.ChangeLightness(70)));
-                dc.DrawRectangle(bar.x, kRows.laneTop, bar.width, kRows.laneBottom - kRows.laneTop);
-            }
-        dc.SetPen(*wxTRANSPARENT_PEN);
-        for (const Bar& bar : bars)
-        {
-            const Hold& hold = m_history[bar.index];
-            if (IsUnpromptedTake(hold))
-            {
-                dc.SetBrush(wxBrush(kUnprompted));
-                Triangle(dc, bar.x, kRows.laneTop, kRows.laneTop - kRows.markTop);
-            }
-            if (IsBrief(hold))
-            {
-                dc.SetBrush(wxBrush(kInk));
-                Triangle(dc, bar.x + bar.width / 2, kRows.laneBottom,
-                         kRows.laneBottom - kRows.briefBottom);
-            }
-        }
-        DrawAxis(dc, width, startMs);
-    }
-
-    // The hold under the pointer, narrowest first: a brief one drawn over a
-    // long one is the one pointed at.
-    std::optional<std::size_t> HoldAt(const wxPoint& point)
-    {
-        if (point.y < kRows.markTop || point.y > kRows.briefBottom)
-            return std::nullopt;
-        std::optional<std::size_t> found;
-        int narrowest = 0;
-        for (const Bar& bar : Bars(GetClientSize().x))
-            if (point.x >= bar.x - 1 && point.x <= bar.x + bar.width &&
-                (!found || bar.width < narrowest))
-            {
-                found = bar.index;
-                narrowest = bar.width;
-            }
-        return found;
-    }
-
-private:
-    struct Bar
-    {
-        std::size_t index;
-        int x;
-        int width;
-    };
-
-    int X(std::int64_t ms, int width) const
-    {
-        const double from = static_cast<double>(ms - (m_endMs - ThievesPane::kSpanMs));
-        return static_cast<int>(std::floor(from * width / ThievesPane::kSpanMs));
-    }
-
-    std::vector<Bar> Bars(int width) const
-    {
-        std::vector<Bar> bars;
-        const std::int64_t startMs = m_endMs - ThievesPane::kSpanMs;
-        const std::size_t first = m_history.Size() ? m_history.FirstFrom(startMs) : 0;
-        for (std::size_t i = first; i < m_history.Size(); ++i)
-        {
-            const std::int64_t holdStartMs = m_history.StartMs(i);
-            const std::int64_t endMs = m_history.EndMs(i).value_or(std::max(holdStartMs, m_nowMs));
-            if (holdStartMs > m_endMs)
-                break;
-            if (endMs < startMs)
-                continue;
-            const int x0 = std::max(X(holdStartMs, width), -kMinBarWidth);
-            const int x1 = std::min(X(endMs, width), width + kMinBarWidth);
-            bars.push_back(Bar{i, x0, std::max(x1 - x0, kMinBarWidth)});
-        }
-        return bars;
-    }
-
-    // Returns where it begins.
-    int DrawLegend(wxDC& dc, int width)
-    {
-        const wxString unprompted = L"unprompted";
-        const wxString brief = L"under a second";
-        const int y = 3;
-        int x = width - dc.GetTextExtent(brief).x - 14;
-        dc.SetPen(*wxTRANSPARENT_PEN);
-        dc.SetBrush(wxBrush(kInk));
-        Triangle(dc, x - 6, y, -8);
-        dc.DrawText(brief, x, y - 2);
-        x -= dc.GetTextExtent(unprompted).x + 24;
-        dc.SetBrush(wxBrush(kUnprompted));
-        Triangle(dc, x - 6, y + 9, 8);
-        dc.DrawText(unprompted, x, y - 2);
-        return x - 12;
-    }
-
-    void DrawAxis(wxDC& dc, int width, std::int64_t startMs)
-    {
-        dc.SetPen(wxPen(kInk));
-        dc.DrawLine(0, kRows.axis, width, kRows.axis);
-        // A tick a minute, a label where there is room for one.
-        const std::int64_t minute = 60000;
-        const int labelWidth = dc.GetTextExtent(L"00:00").x + 8;
-        const int every = width / 10 >= labelWidth ? 1 : width / 5 >= labelWidth ? 2 : 5;
-        for (std::int64_t t = (startMs / minute + 1) * minute; t <= m_endMs; t += minute)
-        {
-            const int x = X(t, width);
-            dc.DrawLine(x, kRows.axis, x, kRows.axis + 4);
-            const wxDateTime when = FromMs(t);
-            if (when.GetMinute() % every != 0)
-                continue;
-            const wxString label = when.Format(L"%H:%M");
-            const int labelX = x - dc.GetTextExtent(label).x / 2;
-            if (labelX >= 0 && labelX + labelWidth - 8 <= width)
-                dc.DrawText(label, labelX, kRows.axis + 4);
-        }
-    }
-
-    void OnPaint(wxPaintEvent&)
-    {
-        wxAutoBufferedPaintDC dc(this);
-        Draw(dc, GetClientSize());
-    }
-
-    void OnMotion(wxMouseEvent& event)
-    {
-        const std::optional<std::size_t> index = HoldAt(event.GetPosition());
-        wxString tip;
-        if (index)
-        {
-            const Hold hold = m_history[*index];
-            tip = Describe(hold, m_nowMs) + m_culprit(hold.module);
-        }
-        if (tip != GetToolTipText())
-        {
-            if (tip.empty())
-                UnsetToolTip();
-            else
-                SetToolTip(tip);
-        }
-        event.Skip();
-    }
-
-    const HoldHistory& m_history;
-    ProgramColours& m_colours;
-    Culprit m_culprit;
-    std::int64_t m_endMs = 0;
-    std::int64_t m_nowMs = 0;
-};
-
-ProgramColours::ProgramColours() : m_images(new wxImageList(kSwatch, kSwatch, false)) {}
-
-ProgramColours::~ProgramColours() = default;
-
-int ProgramColours::Index(const std::string& module)
-{
-    const auto it = m_index.find(module);
-    if (it != m_index.end())
-        return it->second;
-    const int index = static_cast<int>(m_index.size());
-    m_index.emplace(module, index);
-    wxBitmap swatch(kSwatch, kSwatch);
-    {
-        wxMemoryDC dc(swatch);
-        dc.SetBackground(wxBrush(Of(module)));
-        dc.Clear();
-    }
-    m_images->Add(swatch);
-    return index;
-}
-
-wxColour ProgramColours::Of(const std::string& module)
-{
-    const auto it = m_index.find(module);
-    const int index = it != m_index.end() ? it->second : Index(module);
-    // Hues a golden angle apart: neighbours in order of appearance differ most.
-    const double hue = std::fmod(index * 0.618033988749895 + 0.58, 1.0);
-    const wxImage::RGBValue rgb = wxImage::HSVtoRGB(wxImage::HSVValue(hue, 0.55, 0.85));
-    return wxColour(rgb.red, rgb.green, rgb.blue);
-}
-
-int ProgramColours::Image(const std::string& module)
-{
-    return Index(module);
-}
 
 ThievesPane::ThievesPane(wxWindow* parent, const ActivityLogger& activity, wxTextCtrl* log)
     : wxPanel(parent, ID_THIEVES_PANE), m_activity(activity), m_log(log), m_timer(this)
@@ -389,13 +65,17 @@ void ThievesPane::EnsureBuilt()
     m_table = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                              wxLC_REPORT | wxLC_SINGLE_SEL);
     m_table->SetImageList(m_colours.Images(), wxIMAGE_LIST_SMALL);
-    m_table->AppendColumn(_("Program"), wxLIST_FORMAT_LEFT, 110);
-    m_table->AppendColumn(_("Launched by"), wxLIST_FORMAT_LEFT, 96);
-    m_table->AppendColumn(_("Takes"), wxLIST_FORMAT_RIGHT, 52);
-    m_table->AppendColumn(_("Unprompted"), wxLIST_FORMAT_RIGHT, 92);
-    m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT, 74);
-    m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT, 72);
-    m_table->AppendColumn(_("Last take"), wxLIST_FORMAT_LEFT, 190);
+    m_table->AppendColumn(_("Program"));
+    m_table->AppendColumn(_("Launched by"));
+    m_table->AppendColumn(_("Takes"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Unprompted"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Median"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Longest"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Total"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Last take"));
+    FitColumns();
     m_timeline = new HoldTimeline(this, m_activity.History(), m_colours,
                                   [this](const std::string& program) { return CulpritText(program); });
     wxCheckBox* byLauncher = new wxCheckBox(this, wxID_ANY, _("Group by launcher"));
@@ -415,6 +95,24 @@ void ThievesPane::EnsureBuilt()
     Layout();
 
     m_table->Bind(wxEVT_LIST_ITEM_SELECTED, &ThievesPane::OnRowSelected, this);
+    m_table->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) {
+        if (!m_filling)
+            m_timeline->Mark({});
+    });
+    m_table->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& event) { ShowTakes(event.GetIndex()); });
+    m_table->Bind(wxEVT_LIST_COL_CLICK, &ThievesPane::OnColumnClick, this);
+    // The generic list draws its rows in a child window of its own.
+    m_table->Bind(wxEVT_MOTION, &ThievesPane::OnTableMotion, this);
+    for (wxWindow* child : m_table->GetChildren())
+        child->Bind(wxEVT_MOTION, &ThievesPane::OnTableMotion, this);
+    // The view caught up with the clock once the pointer leaves it.
+    m_timeline->Bind(wxEVT_LEAVE_WINDOW, [this](wxMouseEvent& event) {
+        CallAfter([this] {
+            if (IsShownOnScreen())
+                CatchUp();
+        });
+        event.Skip();
+    });
     byLauncher->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) { GroupByLauncher(event.IsChecked()); });
     for (const wxEventTypeTag<wxScrollEvent>& type :
          {wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM, wxEVT_SCROLL_LINEUP, wxEVT_SCROLL_LINEDOWN,
@@ -441,7 +139,7 @@ ThievesPane* ThievesPane::AddTo(wxAuiManager& manager, const ActivityLogger& act
                               .Row(0)
                               .Position(0)
                               .BestSize(wxSize(600, 320))
-                              .MinSize(wxSize(260, 220))
+                              .MinSize(wxSize(kMinWidth, kMinHeight))
                               .Floatable(false)
                               .CloseButton(true)
                               .Hide());
@@ -454,7 +152,7 @@ wxListCtrl* ThievesPane::GetTable()
     return m_table;
 }
 
-wxWindow* ThievesPane::GetTimeline()
+HoldTimeline* ThievesPane::GetTimeline()
 {
     EnsureBuilt();
     return m_timeline;
@@ -495,6 +193,14 @@ void ThievesPane::CatchUp()
         FillTable();
         changed = true;
     }
+    // While the pointer is over the picture, what it points at stays put;
+    // it catches up once the pointer leaves.
+    if (m_timeline->IsPointedAt() && m_timeline->GetScreenRect().Contains(wxGetMousePosition()))
+    {
+        if (changed)
+            m_timeline->Refresh();
+        return;
+    }
     // Following the clock, the picture moves once a pixel's worth of time
     // has passed.
     const int width = std::max(1, m_timeline->GetClientSize().x);
@@ -509,8 +215,9 @@ void ThievesPane::CatchUp()
 
 void ThievesPane::FillTable()
 {
-    const std::vector<ProgramHolds> programs =
+    std::vector<ProgramHolds> programs =
         (m_byLauncher ? m_activity.HoldsByLauncher() : m_activity.Holds()).Programs();
+    Sort(programs);
     std::string selected;
     const long selectedRow = m_table->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     if (selectedRow >= 0 && static_cast<std::size_t>(selectedRow) < m_rows.size())
@@ -521,30 +228,170 @@ void ThievesPane::FillTable()
     while (m_table->GetItemCount() > static_cast<int>(programs.size()))
         m_table->DeleteItem(m_table->GetItemCount() - 1);
     m_rows.clear();
+    m_rowTips.clear();
     for (std::size_t i = 0; i < programs.size(); ++i)
     {
         const ProgramHolds& program = programs[i];
         const long row = static_cast<long>(i);
         const wxString name = wxString::FromUTF8(program.module);
+        const wxString launcher =
+            program.launcher.empty() ? wxString(L"\u2014") : wxString::FromUTF8(program.launcher);
+        const wxString cells[kColumns] = {
+            name,
+            launcher,
+            wxString::Format(L"%lld", program.takes),
+            wxString::Format(L"%lld", program.unprompted),
+            wxString::Format(L"%lld", program.brief),
+            Optional(program.shortestMs),
+            Optional(program.medianMs),
+            Optional(program.longestMs),
+            Optional(program.shortestMs ? std::optional(program.totalMs) : std::nullopt),
+            HoldTime(program.lastTakeMs),
+        };
         if (row >= m_table->GetItemCount())
             m_table->InsertItem(row, name, m_colours.Image(program.module));
         else
             m_table->SetItem(row, kProgram, name, m_colours.Image(program.module));
-        m_table->SetItem(row, kLauncher, program.launcher.empty() ? wxString(L"\u2014")
-                                                                  : wxString::FromUTF8(program.launcher));
-        m_table->SetItem(row, kTakes, wxString::Format(L"%lld", program.takes));
-        m_table->SetItem(row, kUnpromptedTakes, wxString::Format(L"%lld", program.unprompted));
-        m_table->SetItem(row, kBrief, wxString::Format(L"%lld", program.brief));
-        m_table->SetItem(row, kShortest,
-                         program.shortestMs ? Duration(*program.shortestMs) : wxString(L"\u2014"));
-        m_table->SetItem(row, kLastTake, FullTime(program.lastTakeMs));
+        for (int column = kLauncher; column < kColumns; ++column)
+            m_table->SetItem(row, column, cells[column]);
         // The same program stays selected wherever the order moves it.
         m_table->SetItemState(row, program.module == selected ? wxLIST_STATE_SELECTED : 0,
                               wxLIST_STATE_SELECTED);
         m_rows.push_back(program.module);
+        // The whole row in words, for a name cut short or a column out of view.
+        wxString tip;
+        for (int column = 0; column < kColumns; ++column)
+        {
+            wxListItem header;
+            header.SetMask(wxLIST_MASK_TEXT);
+            m_table->GetColumn(column, header);
+            tip += (column ? L"\n" : L"") + header.GetText() + L": " + cells[column];
+        }
+        m_rowTips.push_back(tip + L"\n" + _("Double-click for its takes."));
     }
+    FitColumns();
     m_table->Thaw();
     m_filling = false;
+}
+
+// Each column as wide as its widest text, header included, so that nothing
+// is cut while there is room; the pane's width follows from them.
+void ThievesPane::FitColumns()
+{
+    for (int column = 0; column < kColumns; ++column)
+    {
+        wxListItem header;
+        header.SetMask(wxLIST_MASK_TEXT);
+        m_table->GetColumn(column, header);
+        int width = m_table->GetTextExtent(header.GetText()).x;
+        for (long row = 0; row < m_table->GetItemCount(); ++row)
+            width = std::max(width, m_table->GetTextExtent(m_table->GetItemText(row, column)).x);
+        width += kCellPadding;
+        if (column == kProgram)
+        {
+            int swatchWidth = 0, swatchHeight = 0;
+            m_colours.Images()->GetSize(0, swatchWidth, swatchHeight);
+            width += std::max(swatchWidth, 12) + 6;
+        }
+        if (m_table->GetColumnWidth(column) != width)
+            m_table->SetColumnWidth(column, width);
+    }
+}
+
+int ThievesPane::WantedWidth()
+{
+    EnsureBuilt();
+    int width = 0;
+    for (int column = 0; column < kColumns; ++column)
+        width += m_table->GetColumnWidth(column);
+    // The list's border and a vertical scroll bar, should it need one.
+    return width + 8 + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_table);
+}
+
+void ThievesPane::Sort(std::vector<ProgramHolds>& programs) const
+{
+    if (m_sortColumn < 0)
+        return;  // most unprompted first, as the bookkeeping gives them
+    const auto key = [this](const ProgramHolds& p) -> std::pair<std::int64_t, std::string> {
+        switch (m_sortColumn)
+        {
+        case kTakes: return {p.takes, {}};
+        case kUnpromptedTakes: return {p.unprompted, {}};
+        case kBrief: return {p.brief, {}};
+        case kShortest: return {p.shortestMs.value_or(-1), {}};
+        case kMedian: return {p.medianMs.value_or(-1), {}};
+        case kLongest: return {p.longestMs.value_or(-1), {}};
+        case kTotal: return {p.shortestMs ? p.totalMs : -1, {}};
+        case kLastTake: return {p.lastTakeMs, {}};
+        case kLauncher: return {0, p.launcher};
+        default: return {0, p.module};
+        }
+    };
+    // Equal rows by name, A to Z, whichever way the column runs.
+    std::stable_sort(programs.begin(), programs.end(), [&](const ProgramHolds& a, const ProgramHolds& b) {
+        const auto keyA = key(a), keyB = key(b);
+        if (keyA != keyB)
+            return m_sortAscending ? keyA < keyB : keyB < keyA;
+        return a.module < b.module;
+    });
+}
+
+void ThievesPane::OnColumnClick(wxListEvent& event)
+{
+    const int column = event.GetColumn();
+    if (column < 0 || column >= kColumns)
+        return;
+    // The same header again turns the order round; counts and lengths
+    // start with the most, names with A.
+    if (column == m_sortColumn)
+        m_sortAscending = !m_sortAscending;
+    else
+        m_sortAscending = column == kProgram || column == kLauncher;
+    m_sortColumn = column;
+    m_table->ShowSortIndicator(column, m_sortAscending);
+    FillTable();
+}
+
+void ThievesPane::OnTableMotion(wxMouseEvent& event)
+{
+    event.Skip();
+    wxWindow* under = static_cast<wxWindow*>(event.GetEventObject());
+    int flags = 0;
+    const long row = m_table->HitTest(event.GetPosition(), flags);
+    const wxString tip =
+        row >= 0 && static_cast<std::size_t>(row) < m_rowTips.size() ? m_rowTips[row] : wxString();
+    if (tip == under->GetToolTipText())
+        return;
+    if (tip.empty())
+        under->UnsetToolTip();
+    else
+        under->SetToolTip(tip);
+}
+
+std::set<std::string> ThievesPane::ProgramsOf(long row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return {};
+    if (!m_byLauncher)
+        return {m_rows[row]};
+    // By launcher: the programs whose latest take it launched.
+    std::set<std::string> programs;
+    for (const ProgramHolds& program : m_activity.Holds().Programs())
+        if ((program.launcher.empty() ? std::string(ActivityLogger::kNoLauncher) : program.launcher) ==
+            m_rows[row])
+            programs.insert(program.module);
+    return programs;
+}
+
+wxWindow* ThievesPane::ShowTakes(long row)
+{
+    const std::set<std::string> programs = ProgramsOf(row);
+    if (programs.empty())
+        return nullptr;
+    TakesWindow* window =
+        new TakesWindow(wxGetTopLevelParent(this), m_activity.History(), programs, wxString::FromUTF8(m_rows[row]));
+    window->Show();
+    return window;
 }
 
 void ThievesPane::UpdateScrollBar(std::int64_t nowMs)
@@ -615,6 +462,7 @@ void ThievesPane::OnRowSelected(wxListEvent& event)
     const long row = event.GetIndex();
     if (m_filling || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return;
+    m_timeline->Mark(ProgramsOf(row));
     const std::optional<int> number = m_activity.LastLineOf(m_rows[row], m_byLauncher);
     if (!number)
         return;
@@ -627,67 +475,12 @@ void ThievesPane::OnRowSelected(wxListEvent& event)
     m_log->ShowPosition(static_cast<long>(line->first));
 }
 
-namespace
-{
-// Written here rather than by the toolkit, whose Windows build has no
-// libpng: an RGB PNG is a few chunks around the zlib stream of its rows.
-void PutChunk(std::vector<char>& out, const char* type, const std::vector<unsigned char>& data)
-{
-    auto put32 = [&out](unsigned long value) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    };
-    put32(static_cast<unsigned long>(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put32(crc32(0, reinterpret_cast<const Bytef*>(out.data() + start), uInt(out.size() - start)));
-}
-
-bool EncodePng(const wxImage& image, std::vector<char>& bytes)
-{
-    const int width = image.GetWidth(), height = image.GetHeight();
-    if (!image.IsOk() || width <= 0 || height <= 0)
-        return false;
-    std::vector<unsigned char> rows;
-    rows.reserve(size_t(height) * (size_t(width) * 3 + 1));
-    const unsigned char* rgb = image.GetData();
-    for (int y = 0; y < height; ++y)
-    {
-        rows.push_back(0);  // no filter
-        rows.insert(rows.end(), rgb + size_t(y) * width * 3, rgb + size_t(y + 1) * width * 3);
-    }
-    uLongf packedSize = compressBound(uLong(rows.size()));
-    std::vector<unsigned char> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, rows.data(), uLong(rows.size()), 6) != Z_OK)
-        return false;
-    packed.resize(packedSize);
-    const unsigned char header[] = {
-        static_cast<unsigned char>(width >> 24), static_cast<unsigned char>(width >> 16),
-        static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(width),
-        static_cast<unsigned char>(height >> 24), static_cast<unsigned char>(height >> 16),
-        static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
-        8, 2, 0, 0, 0};  // 8 bits, RGB, deflate, no filter, no interlace
-    bytes.assign({'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'});
-    PutChunk(bytes, "IHDR", std::vector<unsigned char>(header, header + sizeof header));
-    PutChunk(bytes, "IDAT", packed);
-    PutChunk(bytes, "IEND", {});
-    return true;
-}
-}  // namespace
-
 bool ThievesPane::SavePicture(const wxString& path, wxString& problem)
 {
     EnsureBuilt();
     problem.clear();
-    const wxSize size = m_timeline->GetClientSize();
-    wxBitmap bitmap(std::max(size.x, 1), std::max(size.y, 1));
-    {
-        wxMemoryDC dc(bitmap);
-        m_timeline->Draw(dc, bitmap.GetSize());
-    }
     std::vector<char> bytes;
-    if (!EncodePng(bitmap.ConvertToImage(), bytes))
+    if (!EncodePng(m_timeline->Picture().ConvertToImage(), bytes))
     {
         problem = wxString::Format(_("\"%s\" was not saved: the picture could not be made."), path);
         return false;

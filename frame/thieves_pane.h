@@ -1,8 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,33 +9,15 @@
 #include <wx/panel.h>
 #include <wx/timer.h>
 
+#include "frame/hold_timeline.h"
+
 class ActivityLogger;
-class HoldTimeline;
-class wxImageList;
+struct ProgramHolds;
 class wxListCtrl;
 class wxListEvent;
 class wxScrollBar;
 class wxScrollEvent;
 class wxTextCtrl;
-
-// One colour per program for this run: the table's swatch and the
-// timeline's bars match.
-class ProgramColours
-{
-public:
-    ProgramColours();
-    ~ProgramColours();
-    wxColour Of(const std::string& module);
-    // The swatch's index in Images().
-    int Image(const std::string& module);
-    wxImageList* Images() const { return m_images.get(); }
-
-private:
-    int Index(const std::string& module);
-
-    std::map<std::string, int> m_index;
-    std::unique_ptr<wxImageList> m_images;
-};
 
 // The "Focus thieves" pane: per program, how it took the focus in this run,
 // and a timeline of the holds.  It only reads the activity logger's
@@ -45,7 +26,10 @@ private:
 class ThievesPane : public wxPanel
 {
 public:
-    static constexpr std::int64_t kSpanMs = 10 * 60 * 1000;
+    static constexpr std::int64_t kSpanMs = HoldTimeline::kSpanMs;
+    // Below these the table and the log next to it are no longer readable.
+    static constexpr int kMinWidth = 160;
+    static constexpr int kMinHeight = 220;
 
     ThievesPane(wxWindow* parent, const ActivityLogger& activity, wxTextCtrl* log);
     ~ThievesPane() override;
@@ -59,17 +43,28 @@ public:
     void CatchUp();
 
     wxListCtrl* GetTable();
-    wxWindow* GetTimeline();
-    // The timeline as a PNG of its size on screen; false with the reason.
+    HoldTimeline* GetTimeline();
+    // The width at which every column shows whole.
+    int WantedWidth();
+    // The timeline as a PNG, with its time span and a key of the colours;
+    // false with the reason.
     bool SavePicture(const wxString& path, wxString& problem);
+    // The window listing the takes of the table's row.
+    wxWindow* ShowTakes(long row);
 
 private:
     void EnsureBuilt();
     void FillTable();
+    void FitColumns();
+    void Sort(std::vector<ProgramHolds>& programs) const;
     void UpdateScrollBar(std::int64_t nowMs);
     void OnTimer(wxTimerEvent& event);
     void OnRowSelected(wxListEvent& event);
+    void OnColumnClick(wxListEvent& event);
+    void OnTableMotion(wxMouseEvent& event);
     void GroupByLauncher(bool byLauncher);
+    // The programs a row stands for: itself, or those its launcher started.
+    std::set<std::string> ProgramsOf(long row) const;
     // Who was behind the program's latest take, for the timeline's tooltip.
     wxString CulpritText(const std::string& program) const;
     void OnScroll(wxScrollEvent& event);
@@ -82,10 +77,14 @@ private:
     HoldTimeline* m_timeline = nullptr;
     wxScrollBar* m_scroll = nullptr;
     wxTimer m_timer;
-    // The programs in the table's order.
+    // The rows in the table's order, and each row's whole text.
     std::vector<std::string> m_rows;
+    std::vector<wxString> m_rowTips;
     bool m_filling = false;
     bool m_byLauncher = false;  // rows by launcher rather than by program
+    // The column clicked last, and which way; none: most unprompted first.
+    int m_sortColumn = -1;
+    bool m_sortAscending = true;
     std::uint64_t m_generation = ~std::uint64_t(0);
     // The timeline follows the clock until scrolled back.
     bool m_following = true;

@@ -3,6 +3,9 @@
 #include <wx/regex.h>
 #include <wx/aui/aui.h>
 #include <wx/checkbox.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/imaglist.h>
 #include <wx/dialog.h>
 #include <wx/file.h>
 #include <wx/filedlg.h>
@@ -648,21 +651,102 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
         [&] { return table->GetItemCount() == 4 && timeline->GetClientSize().x > 100; }));
     const wxString lastUpdater =
         (start + wxTimeSpan::Milliseconds(90300)).Format(L"%Y-%m-%d %H:%M:%S.%l");
-    EXPECT_EQ(Row(table, 0, 7), (std::vector<wxString>{L"updater", L"nag.sh", L"2", L"2", L"2",
-                                                     L"20 ms", lastUpdater}));
+    EXPECT_EQ(Row(table, 0, 10), (std::vector<wxString>{L"updater", L"nag.sh", L"2", L"2", L"2", L"20 ms",
+                                                      L"30 ms", L"40 ms", L"60 ms", lastUpdater}));
     EXPECT_EQ(Row(table, 1, 6),
               (std::vector<wxString>{L"nagger", L"nag.sh", L"1", L"1", L"1", L"300 ms"}));
     EXPECT_EQ(Row(table, 2, 6),
               (std::vector<wxString>{L"editor", L"\u2014", L"2", L"0", L"0", L"30.000 s"}));
     EXPECT_EQ(Row(table, 3, 6),
               (std::vector<wxString>{L"mail", L"\u2014", L"1", L"0", L"0", L"30.000 s"}));
+    // Every header and cell whole in its column (the first beside its swatch).
+    for (int column = 0; column < table->GetColumnCount(); ++column)
+    {
+        wxListItem header;
+        header.SetMask(wxLIST_MASK_TEXT);
+        table->GetColumn(column, header);
+        int widest = table->GetTextExtent(header.GetText()).x;
+        for (long row = 0; row < table->GetItemCount(); ++row)
+            widest = std::max(widest, table->GetTextExtent(table->GetItemText(row, column)).x);
+        EXPECT_GE(table->GetColumnWidth(column), widest + (column == 0 ? 12 : 0) + 4) << column;
+    }
+    // A row's whole text in its tooltip, where the list draws its rows.
+    wxWindow* rows = table;
+    for (wxWindow* child : table->GetChildren())
+        rows = child->GetSize().y > rows->GetSize().y / 2 ? child : rows;
+    wxPoint onFirst(30, -1);
+    for (int y = 0; y < rows->GetClientSize().y && onFirst.y < 0; ++y)
+        if (int flags = 0; table->HitTest(wxPoint(30, y), flags) == 0)
+            onFirst.y = y;
+    wxMouseEvent overRow(wxEVT_MOTION);
+    overRow.SetPosition(onFirst);
+    overRow.SetEventObject(rows);
+    rows->GetEventHandler()->ProcessEvent(overRow);
+    EXPECT_TRUE(rows->GetToolTipText().StartsWith(L"Program: updater\nLaunched by: nag.sh\nTakes: 2\n"))
+        << rows->GetToolTipText();
+    // A header click sorts by it, a second turns the order round.
+    wxListEvent clicked(wxEVT_LIST_COL_CLICK, table->GetId());
+    clicked.m_col = 5;  // Shortest
+    clicked.SetEventObject(table);
+    table->GetEventHandler()->ProcessEvent(clicked);
+    EXPECT_EQ(table->GetItemText(0, 0), L"editor");
+    table->GetEventHandler()->ProcessEvent(clicked);
+    EXPECT_EQ(table->GetItemText(0, 0), L"updater");
+    clicked.m_col = 0;
+    table->GetEventHandler()->ProcessEvent(clicked);
+    EXPECT_EQ(Row(table, 0, 1)[0] + Row(table, 3, 1)[0], L"editorupdater");
+    clicked.m_col = 3;  // Unprompted: the most first, as before any click
+    table->GetEventHandler()->ProcessEvent(clicked);
+    ASSERT_EQ(Row(table, 0, 1)[0] + Row(table, 1, 1)[0] + Row(table, 3, 1)[0], L"updaternaggermail");
 
+    // The picture as drawn now, to see what marking a program changes.
+    auto drawn = [&] {
+        wxBitmap bitmap(timeline->GetClientSize());
+        {
+            wxMemoryDC dc(bitmap);
+            pane->GetTimeline()->Draw(dc, bitmap.GetSize());
+        }
+        return bitmap.ConvertToImage();
+    };
+    const wxImage unmarked = drawn();
     wxTextCtrl* log = frame->GetActivityLog();
     table->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     EXPECT_TRUE(log->GetStringSelection().StartsWith(L"006.  ")) << log->GetStringSelection();
     EXPECT_TRUE(log->GetStringSelection().EndsWith(L"updater - Update available (3) "));
+    // The updater marked: mail's long hold beside it pales.
+    const wxImage marked = drawn();
+    const int mailX = TimelineX(timeline, start + wxTimeSpan::Milliseconds(45000));
+    const int laneY = timeline->GetClientSize().y / 2;
+    EXPECT_GT(marked.GetRed(mailX, laneY) + marked.GetGreen(mailX, laneY) + marked.GetBlue(mailX, laneY),
+              unmarked.GetRed(mailX, laneY) + unmarked.GetGreen(mailX, laneY) + unmarked.GetBlue(mailX, laneY) + 60);
     table->SetItemState(3, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     EXPECT_TRUE(log->GetStringSelection().StartsWith(L"004.  ")) << log->GetStringSelection();
+
+    // A double-click lists the program's takes, newest first, each with the
+    // window it took the focus from.
+    wxWindow* takes = pane->ShowTakes(0);
+    ASSERT_NE(takes, nullptr);
+    wxListCtrl* list = wxDynamicCast(takes->GetChildren().front(), wxListCtrl);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->GetItemCount(), 2);
+    EXPECT_EQ(Row(list, 0, 5), (std::vector<wxString>{lastUpdater, L"20 ms", L"yes", L"Update available",
+                                                     L"nagger \u2014 Rate us!"}));
+    EXPECT_EQ(Row(list, 1, 5)[4], L"mail \u2014 Inbox");
+    takes->Destroy();
+
+    // The pointer over the picture holds it still; it catches up on leaving.
+    const wxPoint inside(timeline->GetClientSize().x / 2, timeline->GetClientSize().y / 2);
+    timeline->WarpPointer(inside.x, inside.y);
+    wxMouseEvent entered(wxEVT_ENTER_WINDOW);
+    entered.SetPosition(inside);
+    timeline->GetEventHandler()->ProcessEvent(entered);
+    const std::int64_t heldEnd = pane->GetTimeline()->EndMs();
+    PumpEventsFor(static_cast<int>(600000 / timeline->GetClientSize().x) + 400);
+    EXPECT_EQ(heldEnd, pane->GetTimeline()->EndMs());
+    frame->WarpPointer(0, 0);
+    wxMouseEvent left(wxEVT_LEAVE_WINDOW);
+    timeline->GetEventHandler()->ProcessEvent(left);
+    EXPECT_TRUE(PumpUntil([&] { return pane->GetTimeline()->EndMs() > heldEnd; }));
 
     // Pointing at the 40 ms theft, beside the longer holds of mail.
     const wxDateTime theft = start + wxTimeSpan::Milliseconds(60000);
@@ -699,7 +783,26 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
         wxImage::AddHandler(new wxPNGHandler);
     wxImage picture;
     ASSERT_TRUE(picture.LoadFile(path, wxBITMAP_TYPE_PNG));
-    EXPECT_EQ(picture.GetSize(), timeline->GetClientSize());
+    // The span above the timeline, the key below it: a swatch of each
+    // program's colour, as in the table.
+    EXPECT_EQ(picture.GetWidth(), timeline->GetClientSize().x);
+    // Below the bars wherever the title line puts them: only ink there.
+    const int keyTop = timeline->GetClientSize().y + 8;
+    ASSERT_GT(picture.GetHeight(), timeline->GetClientSize().y + 20);
+    for (long row = 0; row < table->GetItemCount(); ++row)
+    {
+        wxListItem item;
+        item.SetId(row);
+        item.SetMask(wxLIST_MASK_IMAGE);
+        table->GetItem(item);
+        const wxImage swatch = table->GetImageList(wxIMAGE_LIST_SMALL)->GetBitmap(item.GetImage()).ConvertToImage();
+        bool keyed = false;
+        for (int y = keyTop; y < picture.GetHeight() && !keyed; ++y)
+            for (int x = 0; x < picture.GetWidth() && !keyed; ++x)
+                keyed = picture.GetRed(x, y) == swatch.GetRed(5, 5) && picture.GetGreen(x, y) == swatch.GetGreen(5, 5) &&
+                        picture.GetBlue(x, y) == swatch.GetBlue(5, 5);
+        EXPECT_TRUE(keyed) << table->GetItemText(row);
+    }
     // Unprompted takes are marked in red; the user's own are not.
     EXPECT_TRUE(HasRed(picture, TimelineX(timeline, theft) - 4, TimelineX(timeline, theft) + 5));
     const int asked = TimelineX(timeline, start + wxTimeSpan::Milliseconds(30000));
@@ -714,6 +817,100 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
     EXPECT_EQ(table->GetItemText(1, 2), L"1");
     SendCommand(frame, ID_FOCUS_THIEVES);
     EXPECT_TRUE(PumpUntil([&] { return table->GetItemText(1, 2) == L"2"; }));
+}
+
+// Where the table's rows put a program's colour on screen.
+std::vector<wxColour> Swatches(wxListCtrl* table)
+{
+    std::vector<wxColour> colours;
+    for (long row = 0; row < table->GetItemCount(); ++row)
+    {
+        wxListItem item;
+        item.SetId(row);
+        item.SetMask(wxLIST_MASK_IMAGE);
+        table->GetItem(item);
+        const wxImage swatch = table->GetImageList(wxIMAGE_LIST_SMALL)->GetBitmap(item.GetImage()).ConvertToImage();
+        colours.emplace_back(swatch.GetRed(5, 5), swatch.GetGreen(5, 5), swatch.GetBlue(5, 5));
+    }
+    return colours;
+}
+
+// How many pixels of the window's area on screen have one of the colours.
+int PixelsOf(wxWindow* window, const std::vector<wxColour>& colours)
+{
+    const wxRect rect = window->GetScreenRect();
+    wxBitmap shot(rect.GetSize());
+    {
+        wxMemoryDC dc(shot);
+        wxScreenDC screen;
+        dc.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
+    }
+    const wxImage image = shot.ConvertToImage();
+    int found = 0;
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth(); ++x)
+            for (const wxColour& colour : colours)
+                found += image.GetRed(x, y) == colour.Red() && image.GetGreen(x, y) == colour.Green() &&
+                         image.GetBlue(x, y) == colour.Blue();
+    return found;
+}
+
+// The pane takes its columns' width in a wide frame; widened by hand and
+// the frame then made small, or restored wide into a small frame, it
+// leaves the log its room and never lies over it.
+TEST_F(ThievesPaneTest, ThePaneFitsBesideTheLogAtAnySize)
+{
+    Change(0, 1, false);
+    Change(30000, 3, true);
+    Change(30040, 1, true);
+    Change(60000, 4, true);
+    wxAuiManager& mgr = frame->GetDockManager();
+    wxTextCtrl* log = frame->GetActivityLog();
+    frame->SetSize(1270, 600);
+    SendCommand(frame, ID_FOCUS_THIEVES);
+    ASSERT_TRUE(PumpUntil([&] { return pane->IsShownOnScreen() && pane->GetTable()->GetItemCount() == 3; }));
+    PumpEventsFor(300);
+    const int client = frame->GetClientSize().x;
+    EXPECT_GE(pane->GetSize().x, std::min(pane->WantedWidth(), client / 2) - 2) << client;
+    EXPECT_GE(log->GetSize().x, client / 2 - 8);
+
+    // As a sash dragged far left leaves it, then the frame made small.
+    wxString wide = mgr.SavePerspective();
+    wxRegEx("dock_size\\(2,0,0\\)=[0-9]+").Replace(&wide, L"dock_size(2,0,0)=1080");
+    mgr.LoadPerspective(wide, true);
+    PumpEventsFor(200);
+    ASSERT_GT(pane->GetSize().x, 1000);
+    const std::vector<wxColour> colours = Swatches(pane->GetTable());
+    for (const int width : {600, 320})
+    {
+        frame->SetSize(width, 450);
+        PumpUntil([&] { return frame->GetSize().x == width; });
+        PumpEventsFor(400);
+        const wxRect logRect = log->GetRect(), paneRect = pane->GetRect();
+        EXPECT_FALSE(logRect.Intersects(paneRect)) << width;
+        EXPECT_TRUE(wxRect(frame->GetClientSize()).Contains(paneRect)) << width;
+        EXPECT_GE(log->GetSize().x, std::min(160, frame->GetClientSize().x / 2 - 12)) << width;
+        EXPECT_GE(pane->GetSize().x, frame->GetClientSize().x / 2 - 8) << width;
+        // On screen: none of the table's colours in the log's area, and the
+        // table's own colours where the pane is.
+        EXPECT_EQ(PixelsOf(log, colours), 0) << width;
+        EXPECT_GT(PixelsOf(pane, colours), 0) << width;
+    }
+
+    // Saved wide and shown, restored into the small frame: shown, beside the log.
+    frame->Quit(true);
+    ASSERT_TRUE(PumpUntil([&] { return IsGone(frame); }));
+    wxString saved = ReadDockLayout(DockLayoutPath());
+    wxRegEx("dock_size\\(2,0,0\\)=[0-9]+").Replace(&saved, L"dock_size(2,0,0)=1000");
+    WriteDockLayout(DockLayoutPath(), saved);
+    frame = CreateMainFrame();
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+    PumpEventsFor(300);
+    wxWindow* restored = frame->GetDockManager().GetPane(L"ThievesPane").window;
+    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(ID_FOCUS_THIEVES));
+    EXPECT_TRUE(restored->IsShownOnScreen());
+    EXPECT_FALSE(frame->GetActivityLog()->GetRect().Intersects(restored->GetRect()));
+    EXPECT_GE(frame->GetActivityLog()->GetSize().x, std::min(160, frame->GetClientSize().x / 2 - 12));
 }
 
 // A layout saved before the pane existed still loads, and leaves the pane
