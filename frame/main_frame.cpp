@@ -265,7 +265,10 @@ void MainFrame::CreateControls()
 // mislead: the reason stays in sight below it, for as long as it holds.
 void MainFrame::ShowTrackingNotice()
 {
-    m_notice->Set(WindowTrackingNotice());
+    wxString text = WindowTrackingNotice();
+    if (!m_systemLogProblem.empty())
+        text += (text.empty() ? L"" : L"\n") + m_systemLogProblem;
+    m_notice->Set(text);
 }
 
 // The toolkit's initialisation hook, kept on purpose for the second half of
@@ -512,10 +515,34 @@ void MainFrame::OnSystemLog(wxCommandEvent&)
 
 void MainFrame::StartSystemLog(bool on)
 {
-    // The system log tells its problem from the thread it is written from.
-    m_activity.SetSystemLog(on ? CreateSystemLog() : nullptr, ReportLater);
+    if (!m_systemLogProblem.empty())
+    {
+        m_systemLogProblem.clear();
+        ShowTrackingNotice();
+    }
+    // The system log tells its problem from the thread it is written from,
+    // maybe after the frame is gone: the frame is looked up when it is told.
+    m_activity.SetSystemLog(on ? CreateSystemLog() : nullptr, [](const wxString& problem) {
+        wxTheApp->CallAfter([problem] {
+            if (MainFrame* frame = wxDynamicCast(wxTheApp->GetTopWindow(), MainFrame))
+                frame->OnSystemLogProblem(problem);
+        });
+    });
     if (wxMenuItem* item = GetMenuBar()->FindItem(ID_SYSTEM_LOG))
         item->Check(on);
+}
+
+// Said below the log and on stderr, never in a box: a box would take the
+// focus from whatever the user is doing, and be logged as a take itself.
+// The option stays as the user set it; the next start tries again.
+void MainFrame::OnSystemLogProblem(const wxString& problem)
+{
+    std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(problem.utf8_str()));
+    m_activity.SetSystemLog(nullptr, nullptr);
+    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_SYSTEM_LOG))
+        item->Check(false);
+    m_systemLogProblem = wxString::Format(_("Log to System Journal is off: %s"), problem);
+    ShowTrackingNotice();
 }
 
 void MainFrame::OnStartAtLogin(wxCommandEvent&)

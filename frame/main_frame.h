@@ -51,6 +51,9 @@ public:
     wxTextCtrl* GetActivityLog() const { return m_log; }
     bool IsMonitoring() const { return m_monitorWindows; }
     bool IsInitialised() const { return m_initialised; }
+    // A system log that is missing or refuses: turned off and said below
+    // the log.
+    void OnSystemLogProblem(const wxString& problem);
     const boost::shared_ptr<CTrayIcon>& GetTrayIcon() const { return m_trayIcon; }
     wxAuiManager& GetDockManager() { return m_mgr; }
 
@@ -110,6 +113,9 @@ private:
     boost::shared_ptr<CTrayIcon> m_trayIcon;
     boost::shared_ptr<WindowManagerHelper> m_placement;
     bool m_initialised = false;
+    // Why the system log was turned off, shown below the log until it is
+    // turned on or off again.
+    wxString m_systemLogProblem;
     bool m_monitorWindows = true;
     boost::shared_ptr<wxTimer> m_timer;
     bool m_minimizeOnClose = false;
