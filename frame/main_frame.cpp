@@ -650,21 +650,29 @@ void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)
 {
     if (keyCode == 0 || modifiers == 0)
         return;
-    bool refused = !RegisterGlobalHotKey(this, ID_MAIN_HOTKEY, modifiers, keyCode);
+    const bool grabbed = RegisterGlobalHotKey(this, ID_MAIN_HOTKEY, modifiers, keyCode);
     // Under Wayland the compositor sees the keys its native windows get; the
     // same key, bound there as well, comes back as the same sample.
     wxString problem;
-    if (!m_platform->BindHotKey(modifiers, keyCode,
-                                [this] { CallAfter([this] { LogForegroundChange(Seen::HotKey); }); },
-                                problem) &&
-        !problem.empty())
-    {
+    const bool bound = m_platform->BindHotKey(
+        modifiers, keyCode, [this] { CallAfter([this] { LogForegroundChange(Seen::HotKey); }); }, problem);
+    // A compositor that binds keys answers either way; elsewhere nothing.
+    const bool compositor = bound || !problem.empty();
+    const wxString grabText = _("X11 grab: refused, or no X11 display.");
+    const wxString bindText = _("Compositor binding: ") + problem;
+    if (compositor && !grabbed)
+        std::fprintf(stderr, "Corvalin: hot key: %s%s\n", static_cast<const char*>(grabText.utf8_str()),
+                     bound ? " The compositor's binding works." : "");
+    if (!problem.empty())
         std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(problem.utf8_str()));
-        refused = true;
-    }
-    if (refused)
-        wxLogError(_("Error while registering Main Hot Key combination. Please, select another "
-                     "combination in the Options."));
+    // One way that works is enough: no box for the other.
+    if (grabbed || bound)
+        return;
+    wxString text = _("Error while registering Main Hot Key combination. Please, select another "
+                      "combination in the Options.");
+    if (compositor)
+        text += L"\n\n" + grabText + L"\n" + bindText;
+    wxLogError(L"%s", text);
 }
 
 // Makes no X call: it also runs after the connection to the display is lost.

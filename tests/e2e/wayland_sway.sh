@@ -170,9 +170,11 @@ stop_app "$app"
 
 # The hot key through sway itself, while a native window has the focus and
 # monitoring is off: typed on sway's virtual keyboard, it logs that window.
+# No X server for Corvalin's own windows: they are native too.
 printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\n' >"$dir/Corvalin.cfg"
-DISPLAY=:77 start_app "$dir"; app=$LAST_PID
+DISPLAY= start_app "$dir"; app=$LAST_PID
 wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+wait_count 1 20 bash -c "swaymsg -t get_tree | grep -c '\"name\": \"Corvalin : Keep Watch!\"'"
 swaymsg -q '[title="^Foot Again$"] focus'; sleep 0.3
 before=$(lines)
 swaymsg -t subscribe -m '["binding"]' >"$E2E_TMP/bindings" 2>/dev/null & watcher=$!; E2E_PIDS+=($watcher)
@@ -181,6 +183,9 @@ wtype -M ctrl -M shift -k p -m shift -m ctrl
 wait_count $((before + 1)) 10 lines
 check "the hot key logs the focused native window, as a hot-key sample" \
   bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Foot Again\".*\"seen\":\"hotkey\""' _ "$dir/focus.jsonl"
+check "no XWayland: the failed X11 grab is said on stderr, and no box, since sway's binding works" \
+  bash -c 'grep -q "X11 grab: refused.*The compositor.s binding works" "$1" &&
+           ! swaymsg -t get_tree | grep -q "\"name\": \"Corvalin Error\""' _ "$dir/out.log"
 stop_app "$app"
 wtype -M ctrl -M shift -k p -m shift -m ctrl; sleep 0.5
 kill "$watcher" 2>/dev/null
@@ -192,9 +197,12 @@ config="$CORVALIN_SWAY_SESSION/config"
 # (sway runs as nobody: the mark goes where nobody may write.)
 printf 'set $mine Ctrl+Shift\nbindsym $mine+p exec touch %s/user-binding\n' "$XDG_RUNTIME_DIR" >>"$config"
 swaymsg -q reload; sleep 0.5
-DISPLAY=:77 start_app "$dir"; app=$LAST_PID
+DISPLAY= start_app "$dir"; app=$LAST_PID
 wait_count 1 20 grep -c "binds Ctrl+Shift+p already" "$dir/out.log"
 check "the user's own binding of the key is left alone and said" grep -q "binds Ctrl+Shift+p already" "$dir/out.log"
+wait_count 1 10 bash -c 'swaymsg -t get_tree | grep -c "\"name\": \"Corvalin Error\""'
+check "no way bound the key: the box, which says what failed where" \
+  bash -c 'swaymsg -t get_tree | grep -q "\"name\": \"Corvalin Error\""'
 wtype -M ctrl -M shift -k p -m shift -m ctrl
 wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
 check "... and it still runs the user's command" test -e "$XDG_RUNTIME_DIR/user-binding"
