@@ -187,7 +187,7 @@ void HoldTimeline::Draw(wxDC& dc, const wxSize& size)
     for (int pass = 0; pass < 4; ++pass)
         for (const Bar& bar : bars)
         {
-            const Hold& hold = m_history[bar.index];
+            const Hold hold = m_history.Sketch(bar.index);
             const bool marked = m_marked.count(hold.module) > 0;
             if (IsBrief(hold) != (pass % 2 == 1) || (marked || m_marked.empty()) != (pass >= 2))
                 continue;
@@ -203,7 +203,7 @@ void HoldTimeline::Draw(wxDC& dc, const wxSize& size)
     dc.SetPen(*wxTRANSPARENT_PEN);
     for (const Bar& bar : bars)
     {
-        const Hold& hold = m_history[bar.index];
+        const Hold hold = m_history.Sketch(bar.index);
         if (IsUnpromptedTake(hold))
         {
             dc.SetBrush(wxBrush(kUnprompted));
@@ -227,11 +227,14 @@ wxString HoldTimeline::SpanText() const
 wxBitmap HoldTimeline::Picture()
 {
     const wxSize size(std::max(GetClientSize().x, 1), kTimelineHeight);
-    // The programs in view, in the order they first show.
+    // The programs in view, in the order they first show, each hold counted
+    // (also those drawn under another in the same pixel).
     std::vector<std::string> programs;
-    for (const Bar& bar : Bars(size.x))
+    const std::int64_t startMs = m_endMs - kSpanMs;
+    for (std::size_t i = m_history.Size() ? m_history.FirstFrom(startMs) : 0;
+         i < m_history.Size() && m_history.StartMs(i) <= m_endMs; ++i)
     {
-        const std::string module = m_history[bar.index].module;
+        const std::string module = m_history.Sketch(i).module;
         if (std::find(programs.begin(), programs.end(), module) == programs.end())
             programs.push_back(module);
     }
@@ -305,11 +308,16 @@ int HoldTimeline::X(std::int64_t ms, int width) const
     return static_cast<int>(std::floor(from * width / kSpanMs));
 }
 
+// One bar per pixel where they begin: a burst of holds a few milliseconds
+// long would otherwise be thousands of bars drawn over each other.  The one
+// kept for a pixel is the one that matters most there (an unprompted take,
+// then one under a second, then the latest), as wide as all of them.
 std::vector<HoldTimeline::Bar> HoldTimeline::Bars(int width) const
 {
     std::vector<Bar> bars;
     const std::int64_t startMs = m_endMs - kSpanMs;
     const std::size_t first = m_history.Size() ? m_history.FirstFrom(startMs) : 0;
+    int keptRank = 0;
     for (std::size_t i = first; i < m_history.Size(); ++i)
     {
         const std::int64_t holdStartMs = m_history.StartMs(i);
@@ -320,7 +328,35 @@ std::vector<HoldTimeline::Bar> HoldTimeline::Bars(int width) const
             continue;
         const int x0 = std::max(X(holdStartMs, width), -kMinBarWidth);
         const int x1 = std::min(X(endMs, width), width + kMinBarWidth);
-        bars.push_back(Bar{i, x0, std::max(x1 - x0, kMinBarWidth)});
+        const Bar bar{i, x0, std::max(x1 - x0, kMinBarWidth)};
+        const bool samePixel = !bars.empty() && bars.back().x == x0;
+        if (!samePixel && !(endMs - holdStartMs < HoldHistory::kBriefMs))
+        {
+            bars.push_back(bar);
+            keptRank = -1;  // ranked only when another comes at its pixel
+            continue;
+        }
+        const Hold sketch = m_history.Sketch(i);
+        const int rank = (IsUnpromptedTake(sketch) ? 2 : 0) + (IsBrief(sketch) ? 1 : 0);
+        if (!samePixel)
+        {
+            bars.push_back(bar);
+            keptRank = rank;
+            continue;
+        }
+        Bar& kept = bars.back();
+        if (keptRank < 0)
+        {
+            const Hold keptSketch = m_history.Sketch(kept.index);
+            keptRank = (IsUnpromptedTake(keptSketch) ? 2 : 0) + (IsBrief(keptSketch) ? 1 : 0);
+        }
+        const int right = std::max(kept.x + kept.width, bar.x + bar.width);
+        if (rank >= keptRank)
+        {
+            kept.index = i;
+            keptRank = rank;
+        }
+        kept.width = right - kept.x;
     }
     return bars;
 }

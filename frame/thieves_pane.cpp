@@ -248,12 +248,24 @@ void ThievesPane::FillTable()
             Optional(program.shortestMs ? std::optional(program.totalMs) : std::nullopt),
             HoldTime(program.lastTakeMs),
         };
+        // Only what changed is set and measured: the list redraws a row
+        // for each cell set, and a burst refills the table four times a second.
         if (row >= m_table->GetItemCount())
+        {
             m_table->InsertItem(row, name, m_colours.Image(program.module));
-        else
+            Measure(kProgram, name);
+        }
+        else if (m_table->GetItemText(row, kProgram) != name)
+        {
             m_table->SetItem(row, kProgram, name, m_colours.Image(program.module));
+            Measure(kProgram, name);
+        }
         for (int column = kLauncher; column < kColumns; ++column)
-            m_table->SetItem(row, column, cells[column]);
+            if (m_table->GetItemText(row, column) != cells[column])
+            {
+                m_table->SetItem(row, column, cells[column]);
+                Measure(column, cells[column]);
+            }
         // The same program stays selected wherever the order moves it.
         m_table->SetItemState(row, program.module == selected ? wxLIST_STATE_SELECTED : 0,
                               wxLIST_STATE_SELECTED);
@@ -275,7 +287,18 @@ void ThievesPane::FillTable()
 }
 
 // Each column as wide as its widest text, header included, so that nothing
-// is cut while there is room; the pane's width follows from them.
+// is cut while there is room; the pane's width follows from them.  Widths
+// only grow: a column that shrank back would make the table jump.
+void ThievesPane::Measure(int column, const wxString& text)
+{
+    if (m_widths.empty())
+        m_widths.assign(kColumns, 0);
+    int width = m_table->GetTextExtent(text).x + kCellPadding;
+    if (column == kProgram)
+        width += 12 + 6;  // the swatch beside the name
+    m_widths[column] = std::max(m_widths[column], width);
+}
+
 void ThievesPane::FitColumns()
 {
     for (int column = 0; column < kColumns; ++column)
@@ -283,18 +306,9 @@ void ThievesPane::FitColumns()
         wxListItem header;
         header.SetMask(wxLIST_MASK_TEXT);
         m_table->GetColumn(column, header);
-        int width = m_table->GetTextExtent(header.GetText()).x;
-        for (long row = 0; row < m_table->GetItemCount(); ++row)
-            width = std::max(width, m_table->GetTextExtent(m_table->GetItemText(row, column)).x);
-        width += kCellPadding;
-        if (column == kProgram)
-        {
-            int swatchWidth = 0, swatchHeight = 0;
-            m_colours.Images()->GetSize(0, swatchWidth, swatchHeight);
-            width += std::max(swatchWidth, 12) + 6;
-        }
-        if (m_table->GetColumnWidth(column) != width)
-            m_table->SetColumnWidth(column, width);
+        Measure(column, header.GetText());
+        if (m_table->GetColumnWidth(column) != m_widths[column])
+            m_table->SetColumnWidth(column, m_widths[column]);
     }
 }
 

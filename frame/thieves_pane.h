@@ -56,6 +56,7 @@ private:
     void EnsureBuilt();
     void FillTable();
     void FitColumns();
+    void Measure(int column, const wxString& text);
     void Sort(std::vector<ProgramHolds>& programs) const;
     void UpdateScrollBar(std::int64_t nowMs);
     void OnTimer(wxTimerEvent& event);
@@ -80,6 +81,7 @@ private:
     // The rows in the table's order, and each row's whole text.
     std::vector<std::string> m_rows;
     std::vector<wxString> m_rowTips;
+    std::vector<int> m_widths;  // per column, the widest text yet
     bool m_filling = false;
     bool m_byLauncher = false;  // rows by launcher rather than by program
     // The column clicked last, and which way; none: most unprompted first.

@@ -109,11 +109,18 @@ void HoldHistory::Cut(std::int64_t whenMs)
 
 Hold HoldHistory::operator[](std::size_t i) const
 {
+    Hold hold = Sketch(i);
+    const Kept& kept = m_holds[i];
+    hold.title = m_titles.substr(kept.titleAt - m_titlesDropped, kept.titleSize);
+    return hold;
+}
+
+Hold HoldHistory::Sketch(std::size_t i) const
+{
     const Kept& kept = m_holds[i];
     Hold hold;
     hold.startMs = kept.startMs;
     hold.module = m_modules[kept.module];
-    hold.title = m_titles.substr(kept.titleAt - m_titlesDropped, kept.titleSize);
     hold.take = kept.flags & kTake;
     if (kept.flags & kUnpromptedKnown)
         hold.unprompted = (kept.flags & kUnprompted) != 0;

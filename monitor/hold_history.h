@@ -55,6 +55,8 @@ public:
     std::size_t Size() const { return m_holds.size(); }
     // The whole hold, made up from what is kept: for the few that are shown.
     Hold operator[](std::size_t i) const;
+    // The same without its title: what a picture of many needs.
+    Hold Sketch(std::size_t i) const;
     // Its span alone, for walking many.
     std::int64_t StartMs(std::size_t i) const { return m_holds[i].startMs; }
     std::optional<std::int64_t> EndMs(std::size_t i) const;
