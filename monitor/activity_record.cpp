@@ -500,6 +500,13 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
     const std::optional<std::int64_t>& when = fields.When();
     if (!when)
         return RecordLineKind::Foreign;
+    // Beyond what a line count or a hold can be: a damaged line, never a sum
+    // that overflows.
+    constexpr std::uint64_t kMaxNumber = std::uint64_t(1) << 62;
+    constexpr std::uint64_t kMaxHeldMs = 100ull * 366 * 24 * 3600 * 1000;
+    if ((number.kind == Kind::Unsigned && number.unsignedValue > kMaxNumber) ||
+        (number.kind == Kind::Negative && number.negative < -static_cast<std::int64_t>(kMaxNumber)))
+        return RecordLineKind::Damaged;
     change.whenMs = *when;
     change.number = number.kind == Kind::Negative ? static_cast<long long>(number.negative)
                                                   : static_cast<long long>(number.unsignedValue);
@@ -514,6 +521,8 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
     change.heldMs.reset();
     const RecordLineFields::Value& held = fields[RecordLineFields::kHeld];
     change.tellsHeld = held.kind != Kind::Absent;
+    if (held.kind == Kind::Unsigned && held.unsignedValue > kMaxHeldMs)
+        return RecordLineKind::Damaged;
     if (held.kind == Kind::Unsigned)
         change.heldMs = static_cast<std::int64_t>(held.unsignedValue);
     else if (change.tellsHeld && held.kind != Kind::Null)

@@ -69,7 +69,7 @@ struct RecordedChange
 enum class RecordLineKind
 {
     Change,
-    Damaged,  // no JSON at all: a line cut short, say
+    Damaged,  // no JSON at all (a line cut short, say), or numbers no line of ours holds
     Foreign,  // JSON, but no record line of ours
 };
 

@@ -72,7 +72,8 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
         const std::int64_t held = holder.heldBefore + *previousHeldMs;
         if (holder.take && !holder.change.own && Counts(holder.change.whenMs))
         {
-            ProgramHolds& program = m_programs[holder.change.module];
+            const std::string& row = RowOf(holder.change.module);
+            ProgramHolds& program = m_programs[row];
             if (held < m_briefMs)
                 ++program.brief;
             if (!program.shortestMs || held < *program.shortestMs)
@@ -80,14 +81,14 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
             if (!program.longestMs || held > *program.longestMs)
                 program.longestMs = held;
             program.totalMs += held;
-            m_medians[holder.change.module].Add(held);
+            m_medians[row].Add(held);
         }
         theftEnds = holder.take && holder.fromKnown && holder.from == change.window &&
                     (holder.change.unprompted == true || held < kReturnWithinMs);
     }
     if (!theftEnds && !change.own && Counts(change.whenMs))
     {
-        ProgramHolds& program = m_programs[change.module];
+        ProgramHolds& program = m_programs[RowOf(change.module)];
         ++program.takes;
         if (change.unprompted == true)
             ++program.unprompted;
@@ -101,6 +102,15 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
     next.fromKnown = m_current.has_value() && previousHeldMs.has_value();
     next.from = m_current ? m_current->change.window : 0;
     m_current = std::move(next);
+}
+
+const std::string& FocusHolds::RowOf(const std::string& module)
+{
+    static const std::string others = kOtherPrograms;
+    if (m_programs.size() < kMaxPrograms || m_programs.count(module))
+        return module;
+    m_overflowed = true;
+    return others;
 }
 
 std::vector<ProgramHolds> FocusHolds::Programs() const

@@ -79,6 +79,11 @@ class FocusHolds
 public:
     static constexpr std::int64_t kDefaultBriefMs = 1000;
     static constexpr std::int64_t kReturnWithinMs = 5000;
+    // Rows kept; programs beyond them count together under kOtherPrograms,
+    // so that ever new names (a churning app id, a record of millions of
+    // modules) cost no memory each.
+    static constexpr std::size_t kMaxPrograms = 10000;
+    static constexpr const char* kOtherPrograms = "(other programs)";
 
     // Takes outside [fromMs, untilMs) go on through the bookkeeping but are
     // not counted.
@@ -107,6 +112,8 @@ public:
 
     // Most unprompted takes first, then most takes, then by name.
     std::vector<ProgramHolds> Programs() const;
+    // Whether some programs were counted under kOtherPrograms.
+    bool Overflowed() const { return m_overflowed; }
 
 private:
     struct Holder
@@ -119,6 +126,8 @@ private:
     };
 
     bool Counts(std::int64_t whenMs) const { return whenMs >= m_fromMs && whenMs < m_untilMs; }
+    // The row a program counts in: its own, or the others' once rows run out.
+    const std::string& RowOf(const std::string& module);
 
     std::int64_t m_briefMs;
     std::int64_t m_fromMs;
@@ -128,4 +137,5 @@ private:
     bool m_broken = false;
     std::map<std::string, ProgramHolds> m_programs;
     std::map<std::string, RunningMedian> m_medians;
+    bool m_overflowed = false;
 };

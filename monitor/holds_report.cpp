@@ -9,6 +9,7 @@
 #include <utility>
 
 #include <wx/datetime.h>
+#include <wx/filefn.h>
 #include <wx/wxcrt.h>
 
 #include "monitor/activity_record.h"
@@ -98,8 +99,13 @@ std::string Duration(const std::optional<std::int64_t>& ms)
     return text;
 }
 
-std::string CsvField(const std::string& text)
+// A text cell a spreadsheet would take for a formula (=, +, -, @, or a tab
+// or carriage return before one) starts with an apostrophe, which shows
+// the text as it is.
+std::string CsvField(std::string text)
 {
+    if (!text.empty() && std::strchr("=+-@\t\r", text.front()))
+        text.insert(0, 1, '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";
@@ -230,7 +236,8 @@ void HoldsReport::ReadLine(std::string_view line)
     const bool counted = m_holds.CurrentIsTake() && change.whenMs >= m_fromMs && change.whenMs < m_untilMs;
     if (m_takesOf)
         FollowTake(change, held, counted && focus.module == *m_takesOf);
-    if (!change.cmdline.empty() && counted)
+    if (!change.cmdline.empty() && counted &&
+        (m_cmdlines.size() < FocusHolds::kMaxPrograms || m_cmdlines.count(focus.module)))
         m_cmdlines[focus.module] = std::move(change.cmdline);
     m_previous = Previous{change.number, change.whenMs, change.window,
                           m_takesOf ? focus.module : std::string(),
@@ -273,18 +280,31 @@ void HoldsReport::FollowTake(const RecordedChange& change, const std::optional<s
 
 bool HoldsReport::ReadFile(const wxString& path, wxString& problem)
 {
-    StartSequence();
+    if (path == L"-")
+        return ReadStream(stdin, L"standard input", problem);
+    wxStructStat status;
+    if (wxStat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
+    {
+        problem = wxString::Format(L"%s: not a plain file", path);
+        return false;
+    }
     std::unique_ptr<FILE, int (*)(FILE*)> file(wxFopen(path, L"rb"), &std::fclose);
     if (!file)
     {
         problem = wxString::Format(L"%s: %s", path, wxString(std::strerror(errno)));
         return false;
     }
+    return ReadStream(file.get(), path, problem);
+}
+
+bool HoldsReport::ReadStream(std::FILE* file, const wxString& path, wxString& problem)
+{
+    StartSequence();
     std::unique_ptr<char[]> block(new char[kBlockBytes]);
     std::string begun;       // a line begun in an earlier block
     bool overlong = false;   // skipping the rest of a line too long to be ours
     size_t got = 0;
-    while ((got = std::fread(block.get(), 1, kBlockBytes, file.get())) > 0)
+    while ((got = std::fread(block.get(), 1, kBlockBytes, file)) > 0)
     {
         const char* at = block.get();
         const char* const end = at + got;
@@ -316,7 +336,7 @@ bool HoldsReport::ReadFile(const wxString& path, wxString& problem)
             at = lineEnd + 1;
         }
     }
-    if (std::ferror(file.get()))
+    if (std::ferror(file))
     {
         problem = wxString::Format(L"%s: %s", path, wxString(std::strerror(errno)));
         return false;
@@ -453,6 +473,9 @@ int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err,
             unreadable = true;
         }
     }
+    if (report.Overflowed())
+        std::fprintf(err, "Corvalin: more than %zu programs; the rest are counted together as %s\n",
+                     FocusHolds::kMaxPrograms, FocusHolds::kOtherPrograms);
     if (report.Damaged() + report.Foreign() > 0)
         std::fprintf(err, "Corvalin: skipped %lld lines that are no record lines (%lld damaged, %lld foreign)\n",
                      report.Damaged() + report.Foreign(), report.Damaged(), report.Foreign());

@@ -78,8 +78,11 @@ class HoldsReport
 public:
     explicit HoldsReport(const ReportOptions& options);
 
-    // False, with the reason, when the file cannot be opened or read to its end.
+    // False, with the reason, when the file cannot be opened or read to its
+    // end, or is no plain file (a FIFO would wait for a writer forever, a
+    // device never end); "-" is standard input.
     bool ReadFile(const wxString& path, wxString& problem);
+    bool ReadStream(std::FILE* file, const wxString& name, wxString& problem);
     // One line, without its line break.
     void ReadLine(std::string_view line);
     // Where a new sequence begins (a new file).
@@ -92,6 +95,8 @@ public:
     long long Changes() const { return m_changes; }
     long long Damaged() const { return m_damaged; }
     long long Foreign() const { return m_foreign; }
+    // Whether programs beyond FocusHolds::kMaxPrograms were counted together.
+    bool Overflowed() const { return m_holds.Overflowed(); }
     std::vector<ReportedProgram> Programs() const;
     // The takes of the row --takes named, oldest first.
     const std::vector<ReportedTake>& Takes() const { return m_takes; }

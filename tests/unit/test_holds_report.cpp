@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <limits>
 #include <string>
 
@@ -306,4 +307,36 @@ TEST(RunningMedianTest, MiddleOfOddAndEvenCounts)
     huge.Add(std::numeric_limits<std::int64_t>::max());
     huge.Add(std::numeric_limits<std::int64_t>::max() - 2);
     EXPECT_EQ(std::numeric_limits<std::int64_t>::max() - 1, huge.Median());
+}
+
+// What a hostile or huge record cannot do to the report: a FIFO with no
+// writer is refused at once, numbers past any hold are damaged lines (no
+// "-1 ms" shortest), a cell a spreadsheet would run as a formula is shown
+// as text, and programs past the cap count together.
+TEST_F(HoldsReportTest, FifosHugeNumbersFormulasAndManyProgramsAreBounded)
+{
+    const std::string fifo = folder.Path("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    EXPECT_EQ(2, Run({fifo}));
+    EXPECT_NE(std::string::npos, errors.find("fifo: not a plain file")) << errors;
+
+    const std::string huge = Write("huge.jsonl",
+        Line(1, "17:00:00.000", "=HYPERLINK(\\\"x\\\")", 1, New("null", "false")) + "\n" +
+        Line(2, "17:00:01.000", "updater", 9, New("18446744073709551615", "true")) + "\n" +
+        Line(3, "17:00:02.000", "editor", 1, New("9223372036854775808", "true")) + "\n" +
+        Line(4, "17:00:03.000", "mail", 2, New("2000", "false")) + "\n" +
+        "{\"time\":\"2026-12-08T17:00:04+01:00\",\"number\":18446744073709551615,\"module\":\"x\",\"handle\":3}\n");
+    ASSERT_EQ(0, Run({huge, L"--csv"}));
+    EXPECT_NE(std::string::npos, errors.find("(3 damaged, 0 foreign)")) << errors;
+    EXPECT_NE(std::string::npos, output.find("\n\"'=HYPERLINK(\"\"x\"\")\",1,0,0,,")) << output;
+    EXPECT_EQ(std::string::npos, output.find(",-")) << output;
+
+    std::string many;
+    for (std::size_t i = 0; i < FocusHolds::kMaxPrograms + 50; ++i)
+        many += Line(static_cast<int>(i + 1), "17:00:00.000", ("p" + std::to_string(i)).c_str(), static_cast<int>(i + 1),
+                     New(i ? "0" : "null", "false")) + "\n";
+    ASSERT_EQ(0, Run({Write("many.jsonl", many), L"--csv"}));
+    EXPECT_NE(std::string::npos, errors.find("more than 10000 programs")) << errors;
+    EXPECT_NE(std::string::npos, output.find("\n(other programs),50,")) << output.substr(0, 300);
+    EXPECT_EQ(FocusHolds::kMaxPrograms + 2, static_cast<std::size_t>(std::count(output.begin(), output.end(), '\n')));
 }

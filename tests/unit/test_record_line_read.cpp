@@ -61,6 +61,11 @@ RecordLineKind ReadWhole(std::string_view line, RecordedChange& change)
     const std::optional<std::int64_t> when = ParseRecordTime(time->get_ref<const std::string&>());
     if (!when)
         return RecordLineKind::Foreign;
+    // Beyond any line count or hold: damaged.
+    constexpr unsigned long long kMaxNumber = 1ull << 62, kMaxHeldMs = 100ull * 366 * 24 * 3600 * 1000;
+    if (number->is_number_unsigned() ? number->get<unsigned long long>() > kMaxNumber
+                                     : number->get<long long>() < -static_cast<long long>(kMaxNumber))
+        return RecordLineKind::Damaged;
     change.whenMs = *when;
     change.number = number->get<long long>();
     change.module = module->get<std::string>();
@@ -72,6 +77,8 @@ RecordLineKind ReadWhole(std::string_view line, RecordedChange& change)
         return RecordLineKind::Foreign;
     const auto held = record.find("held_ms");
     change.tellsHeld = held != record.end();
+    if (change.tellsHeld && held->is_number_unsigned() && held->get<unsigned long long>() > kMaxHeldMs)
+        return RecordLineKind::Damaged;
     if (change.tellsHeld && held->is_number_unsigned())
         change.heldMs = held->get<std::int64_t>();
     else if (change.tellsHeld && !held->is_null())
