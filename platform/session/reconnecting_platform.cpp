@@ -6,9 +6,8 @@
 
 namespace
 {
-// A running compositor answers in milliseconds; a new one that is still
-// starting is asked again soon rather than waited for.
-constexpr int kConnectTimeoutMs = 300;
+// A new compositor that is still starting is asked again soon rather than
+// waited for: each try waits only the backend's RetryWaitMs.
 constexpr int kFirstRetryMs = 100;
 constexpr int kLongestRetryMs = 1000;
 }  // namespace
@@ -124,7 +123,7 @@ void ReconnectingPlatform::TryAgain()
 {
     m_lostBackend.reset();
     std::unique_ptr<ReportedWindowsPlatform> backend = m_family();
-    if (!backend->Connect(kConnectTimeoutMs))
+    if (!backend->Connect(backend->RetryWaitMs()))
     {
         m_timer->StartOnce(RetryDelayMs(++m_failures));
         return;

@@ -244,7 +244,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     RemoveScriptFile();
     if (ran)
     {
-        m_inputIdle.Start(500);
+        m_inputIdle.Start(500, std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs));
         // Our script lives and dies with this KWin: a KWin that leaves or is
         // replaced ends the reports, and whatever now owns the name is
         // another program until a script of ours runs in it.

@@ -147,12 +147,29 @@ stop_app "$app"
 
 # sway killed and started again under a Corvalin whose own window is on an X
 # server of its own: it says so, follows the new sway within a second of its
-# start, and the notice goes.
+# start, and the notice goes.  Between the two, a compositor that takes the
+# connection and never answers (what a stopped sway is to a client): the
+# tries at taking it up cost the GUI no time it would miss.
 Xvfb :77 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=:77 start_app "$dir"
 app=$LAST_PID
 wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+frame=$(DISPLAY=:77 wait_window '^Corvalin : Keep Watch!$')
+old=$(cat "$CORVALIN_SWAY_SESSION/sway.pid")
+kill -- "-$old" 2>/dev/null
+for _ in $(seq 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+rm -f "$XDG_RUNTIME_DIR/wayland-1" "$XDG_RUNTIME_DIR/wayland-1.lock" "$SWAYSOCK"
+python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(64); time.sleep(600)' \
+  "$XDG_RUNTIME_DIR/wayland-1" & hung=$!; E2E_PIDS+=($hung)
+wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
+DISPLAY=:77 "$FOCUS_SWITCHER" ping "$frame" 6 >"$E2E_TMP/ping.txt"
+read -r _ sent _ answered _ slowest <"$E2E_TMP/ping.txt"
+echo "hung compositor: $(cat "$E2E_TMP/ping.txt")"
+check "while a hung compositor is tried again, the GUI answers every ping within 100 ms" \
+  [ "${answered:-0}" = "${sent:-x}" ] && [ "${slowest:-999}" -lt 100 ]
+kill "$hung"; wait "$hung" 2>/dev/null
 "$(dirname "$0")/../wayland/sway_session.sh" --restart || fail "sway did not start again"
 restarted=$(date +%s%N)
 wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
