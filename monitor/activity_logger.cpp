@@ -49,13 +49,14 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     const std::int64_t whenMs = entry.when.GetValue().GetValue();
     if (!watching)
         BreakHoldsOnly();
-    std::string program = entry.program.utf8_string();
+    // The pane and the notices show these names: as the log shows them.
+    std::string program = ShownText(entry.program).utf8_string();
     entry.previousHeldMs =
         m_holds.Follow(FocusChange{whenMs, entry.window, program, entry.unprompted,
-                                   entry.launcher.utf8_string()});
+                                   ShownText(entry.launcher).utf8_string()});
     m_lastLines[program] = entry.number;
     // The same bookkeeping by launcher, for the pane's other grouping.
-    const std::string launcher = entry.launcher.empty() ? std::string(kNoLauncher) : entry.launcher.utf8_string();
+    const std::string launcher = entry.launcher.empty() ? std::string(kNoLauncher) : ShownText(entry.launcher).utf8_string();
     m_launcherHolds.Follow(FocusChange{whenMs, entry.window, launcher, entry.unprompted, program});
     m_lastLauncherLines[launcher] = entry.number;
     if (entry.facts)
@@ -63,7 +64,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     Hold hold;
     hold.startMs = whenMs;
     hold.module = std::move(program);
-    hold.title = entry.title.utf8_string();
+    hold.title = ShownText(entry.title).utf8_string();
     hold.take = m_holds.CurrentIsTake();
     hold.unprompted = entry.unprompted;
     const std::optional<Hold> ended = m_history.Begin(std::move(hold), entry.previousHeldMs);
@@ -78,7 +79,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     }
     if (ended && ended->IsEndedTheft() && !endedWasOwn && m_theftEnded)
         m_theftEnded(*ended, m_endedLauncher);
-    m_endedLauncher = entry.launcher;
+    m_endedLauncher = ShownText(entry.launcher);
     Clock::time_point recorded = Clock::now();
     Store(entry, recorded);
     if (m_reportLineCost)
