@@ -49,6 +49,14 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     const std::int64_t whenMs = entry.when.GetValue().GetValue();
     if (!watching)
         BreakHoldsOnly();
+    // A window whose compositor went away since the last change held the
+    // focus only up to that loss, as far as anyone can tell.
+    if (const std::int64_t lossMs = m_platform.LastLossMs(); lossMs != m_seenLossMs)
+    {
+        m_seenLossMs = lossMs;
+        m_holds.EndAt(lossMs);
+        m_launcherHolds.EndAt(lossMs);
+    }
     // The pane and the notices show these names: as the log shows them.
     std::string program = ShownText(entry.program).utf8_string();
     entry.previousHeldMs =

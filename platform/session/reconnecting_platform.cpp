@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <wx/datetime.h>
 #include <wx/timer.h>
 
 namespace
@@ -101,6 +102,7 @@ void ReconnectingPlatform::OnLost(const wxString& why)
     if (!m_backend)
         return;
     m_name = m_backend->Name();
+    m_lostMs = wxDateTime::UNow().GetValue().GetValue();
     m_notice(m_name + L" stopped reporting windows; reconnecting.", why);
     // Still inside the lost backend's own call: it goes once that returned.
     m_lostBackend = std::move(m_backend);

@@ -152,11 +152,14 @@ stop_app "$app"
 # tries at taking it up cost the GUI no time it would miss.
 Xvfb :77 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
+before=$(lines)
 DISPLAY=:77 start_app "$dir"
 app=$LAST_PID
 wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
 frame=$(DISPLAY=:77 wait_window '^Corvalin : Keep Watch!$')
+wait_count $((before + 1)) 10 lines  # its first window, whose hold the loss ends
 old=$(cat "$CORVALIN_SWAY_SESSION/sway.pid")
+lost_ms=$(date +%s%3N)
 kill -- "-$old" 2>/dev/null
 for _ in $(seq 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
 rm -f "$XDG_RUNTIME_DIR/wayland-1" "$XDG_RUNTIME_DIR/wayland-1.lock" "$SWAYSOCK"
@@ -180,6 +183,14 @@ check "the loss is said once, with its reason" test "$(grep -c 'stopped reportin
 before=$(lines)
 foot -T 'Foot Again' sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
 wait_count 1 20 bash -c "grep -c '\"title\":\"Foot Again\"' '$dir/focus.jsonl'"
+check "the hold across the loss ends at the loss, not at the next window seen" python3 -c '
+import json, sys, datetime
+records = [json.loads(l) for l in open(sys.argv[1])]
+i = max(n for n, r in enumerate(records) if r["title"] == "Foot Again")
+ms = lambda r: datetime.datetime.fromisoformat(r["time"]).timestamp() * 1000
+print("held_ms", records[i]["held_ms"], "from", records[i - 1]["title"], "lost after", int(sys.argv[2]) - ms(records[i - 1]))
+assert records[i]["held_ms"] is not None and records[i]["held_ms"] <= int(sys.argv[2]) - ms(records[i - 1]) + 300
+' "$dir/focus.jsonl" "$lost_ms"
 check "the new sway's windows are logged, with their process" \
   bash -c 'grep "\"Foot Again\"" "$1" | grep -q "\"module\":\"foot\""' _ "$dir/focus.jsonl"
 check "monitoring survives the restart" kill -0 "$app"
