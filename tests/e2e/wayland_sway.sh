@@ -215,16 +215,44 @@ kill "$watcher" 2>/dev/null
 check "after Corvalin quits the binding is gone (one binding event in all, none after)" \
   test "$(grep -c corvalin-hotkey "$E2E_TMP/bindings")" = 1
 
-# A key the user binds in sway's config is left alone, and said.
+# Two Corvalins on one sway: the second leaves the key to the first and
+# says so; its exit takes nothing away from the first.
+DISPLAY=:77 start_app "$dir"; first=$LAST_PID
+wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+other=$(install_copy Watcher)
+cp "$dir/Corvalin.cfg" "$other/"
+DISPLAY=:77 start_app "$other" Watcher; second=$LAST_PID
+wait_count 1 20 grep -c "another Corvalin (pid $first) has Ctrl+Shift+p" "$other/out.log"
+check "a second Corvalin on the same sway leaves the key to the first, and says so" \
+  grep -q "another Corvalin (pid $first) has Ctrl+Shift+p" "$other/out.log"
+stop_app "$second"
+before=$(lines)
+wtype -M ctrl -M shift -k p -m shift -m ctrl
+wait_count $((before + 1)) 10 lines
+check "... after the second quits, the first's key still works" \
+  bash -c 'tail -n1 "$1" | grep -q "\"seen\":\"hotkey\""' _ "$dir/focus.jsonl"
+stop_app "$first"
+
+# A key the user binds in a file that sway's config includes (which sway's
+# IPC does not show) is left alone, and said; Corvalin's exit keeps it.
 config="$CORVALIN_SWAY_SESSION/config"
 # (sway runs as nobody: the mark goes where nobody may write.)
-printf 'set $mine Ctrl+Shift\nbindsym $mine+p exec touch %s/user-binding\n' "$XDG_RUNTIME_DIR" >>"$config"
+printf 'include keys.d/*\n' >>"$config"
+mkdir -p "$CORVALIN_SWAY_SESSION/keys.d"
+printf 'set $mine Ctrl+Shift\nbindsym $mine+p exec touch %s/user-binding\n' "$XDG_RUNTIME_DIR" \
+  >"$CORVALIN_SWAY_SESSION/keys.d/user"
+chmod -R a+rX "$CORVALIN_SWAY_SESSION/keys.d"
 swaymsg -q reload; sleep 0.5
 DISPLAY=:77 start_app "$dir"; app=$LAST_PID
 wait_count 1 20 grep -c "binds Ctrl+Shift+p already" "$dir/out.log"
-check "the user's own binding of the key is left alone and said" grep -q "binds Ctrl+Shift+p already" "$dir/out.log"
+check "the user's own binding of the key, in an included file, is left alone and said" \
+  grep -q "binds Ctrl+Shift+p already" "$dir/out.log"
 wtype -M ctrl -M shift -k p -m shift -m ctrl
 wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
 check "... and it still runs the user's command" test -e "$XDG_RUNTIME_DIR/user-binding"
-kill -9 "$app" 2>/dev/null
+stop_app "$app"
+rm -f "$XDG_RUNTIME_DIR/user-binding"
+wtype -M ctrl -M shift -k p -m shift -m ctrl
+wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
+check "... and still after Corvalin quit" test -e "$XDG_RUNTIME_DIR/user-binding"
 finish
