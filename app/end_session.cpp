@@ -8,6 +8,7 @@
 #include "desktop/modal_dialogs.h"
 #include "frame/main_frame.h"
 #include "platform/end_of_session.h"
+#include "platform/own_windows.h"
 #include "settings/settings_save.h"
 
 namespace
@@ -16,8 +17,8 @@ bool g_sessionEnding = false;
 bool g_quitPending = false;
 
 // Destroying the frame under an open modal dialog would pull the frame from
-// under the code that opened it (the quit question, the About box); such a
-// quit waits until the last one is closed.
+// under the code that opened it (the quit question, the About box): such a
+// quit closes them as cancelled and goes on once the last one is gone.
 ModalDialogTracker* g_dialogs = nullptr;
 
 void EndSession()
@@ -28,9 +29,12 @@ void EndSession()
         return;
     if (g_dialogs && g_dialogs->AnyOpen())
     {
-        // Saved at once: the session manager may not wait for the user.
+        // Saved at once: the session manager may not wait for the user,
+        // nor does a terminating signal.
         frame->SaveAll();
         g_quitPending = true;
+        for (wxDialog* dialog : g_dialogs->Open())
+            CancelModalDialog(dialog);
         return;
     }
     wxCloseEvent event(wxEVT_QUERY_END_SESSION);

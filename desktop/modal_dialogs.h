@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <set>
+#include <vector>
 
 #include <wx/modalhook.h>
 
@@ -15,6 +16,7 @@ class ModalDialogTracker : public wxModalDialogHook
 public:
     ModalDialogTracker() { Register(); }
     bool AnyOpen() const { return !m_open.empty(); }
+    std::vector<wxDialog*> Open() const { return {m_open.begin(), m_open.end()}; }
     // Called, through the event loop, each time the last open dialog closes.
     void OnAllClosed(std::function<void()> callback) { m_onAllClosed = std::move(callback); }
 

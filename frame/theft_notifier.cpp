@@ -14,7 +14,8 @@ std::int64_t NowMs()
 }
 }  // namespace
 
-TheftNotifier::TheftNotifier(wxWindow* parent) : m_parent(parent), m_timer(this)
+TheftNotifier::TheftNotifier(wxWindow* parent)
+    : m_desktop(CreateDesktopNotices(parent)), m_timer(this)
 {
     Bind(wxEVT_TIMER, &TheftNotifier::OnTimer, this);
 }
@@ -51,14 +52,9 @@ void TheftNotifier::ShowDue()
     if (const std::optional<std::string> text = m_notices.Take(now))
     {
         // A notice of its own each time, so that one shown while the last
-        // is still up does not replace it, and each reaches the history.
-        auto message = std::make_unique<wxNotificationMessage>(_("Focus taken"),
-                                                               wxString::FromUTF8(*text), m_parent);
-        // A desktop without a notification service only loses the notice.
-        message->Show(wxNotificationMessage::Timeout_Auto);
-        m_shown.push_back(std::move(message));
-        if (m_shown.size() > kKeptShown)
-            m_shown.pop_front();
+        // is still up does not replace it, and each reaches the history.  A
+        // desktop without a notification service only loses the notice.
+        m_desktop->Show(_("Focus taken"), wxString::FromUTF8(*text));
     }
     if (const std::optional<std::int64_t> due = m_notices.DueMs())
         if (!m_timer.IsRunning())

@@ -1,18 +1,17 @@
 #pragma once
 
-#include <deque>
 #include <memory>
 
 #include <wx/event.h>
-#include <wx/notifmsg.h>
 #include <wx/timer.h>
 
 #include "monitor/hold_history.h"
 #include "monitor/theft_notices.h"
+#include "platform/desktop_notices.h"
 
-// Tells the desktop of unprompted takes as they end, through the toolkit's
-// notifications (the session's notification service on Linux, a balloon on
-// Windows), at most one every few seconds.
+// Tells the desktop of unprompted takes as they end (the session's
+// notification service on Linux, a balloon on Windows), at most one every
+// few seconds, never waiting for the desktop to answer.
 class TheftNotifier : public wxEvtHandler
 {
 public:
@@ -31,9 +30,6 @@ private:
 
     bool m_enabled = false;
     TheftNotices m_notices;
-    wxWindow* m_parent;
+    std::unique_ptr<DesktopNotices> m_desktop;
     wxTimer m_timer;
-    // The last notices shown, kept while the desktop may still show them.
-    std::deque<std::unique_ptr<wxNotificationMessage>> m_shown;
-    static constexpr std::size_t kKeptShown = 8;
 };

@@ -6,11 +6,18 @@ const wchar_t* const kNotAValidWindow = L"Not a valid window";
 
 namespace
 {
-// Embedding, override and isolate controls would reorder the rest of the
+bool IsControl(wxUint32 code)
+{
+    return code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F) || code == 0x2028 ||
+           code == 0x2029;
+}
+
+// Embeddings, overrides, isolates and marks would reorder the rest of the
 // line around them on screen.
 bool IsBidiControl(wxUint32 code)
 {
-    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
+           code == 0x200E || code == 0x200F || code == 0x061C;
 }
 }  // namespace
 
@@ -19,13 +26,22 @@ wxString CleanTitle(const wxString& title)
     wxString clean = title.Left(255);
     for (wxString::iterator it = clean.begin(); it != clean.end(); ++it)
     {
-        const wxUniChar c = *it;
-        const wxUint32 code = c.GetValue();
-        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F) || code == 0x2028 ||
-            code == 0x2029)
+        if (IsControl((*it).GetValue()))
             *it = L' ';
     }
     return clean;
+}
+
+wxString ShownText(const wxString& text)
+{
+    wxString shown = text;
+    for (wxString::iterator it = shown.begin(); it != shown.end(); ++it)
+    {
+        const wxUint32 code = (*it).GetValue();
+        if (IsControl(code) || IsBidiControl(code))
+            *it = L' ';
+    }
+    return shown;
 }
 
 wxString FormatActivityTime(const wxDateTime& when)
@@ -39,12 +55,8 @@ wxString FormatActivityLine(int number, const wxString& timeStamp,
 {
     // Handles print as the signed decimal of their low 32 bits, as on Win32.
     const int handleValue = static_cast<int>(static_cast<std::int32_t>(window));
-    wxString shownTitle = title;
-    for (wxString::iterator it = shownTitle.begin(); it != shownTitle.end(); ++it)
-        if (IsBidiControl((*it).GetValue()))
-            *it = L' ';
     return wxString::Format(L"%.3i.  %s     %s - %s (%i) \n", number, timeStamp,
-                            module, shownTitle, handleValue);
+                            ShownText(module), ShownText(title), handleValue);
 }
 
 std::optional<std::pair<std::size_t, std::size_t>> FindNumberedLine(const wxString& text,

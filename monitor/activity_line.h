@@ -20,9 +20,15 @@ wxString CleanTitle(const wxString& title);
 // "%M:%S:%l" of the given moment in local time, e.g. "17:05:083".
 wxString FormatActivityTime(const wxDateTime& when);
 
-// One line of the Activity log, ending in " \n".  The title's bidirectional
-// embedding, override and isolate controls show as spaces; the record keeps
-// them.
+// Text as the Activity log and the thieves pane show it: control
+// characters, line and paragraph separators and the bidirectional controls
+// (embeddings, overrides, isolates, marks) become spaces, so that no module,
+// app id or title can split a line or reorder what follows it on screen.
+// The record keeps such text as it came.
+wxString ShownText(const wxString& text);
+
+// One line of the Activity log, ending in " \n"; module and title as
+// ShownText makes them.
 wxString FormatActivityLine(int number, const wxString& timeStamp,
                             const wxString& module, const wxString& title,
                             WindowHandle window);

@@ -49,14 +49,23 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     const std::int64_t whenMs = entry.when.GetValue().GetValue();
     if (!watching)
         BreakHoldsOnly();
-    std::string program = entry.program.utf8_string();
+    // A window whose compositor went away since the last change held the
+    // focus only up to that loss, as far as anyone can tell.
+    if (const std::int64_t lossMs = m_platform.LastLossMs(); lossMs != m_seenLossMs)
+    {
+        m_seenLossMs = lossMs;
+        m_holds.EndAt(lossMs);
+        m_launcherHolds.EndAt(lossMs);
+    }
+    // The pane and the notices show these names: as the log shows them.
+    std::string program = ShownText(entry.program).utf8_string();
     entry.own = entry.pid != 0 && entry.pid == m_ownPid;
     entry.previousHeldMs =
         m_holds.Follow(FocusChange{whenMs, entry.window, program, entry.unprompted,
-                                   entry.launcher.utf8_string(), entry.own});
+                                   ShownText(entry.launcher).utf8_string(), entry.own});
     m_lastLines[program] = entry.number;
     // The same bookkeeping by launcher, for the pane's other grouping.
-    const std::string launcher = entry.launcher.empty() ? std::string(kNoLauncher) : entry.launcher.utf8_string();
+    const std::string launcher = entry.launcher.empty() ? std::string(kNoLauncher) : ShownText(entry.launcher).utf8_string();
     m_launcherHolds.Follow(FocusChange{whenMs, entry.window, launcher, entry.unprompted, program, entry.own});
     m_lastLauncherLines[launcher] = entry.number;
     if (entry.facts)
@@ -64,7 +73,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     Hold hold;
     hold.startMs = whenMs;
     hold.module = std::move(program);
-    hold.title = entry.title.utf8_string();
+    hold.title = ShownText(entry.title).utf8_string();
     hold.take = m_holds.CurrentIsTake();
     hold.unprompted = entry.unprompted;
     const std::optional<Hold> ended = m_history.Begin(std::move(hold), entry.previousHeldMs);
@@ -79,7 +88,7 @@ bool ActivityLogger::LogForegroundChange(Seen seen)
     }
     if (ended && ended->IsEndedTheft() && !endedWasOwn && m_theftEnded)
         m_theftEnded(*ended, m_endedLauncher);
-    m_endedLauncher = entry.launcher;
+    m_endedLauncher = ShownText(entry.launcher);
     Clock::time_point recorded = Clock::now();
     Store(entry, recorded);
     if (m_reportLineCost)

@@ -132,6 +132,7 @@ private:
     HoldHistory m_history;
     std::map<std::string, int> m_lastLines;
     FocusHolds m_launcherHolds;
+    std::int64_t m_seenLossMs = 0;
     std::map<std::string, int> m_lastLauncherLines;
     std::map<std::string, std::shared_ptr<const ProcessFacts>> m_lastFacts;
     TheftEnded m_theftEnded;

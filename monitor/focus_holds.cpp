@@ -50,10 +50,19 @@ std::optional<std::int64_t> FocusHolds::Follow(const FocusChange& change)
 {
     std::optional<std::int64_t> held;
     // A clock set back makes the difference meaningless.
-    if (m_current && !m_broken && change.whenMs >= m_lastWhenMs)
-        held = change.whenMs - m_lastWhenMs;
+    const std::int64_t endMs = m_endAtMs ? std::min(*m_endAtMs, change.whenMs) : change.whenMs;
+    if (m_current && !m_broken && endMs >= m_lastWhenMs)
+        held = endMs - m_lastWhenMs;
+    m_endAtMs.reset();
     Add(change, held);
     return held;
+}
+
+void FocusHolds::EndAt(std::int64_t whenMs)
+{
+    // A loss before the current hold began ended an earlier one.
+    if (m_current && whenMs >= m_lastWhenMs)
+        m_endAtMs = whenMs;
 }
 
 void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> previousHeldMs)

@@ -98,6 +98,9 @@ public:
     // Something unseen may have happened since the last change (monitoring
     // off, the log cleared): the current hold's length is lost.
     void Break() { m_broken = true; }
+    // The current window was lost sight of at whenMs (its compositor went
+    // away): its hold ends there, not at the next change seen.
+    void EndAt(std::int64_t whenMs);
 
     // The record's way: the previous window's hold as the record tells it;
     // nothing where unknown, which also means that this change does not
@@ -135,6 +138,7 @@ private:
     std::optional<Holder> m_current;
     std::int64_t m_lastWhenMs = 0;  // of the last change fed, continuing or not
     bool m_broken = false;
+    std::optional<std::int64_t> m_endAtMs;
     std::map<std::string, ProgramHolds> m_programs;
     std::map<std::string, RunningMedian> m_medians;
     bool m_overflowed = false;

@@ -1,36 +1,8 @@
 #include "monitor/record_filter.h"
 
-#include <wx/intl.h>
-#include <wx/log.h>
-#include <wx/regex.h>
+#include <cstdio>
 
-namespace
-{
-// Null for an empty expression and for one that does not compile; then
-// `bad` is set for the latter.
-std::unique_ptr<wxRegEx> WholeMatch(const wxString& expression, bool& bad)
-{
-    bad = false;
-    if (expression.empty())
-        return nullptr;
-    // The toolkit would show its own complaint; the caller words ours.
-    wxLogNull quiet;
-    // Compiled alone first: "a)|(b" only compiles once it is wrapped, and
-    // then means something else.
-    if (!wxRegEx(expression, wxRE_EXTENDED | wxRE_NOSUB).IsValid())
-    {
-        bad = true;
-        return nullptr;
-    }
-    auto whole = std::make_unique<wxRegEx>(L"^(?:" + expression + L")$", wxRE_EXTENDED | wxRE_NOSUB);
-    if (!whole->IsValid())
-    {
-        bad = true;
-        return nullptr;
-    }
-    return whole;
-}
-}  // namespace
+#include <wx/intl.h>
 
 RecordFilter::RecordFilter() = default;
 RecordFilter::~RecordFilter() = default;
@@ -41,29 +13,52 @@ wxString RecordFilter::Set(const wxString& excludedModules, const wxString& excl
     m_storeTitles = storeTitles;
     m_storeCommandLines = storeCommandLines;
     wxString problems;
-    bool bad = false;
-    m_modules = WholeMatch(excludedModules, bad);
-    if (bad)
-        problems += wxString::Format(_("Modules kept out of the record: \"%s\" is not a valid "
-                                       "regular expression; it is ignored.\n"),
-                                     excludedModules);
-    m_titles = WholeMatch(excludedTitles, bad);
-    if (bad)
-        problems += wxString::Format(_("Titles kept out of the record: \"%s\" is not a valid "
-                                       "regular expression; it is ignored.\n"),
-                                     excludedTitles);
+    wxString reason;
+    m_modules = TextPattern::Compile(excludedModules, reason);
+    m_refused = !reason.empty();
+    if (!reason.empty())
+        problems += wxString::Format(_("Modules kept out of the record: \"%s\" is refused (%s).\n"),
+                                     excludedModules, reason);
+    m_titles = TextPattern::Compile(excludedTitles, reason);
+    m_refused = m_refused || !reason.empty();
+    if (!reason.empty())
+        problems += wxString::Format(_("Titles kept out of the record: \"%s\" is refused (%s).\n"),
+                                     excludedTitles, reason);
+    if (m_refused)
+        problems += _("Until it is mended, no change is stored in the record or the system log.");
     problems.Trim();
     return problems;
 }
 
+bool RecordFilter::Excludes(const TextPattern* pattern, const wxString& text) const
+{
+    if (!pattern)
+        return false;
+    switch (pattern->MatchWhole(text))
+    {
+    case TextPattern::Match::No:
+        return false;
+    case TextPattern::Match::Whole:
+        return true;
+    case TextPattern::Match::Failed:
+        break;
+    }
+    // Said once: a title that defeats the pattern may come back at every
+    // switch.
+    if (m_undecided++ == 0)
+        std::fprintf(stderr, "Corvalin: an exclusion pattern could not decide on a text (it costs "
+                             "too much); such changes are kept out of the record.\n");
+    return true;
+}
+
 bool RecordFilter::ExcludesModule(const wxString& module) const
 {
-    return m_modules && m_modules->Matches(module);
+    return m_refused || Excludes(m_modules.get(), module);
 }
 
 bool RecordFilter::Admits(const wxString& module, const wxString& title) const
 {
-    if (m_modules && m_modules->Matches(module))
+    if (m_refused)
         return false;
-    return !(m_titles && m_titles->Matches(title));
+    return !Excludes(m_modules.get(), module) && !Excludes(m_titles.get(), title);
 }

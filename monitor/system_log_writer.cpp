@@ -1,28 +1,25 @@
 #include "monitor/system_log_writer.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include <wx/intl.h>
-#include <wx/thread.h>
 
-// Kept by the thread as well, so that a thread left stuck in the log at the
-// end still has what it uses.
+// What a writer shares with the thread; kept by the thread as well while it
+// writes, so that a thread stuck in the log still has what it uses.
 struct SystemLogWriter::Shared
 {
     std::unique_ptr<SystemLog> log;
     Problem problem;
     std::size_t backlog = 0;
-    wxMutex mutex;
-    wxCondition wake{mutex};
-    wxCondition done{mutex};
     std::deque<SystemLogEvent> waiting;
-    bool stopping = false;
-    bool finished = false;
     bool told = false;
 
-    // With the mutex held.
+    // With the hub's mutex held.
     void Tell(const wxString& text)
     {
         if (told)
@@ -31,29 +28,61 @@ struct SystemLogWriter::Shared
         if (problem)
             problem(text);
     }
-
-    void Run()
-    {
-        wxMutexLocker lock(mutex);
-        for (;;)
-        {
-            while (!stopping && waiting.empty())
-                wake.Wait();
-            if (waiting.empty())
-                break;
-            const SystemLogEvent event = std::move(waiting.front());
-            waiting.pop_front();
-            mutex.Unlock();
-            wxString refused;
-            const bool written = log->Write(event, refused);
-            mutex.Lock();
-            if (!written)
-                Tell(refused);
-        }
-        finished = true;
-        done.Broadcast();
-    }
 };
+
+namespace
+{
+// One thread serves every writer of the process in turn: a log stuck for
+// good holds that one thread, where a thread per writer would leave one
+// more behind at every switch of the system log.
+struct Hub
+{
+    std::mutex mutex;
+    std::condition_variable wake;     // an event waits
+    std::condition_variable written;  // a write ended
+    bool started = false;
+    // The writer whose line the thread is writing now, if any.
+    const SystemLogWriter::Shared* inWrite = nullptr;
+    std::vector<std::shared_ptr<SystemLogWriter::Shared>> writers;
+};
+
+// Never destroyed: the thread may be inside the log when the program ends.
+Hub& TheHub()
+{
+    static Hub* hub = new Hub;
+    return *hub;
+}
+
+std::shared_ptr<SystemLogWriter::Shared> NextWithWork(Hub& hub)
+{
+    for (const auto& writer : hub.writers)
+        if (!writer->waiting.empty())
+            return writer;
+    return nullptr;
+}
+
+void Serve()
+{
+    Hub& hub = TheHub();
+    std::unique_lock<std::mutex> lock(hub.mutex);
+    for (;;)
+    {
+        std::shared_ptr<SystemLogWriter::Shared> writer;
+        hub.wake.wait(lock, [&] { return (writer = NextWithWork(hub)) != nullptr; });
+        const SystemLogEvent event = std::move(writer->waiting.front());
+        writer->waiting.pop_front();
+        hub.inWrite = writer.get();
+        lock.unlock();
+        wxString refused;
+        const bool written = writer->log->Write(event, refused);
+        lock.lock();
+        hub.inWrite = nullptr;
+        if (!written)
+            writer->Tell(refused);
+        hub.written.notify_all();
+    }
+}
+}  // namespace
 
 SystemLogWriter::SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem,
                                  std::size_t backlog)
@@ -62,35 +91,47 @@ SystemLogWriter::SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem
     m_shared->log = std::move(log);
     m_shared->problem = std::move(problem);
     m_shared->backlog = backlog;
-    if (RunDetached([shared = m_shared] { shared->Run(); }))
+    Hub& hub = TheHub();
+    std::lock_guard<std::mutex> lock(hub.mutex);
+    if (!hub.started)
+        hub.started = RunDetached(&Serve);
+    if (hub.started)
+    {
+        hub.writers.push_back(m_shared);
         return;
+    }
     // Nothing would ever take the lines: said at once, and none are kept.
     m_shared->backlog = 0;
-    wxMutexLocker lock(m_shared->mutex);
-    m_shared->finished = true;
     m_shared->Tell(_("The system log cannot be written: no thread could be started for it."));
 }
 
 SystemLogWriter::~SystemLogWriter()
 {
-    wxMutexLocker lock(m_shared->mutex);
+    Hub& hub = TheHub();
+    std::unique_lock<std::mutex> lock(hub.mutex);
     m_shared->problem = nullptr;
-    m_shared->stopping = true;
-    m_shared->wake.Signal();
     // Long enough for a journal that keeps up; short enough not to be
-    // noticed at exit when it does not.
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(500);
-    for (Clock::time_point now = Clock::now(); !m_shared->finished && now < until; now = Clock::now())
-        m_shared->done.WaitTimeout(static_cast<unsigned long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1));
+    // noticed at exit when it does not.  A thread inside an earlier
+    // writer's line is stuck there: waiting for it would gain nothing.
+    const Shared* self = m_shared.get();
+    hub.written.wait_for(lock, std::chrono::milliseconds(500), [&] {
+        return (self->waiting.empty() && hub.inWrite != self) ||
+               (hub.inWrite != nullptr && hub.inWrite != self);
+    });
     m_shared->waiting.clear();
+    for (auto it = hub.writers.begin(); it != hub.writers.end(); ++it)
+        if (*it == m_shared)
+        {
+            hub.writers.erase(it);
+            break;
+        }
 }
 
 void SystemLogWriter::Post(SystemLogEvent event)
 {
+    Hub& hub = TheHub();
     {
-        wxMutexLocker lock(m_shared->mutex);
+        std::lock_guard<std::mutex> lock(hub.mutex);
         if (m_shared->waiting.size() >= m_shared->backlog)
         {
             m_shared->Tell(wxString::Format(
@@ -101,5 +142,5 @@ void SystemLogWriter::Post(SystemLogEvent event)
         m_shared->waiting.push_back(std::move(event));
     }
     // Woken after the lock is given back, the thread need not wait for it.
-    m_shared->wake.Signal();
+    hub.wake.notify_one();
 }

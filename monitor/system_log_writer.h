@@ -8,9 +8,11 @@
 
 #include "platform/system_log.h"
 
-// Hands events to the system log from a thread of its own: a journal that
-// stalls (its socket full, its daemon stopped) must never stop the main
-// loop, and a line must still leave at once when the log keeps up.
+// Hands events to the system log from a thread: a journal that stalls (its
+// socket full, its daemon stopped) must never stop the main loop, and a line
+// must still leave at once when the log keeps up.  One thread serves every
+// writer of the process, so switching the log on and off while the journal
+// is stuck leaves no thread behind.
 class SystemLogWriter
 {
 public:
@@ -23,8 +25,9 @@ public:
 
     SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem,
                     std::size_t backlog = kDefaultBacklog);
-    // Gives the events still waiting a moment to get out, and leaves a
-    // thread that is stuck in the log behind; no Problem is told from now on.
+    // Gives the events still waiting a moment to get out, then drops them;
+    // the thread, if stuck in the log, is left to it and serves the next
+    // writer once free.  No Problem is told from now on.
     ~SystemLogWriter();
     SystemLogWriter(const SystemLogWriter&) = delete;
     SystemLogWriter& operator=(const SystemLogWriter&) = delete;
@@ -32,7 +35,8 @@ public:
     // Queues the event and returns without waiting for the log.
     void Post(SystemLogEvent event);
 
-private:
     struct Shared;
+
+private:
     std::shared_ptr<Shared> m_shared;
 };

@@ -8,6 +8,7 @@
 
 #include <wx/string.h>
 
+class wxDialog;
 class wxTextCtrl;
 class wxTopLevelWindow;
 
@@ -29,3 +30,8 @@ void AppendLineToLog(wxTextCtrl* log, const wxString& line);
 // Makes what the user copied from our windows outlive the program.  Called
 // while the windows still exist.
 void KeepClipboardAfterExit();
+
+// Closes an open modal dialog as if the user had cancelled it: the session
+// ends, and nobody will answer.  Native message boxes too, which the toolkit
+// cannot end itself.
+void CancelModalDialog(wxDialog* dialog);

@@ -104,6 +104,10 @@ public:
     // foreground has moved on since.  Invalid otherwise; the caller then
     // stamps the change itself.
     virtual wxDateTime ChangeTime() { return wxDateTime(); }
+    // When the platform last lost sight of the windows (their compositor
+    // went away), in ms since 1970; 0 for never.  Whatever held the focus
+    // then is not known to hold it any longer.
+    virtual std::int64_t LastLossMs() { return 0; }
 
     // The user's input before the change that ForegroundWindow has just
     // answered; asked once per logged change, right after that answer.

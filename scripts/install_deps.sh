@@ -9,7 +9,7 @@ set -euo pipefail
 what=${1:-test}
 build_pkgs=(cmake g++ make pkg-config libwxgtk3.2-dev libgtk-3-dev libboost-dev libx11-dev libxres-dev libxss-dev libxi-dev
             libwayland-dev libwayland-bin libglib2.0-bin wayland-protocols plasma-wayland-protocols librsvg2-bin nlohmann-json3-dev zlib1g-dev
-            libsystemd-dev)
+            libsystemd-dev libpcre2-dev)
 test_pkgs=(libgtest-dev xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils xterm xclip trayer imagemagick valgrind gdb
            sway xwayland foot zenity weston kwin-wayland wtype wayland-protocols
            gnome-shell libglib2.0-bin dbus systemd systemd-journal-remote

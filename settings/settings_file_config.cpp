@@ -1,6 +1,9 @@
 #include "settings/settings_file_config.h"
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/intl.h>
@@ -10,7 +13,9 @@
 #include "platform/file_writes.h"
 #include "settings/settings_check.h"
 #include "settings/settings_encoding.h"
+#include "settings/stored_names.h"
 #include "settings/toolkit_capture.h"
+#include "settings/verbatim_entries.h"
 
 namespace
 {
@@ -25,6 +30,13 @@ public:
                        wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE, ReadDetectedWriteUtf8()),
           m_path(path), m_saved(Text())
     {
+        wxString text;
+        LogCapture quiet;
+        if (ReadSettingsText(path, kMaxSettingsFileSize, LongFile::Refuse, text) == TextRead::Read)
+            for (const wchar_t* key : {kOptionExcludeModules, kOptionExcludeTitles})
+                if (const std::optional<wxString> value = VerbatimEntry(
+                        text, wxString(key).BeforeLast(L'/'), wxString(key).AfterLast(L'/')))
+                    m_verbatim.emplace_back(key, *value);
     }
     // The toolkit's destructor would save again, but finds nothing left to
     // save once this has run.
@@ -46,6 +58,19 @@ public:
         return true;
     }
 
+protected:
+    // The regular expressions as written: see verbatim_entries.h.
+    bool DoReadString(const wxString& key, wxString* value) const override
+    {
+        if (!wxFileConfig::DoReadString(key, value))
+            return false;
+        const wxString absolute = key.StartsWith(L"/") ? key : GetPath() + L"/" + key;
+        for (const auto& [name, verbatim] : m_verbatim)
+            if (absolute == name)
+                *value = PatternAsWritten(verbatim, *value);
+        return true;
+    }
+
 private:
     std::string Text()
     {
@@ -59,6 +84,7 @@ private:
 
     wxString m_path;
     std::string m_saved;
+    std::vector<std::pair<wxString, wxString>> m_verbatim;
 };
 
 wxFileConfig* NewFileConfig(const wxString& path)

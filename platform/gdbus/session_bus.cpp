@@ -2,7 +2,18 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+// A running bus daemon answers the connection's greeting in milliseconds.
+constexpr int kConnectTimeoutMs = 2000;
+}  // namespace
 
 bool SessionBus::Exists()
 {
@@ -26,11 +37,31 @@ SessionBus::SessionBus()
         g_clear_error(&error);
         return;
     }
+    // A bus daemon that accepts and never answers must not hold us: the
+    // attempt is cancelled at its deadline from a thread of its own.
+    GCancellable* cancellable = g_cancellable_new();
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread deadline([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!done.wait_for(lock, std::chrono::milliseconds(kConnectTimeoutMs), [&] { return finished; }))
+            g_cancellable_cancel(cancellable);
+    });
     m_connection = g_dbus_connection_new_for_address_sync(
         address,
         GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
+        nullptr, cancellable, &error);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+    }
+    done.notify_one();
+    deadline.join();
+    g_object_unref(cancellable);
+    if (!m_connection && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
+        std::fputs("Corvalin: the session bus did not answer in time; going on without it.\n", stderr);
     g_free(address);
     g_clear_error(&error);
     // The bus going away is something its users notice and say; it must
@@ -45,7 +76,8 @@ SessionBus::~SessionBus()
         return;
     for (guint subscription : m_subscriptions)
         g_dbus_connection_signal_unsubscribe(m_connection, subscription);
-    g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
+    // Closed without waiting: a stuck peer could keep a flush from ending.
+    g_dbus_connection_close(m_connection, nullptr, nullptr, nullptr);
     g_object_unref(m_connection);
 }
 

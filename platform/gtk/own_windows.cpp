@@ -4,6 +4,7 @@
 #include <gdk/gdk.h>
 #include <gtk/gtk.h>
 #include <wx/clipbrd.h>
+#include <wx/dialog.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
@@ -74,3 +75,16 @@ void KeepClipboardAfterExit()
     wxTheClipboard->Flush();
 }
 
+// A message box is a GtkDialog run by gtk_dialog_run, out of the toolkit's
+// reach: answered as if its window had been closed.
+void CancelModalDialog(wxDialog* dialog)
+{
+    if (dialog->IsModal())
+    {
+        dialog->EndModal(wxID_CANCEL);
+        return;
+    }
+    GtkWidget* widget = dialog->GetHandle();
+    if (widget && GTK_IS_DIALOG(widget))
+        gtk_dialog_response(GTK_DIALOG(widget), GTK_RESPONSE_DELETE_EVENT);
+}

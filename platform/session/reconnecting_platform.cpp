@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include <wx/datetime.h>
 #include <wx/timer.h>
 
 namespace
 {
-// A running compositor answers in milliseconds; a new one that is still
-// starting is asked again soon rather than waited for.
-constexpr int kConnectTimeoutMs = 300;
+// A new compositor that is still starting is asked again soon rather than
+// waited for: each try waits only the backend's RetryWaitMs.
 constexpr int kFirstRetryMs = 100;
 constexpr int kLongestRetryMs = 1000;
 }  // namespace
@@ -102,6 +102,7 @@ void ReconnectingPlatform::OnLost(const wxString& why)
     if (!m_backend)
         return;
     m_name = m_backend->Name();
+    m_lostMs = wxDateTime::UNow().GetValue().GetValue();
     m_notice(m_name + L" stopped reporting windows; reconnecting.", why);
     // Still inside the lost backend's own call: it goes once that returned.
     m_lostBackend = std::move(m_backend);
@@ -124,7 +125,7 @@ void ReconnectingPlatform::TryAgain()
 {
     m_lostBackend.reset();
     std::unique_ptr<ReportedWindowsPlatform> backend = m_family();
-    if (!backend->Connect(kConnectTimeoutMs))
+    if (!backend->Connect(backend->RetryWaitMs()))
     {
         m_timer->StartOnce(RetryDelayMs(++m_failures));
         return;

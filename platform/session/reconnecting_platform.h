@@ -49,6 +49,7 @@ public:
     bool StartEvents(std::function<void()> onChange) override;
     void WatchWindow(WindowHandle window) override;
     wxDateTime ChangeTime() override { return m_current->ChangeTime(); }
+    std::int64_t LastLossMs() override { return m_lostMs; }
     ChangeInput InputBeforeChange(unsigned withinMs) override
     {
         return m_current->InputBeforeChange(withinMs);
@@ -91,6 +92,7 @@ private:
     bool m_eventsStarted = false;
     WindowHandle m_watched = 0;
     int m_failures = 0;
+    std::int64_t m_lostMs = 0;
     std::unique_ptr<Timer> m_timer;
     struct HotKey
     {

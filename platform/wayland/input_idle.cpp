@@ -9,6 +9,7 @@
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
 
+#include "platform/wayland/display_connection.h"
 #include "ext-idle-notify-v1-client-protocol.h"
 #include "idle-client-protocol.h"
 
@@ -60,16 +61,16 @@ WaylandInputIdle::~WaylandInputIdle()
     Disconnect();
 }
 
-bool WaylandInputIdle::Start(unsigned withinMs)
+bool WaylandInputIdle::Start(unsigned withinMs, std::chrono::steady_clock::time_point deadline)
 {
-    m_display = wl_display_connect(nullptr);
+    m_display = ConnectDisplayWithoutWaiting();
     if (!m_display)
         return false;
     m_registry = wl_display_get_registry(m_display);
     wl_registry_add_listener(m_registry, &InputIdleListeners::kRegistry, this);
     // One round trip for the globals; a compositor that does not answer it
-    // at once is not one to follow anyway.
-    if (wl_display_roundtrip(m_display) < 0 || !m_seat || (!m_notifier && !m_kdeIdle))
+    // in time is not one to follow anyway.
+    if (!RoundtripBefore(m_display, deadline) || !m_seat || (!m_notifier && !m_kdeIdle))
     {
         Disconnect();
         return false;

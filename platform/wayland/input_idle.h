@@ -28,7 +28,8 @@ public:
 
     // Connects and starts watching for withinMs without input; false where
     // the compositor offers no idle protocol (the answer is then unknown).
-    bool Start(unsigned withinMs);
+    // Waits for the compositor until the deadline at most.
+    bool Start(unsigned withinMs, std::chrono::steady_clock::time_point deadline);
     // Whether there was input in the withinMs before now: reads what the
     // compositor has said so far first.  Unknown while the watch is younger
     // than its span, or when asked about another span (the watch then moves

@@ -4,6 +4,9 @@
 // window removal, and keep what it reports.
 #include <gio/gio.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,11 +14,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
+#include <functional>
 #include <wx/timer.h>
 
 #include "platform/wayland/backends.h"
@@ -53,6 +60,59 @@ std::string RandomToken()
     char token[17];
     std::snprintf(token, sizeof token, "%016llx", pick(device));
     return token;
+}
+
+// The scripts of every Corvalin in this session, a line "PID NAME" each, in
+// the runtime folder: KWin lists no loaded script by name, and a Corvalin
+// killed leaves its own loaded, each holding what it registered.
+std::string ScriptListPath()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return std::string(runtime && *runtime ? runtime : "/tmp") + "/corvalin-kwin-scripts";
+}
+
+bool IsRunning(long pid)
+{
+    return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// Rewrites the list under its lock: `keep` says which lines stay; the names
+// of the others are returned.  `add` is appended.
+std::vector<std::string> EditScriptList(const std::function<bool(long pid, const std::string&)>& keep,
+                                        const std::string& add = std::string())
+{
+    std::vector<std::string> dropped;
+    const int fd = open(ScriptListPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return dropped;
+    flock(fd, LOCK_EX);
+    std::string text, kept;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+    {
+        std::istringstream words(line);
+        long pid = 0;
+        std::string name;
+        if (!(words >> pid >> name))
+            continue;
+        if (keep(pid, name))
+            kept += line + "\n";
+        else
+            dropped.push_back(name);
+    }
+    if (!add.empty())
+        kept += std::to_string(getpid()) + " " + add + "\n";
+    if (ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0)
+    {
+        const bool written = write(fd, kept.data(), kept.size()) == static_cast<ssize_t>(kept.size());
+        (void)written;
+    }
+    flock(fd, LOCK_UN);
+    close(fd);
+    return dropped;
 }
 
 // Whole decimal numbers only: anything else reads as 0 (unknown).
@@ -109,6 +169,7 @@ private:
     int LoadScript(const std::string& text, const std::string& name);
     void Unload(const std::string& name);
     void ForgetStaleShortcuts();
+    void UnloadStaleScripts();
 
     std::unique_ptr<DbusInbox> m_inbox;
     std::string m_kwinOwner;
@@ -149,6 +210,30 @@ void KwinScriptPlatform::Unload(const std::string& name)
                             g_variant_new("(s)", name.c_str()), nullptr, kCallTimeoutMs);
     if (reply)
         g_variant_unref(reply);
+    EditScriptList([&name](long, const std::string& listed) { return listed != name; });
+}
+
+// Scripts of Corvalins that are gone, and their shortcuts: a killed one's
+// would run on, reporting to nobody and holding its key.
+void KwinScriptPlatform::UnloadStaleScripts()
+{
+    const std::vector<std::string> stale = EditScriptList(
+        [](long pid, const std::string&) { return pid == getpid() || IsRunning(pid); });
+    for (const std::string& name : stale)
+    {
+        GVariant* reply =
+            m_inbox->Bus().Call(kKwinService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
+                                g_variant_new("(s)", name.c_str()), nullptr, kCallTimeoutMs);
+        if (reply)
+            g_variant_unref(reply);
+        if (name.rfind("corvalin-hotkey-", 0) != 0)
+            continue;
+        reply = m_inbox->Bus().Call("org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
+                                    "unregister", g_variant_new("(ss)", "kwin", name.c_str()),
+                                    nullptr, kCallTimeoutMs);
+        if (reply)
+            g_variant_unref(reply);
+    }
 }
 
 int KwinScriptPlatform::LoadScript(const std::string& text, const std::string& name)
@@ -174,6 +259,8 @@ int KwinScriptPlatform::LoadScript(const std::string& text, const std::string& n
     gint32 id = -1;
     g_variant_get(reply, "(i)", &id);
     g_variant_unref(reply);
+    if (id >= 0)
+        EditScriptList([](long, const std::string&) { return true; }, name);
     return id;
 }
 
@@ -199,6 +286,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     m_objectPath = objectPath;
     m_pluginName = "corvalin-" + std::to_string(getpid()) + "-" + token;
     m_inbox->AcceptMethodCalls(objectPath);
+    UnloadStaleScripts();
 
     std::string script = kwin_reporter_js;
     ReplaceAll(script, "@SERVICE@", m_inbox->Bus().UniqueName());
@@ -244,7 +332,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     RemoveScriptFile();
     if (ran)
     {
-        m_inputIdle.Start(500);
+        m_inputIdle.Start(500, std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs));
         // Our script lives and dies with this KWin: a KWin that leaves or is
         // replaced ends the reports, and whatever now owns the name is
         // another program until a script of ours runs in it.
@@ -403,6 +491,8 @@ void KwinScriptPlatform::ForgetStaleShortcuts()
         if (pid != 0 && pid != static_cast<unsigned long long>(getpid()) &&
             access(("/proc/" + std::to_string(pid)).c_str(), F_OK) == 0)
             continue;  // another Corvalin's, still running
+        // Its script, if still loaded, would hold the key.
+        Unload(shortcut);
         GVariant* reply = m_inbox->Bus().Call(
             "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "unregister",
             g_variant_new("(ss)", "kwin", name), nullptr, kCallTimeoutMs);

@@ -20,6 +20,9 @@ public:
     // delivered its initial state.  False: this backend cannot serve this
     // session (and stays harmless).
     virtual bool Connect(int timeoutMs) = 0;
+    // The timeoutMs of a try at taking a lost compositor up again, which
+    // runs on the main loop: as short as the backend allows.
+    virtual int RetryWaitMs() const { return 300; }
     // How the backend learns the focus, for the notice: "sway (wlroots
     // foreign-toplevel)".
     virtual wxString Name() const = 0;

@@ -1,10 +1,13 @@
 #include "platform/wayland/sway_ipc.h"
 
+#include <fcntl.h>
 #include <glib.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <wordexp.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -248,9 +252,22 @@ bool SwayIpc::TakeMessage(unsigned type, const std::string& payload)
     }
     if (type == kWorkspaceEvent)
     {
-        // A reload drops every binding made at run time: ours again.
+        // A reload drops every binding made at run time: ours again, unless
+        // the user's config now binds the key.
         if (Text(message, "change") == L"reload" && !m_boundCombo.empty() && m_fd >= 0)
-            Send(kRunCommand, "bindsym " + m_boundCombo + " " + m_bindingTag);
+        {
+            std::string config;
+            if (AskConfig(config) && ConfigBinds(config, m_boundCombo))
+            {
+                std::fprintf(stderr, "Corvalin: sway's config binds %s now; it is left to it.\n",
+                             m_boundCombo.c_str());
+                DropClaim();
+                m_boundCombo.clear();
+                m_pressed = nullptr;
+            }
+            else
+                Send(kRunCommand, "bindsym " + m_boundCombo + " " + m_bindingTag);
+        }
         return false;
     }
     auto remember = [this](const Json& node, bool focused) {
@@ -443,29 +460,191 @@ bool SwayIpc::ConfigBinds(const std::string& config, const std::string& combo)
     return false;
 }
 
+namespace
+{
+// The folder of sway's own config: from its -c option, else where sway
+// looks first.  The process is found through the IPC socket's peer.
+std::string SwayConfigFolder()
+{
+    std::string path;
+    const char* socketPath = std::getenv("SWAYSOCK");
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (fd >= 0 && socketPath && std::strlen(socketPath) < sizeof address.sun_path)
+    {
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, socketPath);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0)
+        {
+            const std::string proc = "/proc/" + std::to_string(peer.pid);
+            std::ifstream file(proc + "/cmdline", std::ios::binary);
+            std::vector<std::string> args;
+            for (std::string arg; std::getline(file, arg, '\0');)
+                args.push_back(arg);
+            for (size_t i = 1; i < args.size(); ++i)
+            {
+                if ((args[i] == "-c" || args[i] == "--config") && i + 1 < args.size())
+                    path = args[i + 1];
+                else if (args[i].rfind("--config=", 0) == 0)
+                    path = args[i].substr(9);
+            }
+            if (!path.empty() && path[0] != '/')
+            {
+                char cwd[4096];
+                const ssize_t n = readlink((proc + "/cwd").c_str(), cwd, sizeof cwd - 1);
+                if (n > 0)
+                    path = std::string(cwd, static_cast<size_t>(n)) + "/" + path;
+            }
+        }
+    }
+    if (fd >= 0)
+        close(fd);
+    if (!path.empty())
+        return path.substr(0, path.find_last_of('/'));
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config && *config)
+        return std::string(config) + "/sway";
+    return std::string(home ? home : "") + "/.config/sway";
+}
+}  // namespace
+
+std::string SwayIpc::WithIncludedFiles(const std::string& config, const std::string& folder,
+                                       int depth)
+{
+    std::string all = config;
+    // sway refuses deeper nesting too; this also ends a file including itself.
+    if (depth >= 8)
+        return all;
+    std::istringstream lines(config);
+    std::string line;
+    while (std::getline(lines, line))
+    {
+        std::istringstream words(line);
+        std::string first;
+        words >> first;
+        if (first != "include")
+            continue;
+        std::string pattern;
+        std::getline(words >> std::ws, pattern);
+        while (!pattern.empty() && std::isspace(static_cast<unsigned char>(pattern.back())))
+            pattern.pop_back();
+        if (pattern.empty())
+            continue;
+        // Wildcards match in the including file's folder, as sway's do.
+        if (pattern[0] != '/' && pattern[0] != '~' && pattern[0] != '$')
+        {
+            std::string quoted = "'";
+            for (char c : folder)
+                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            pattern = quoted + "'/" + pattern;
+        }
+        wordexp_t expanded;
+        if (wordexp(pattern.c_str(), &expanded, WRDE_NOCMD) != 0)
+            continue;
+        for (size_t i = 0; i < expanded.we_wordc; ++i)
+        {
+            const std::string path = expanded.we_wordv[i];
+            std::ifstream file(path);
+            if (!file)
+                continue;
+            std::ostringstream text;
+            text << file.rdbuf();
+            all += "\n" + WithIncludedFiles(text.str(), path.substr(0, path.find_last_of('/')),
+                                            depth + 1);
+        }
+        wordfree(&expanded);
+    }
+    return all;
+}
+
+bool SwayIpc::AskConfig(std::string& config)
+{
+    std::string reply;
+    if (!Ask(kGetConfig, "", reply, kAskTimeoutMs))
+        return false;
+    const Json answer = Json::parse(reply, nullptr, false);
+    if (!answer.is_object() || !answer.contains("config") || !answer["config"].is_string())
+        return false;
+    config = answer["config"].get<std::string>();
+    const auto included = answer.find("included_configs");
+    if (included != answer.end() && included->is_array())
+    {
+        for (const Json& file : *included)
+            if (file.is_object() && file.contains("config") && file["config"].is_string())
+                config += "\n" + file["config"].get<std::string>();
+        return true;
+    }
+    config = WithIncludedFiles(config, SwayConfigFolder());
+    return true;
+}
+
+std::string SwayIpc::ClaimPath(const std::string& combo)
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* sway = std::getenv("SWAYSOCK");
+    std::string name = std::string(sway ? sway : "") + "-" + NormalCombo(combo);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+')
+            c = '_';
+    return std::string(runtime && *runtime ? runtime : "/tmp") + "/corvalin-sway-key" + name;
+}
+
 bool SwayIpc::BindKey(const std::string& combo, std::function<void()> pressed, std::string& problem)
 {
     problem.clear();
-    std::string reply;
-    if (!Ask(kGetConfig, "", reply, kAskTimeoutMs))
+    std::string config;
+    if (!AskConfig(config))
     {
         problem = "sway did not answer the question for its config";
         return false;
     }
-    const Json config = Json::parse(reply, nullptr, false);
-    if (config.is_object() && config.contains("config") && config["config"].is_string() &&
-        ConfigBinds(config["config"].get<std::string>(), combo))
+    if (ConfigBinds(config, combo))
     {
         problem = "sway's config binds " + combo + " already; it is left to it";
         return false;
     }
+    // Another Corvalin on this sway that bound the key keeps it: a second
+    // bind would replace its binding, and the second's exit remove it.
+    const std::string claim = ClaimPath(combo);
+    int fd = open(claim.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == EEXIST)
+    {
+        std::ifstream file(claim);
+        long holder = 0;
+        file >> holder;
+        if (holder > 0 && holder != getpid() && (kill(holder, 0) == 0 || errno == EPERM))
+        {
+            problem = "another Corvalin (pid " + std::to_string(holder) + ") has " + combo +
+                      " on this sway; it is left to it";
+            return false;
+        }
+        // Its holder is gone without giving it back (killed): taken over.
+        unlink(claim.c_str());
+        fd = open(claim.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }
+    if (fd >= 0)
+    {
+        const std::string pid = std::to_string(getpid()) + "\n";
+        const bool written = write(fd, pid.data(), pid.size()) == static_cast<ssize_t>(pid.size());
+        close(fd);
+        if (!written)
+            unlink(claim.c_str());
+    }
     m_bindingTag = "nop corvalin-hotkey-" + std::to_string(getpid());
+    std::string reply;
     const bool asked = Ask(kRunCommand, "bindsym " + combo + " " + m_bindingTag, reply, kAskTimeoutMs);
     const Json results = asked ? Json::parse(reply, nullptr, false) : Json();
     if (!results.is_array() || results.empty() || !results[0].is_object() ||
         results[0].value("success", false) != true)
     {
         problem = "sway refused to bind " + combo;
+        m_boundCombo = combo;
+        DropClaim();
+        m_boundCombo.clear();
         return false;
     }
     m_boundCombo = combo;
@@ -473,12 +652,35 @@ bool SwayIpc::BindKey(const std::string& combo, std::function<void()> pressed, s
     return true;
 }
 
+void SwayIpc::DropClaim()
+{
+    if (m_boundCombo.empty())
+        return;
+    const std::string claim = ClaimPath(m_boundCombo);
+    std::ifstream file(claim);
+    long holder = 0;
+    file >> holder;
+    if (holder == getpid())
+        unlink(claim.c_str());
+}
+
 void SwayIpc::UnbindKey()
 {
     if (m_boundCombo.empty())
         return;
-    std::string reply;
-    Ask(kRunCommand, "unbindsym " + m_boundCombo, reply, kAskTimeoutMs);
+    // Only a binding that is still ours: the user's config may bind the key
+    // since a reload (which dropped ours), or the claim went to another
+    // Corvalin after ours was lost.
+    std::ifstream file(ClaimPath(m_boundCombo));
+    long holder = 0;
+    file >> holder;
+    std::string config;
+    if (holder == getpid() && AskConfig(config) && !ConfigBinds(config, m_boundCombo))
+    {
+        std::string reply;
+        Ask(kRunCommand, "unbindsym " + m_boundCombo, reply, kAskTimeoutMs);
+    }
+    DropClaim();
     m_boundCombo.clear();
     m_pressed = nullptr;
 }

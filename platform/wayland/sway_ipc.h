@@ -41,10 +41,21 @@ public:
     void UnbindKey();
     // The sway that had the binding is gone: nothing to give back (and a new
     // sway on the same socket must not lose a binding of the user's).
-    void ForgetBinding() { m_boundCombo.clear(); }
+    void ForgetBinding()
+    {
+        DropClaim();
+        m_boundCombo.clear();
+    }
     // Whether sway's config binds the combination (in any mode), with its
     // variables ($mod) replaced; modifier names in any of sway's spellings.
     static bool ConfigBinds(const std::string& config, const std::string& combo);
+    // The config's text followed by that of every file it includes, read
+    // from the files (at most a few levels deep): sway's GET_CONFIG gives the
+    // main file only, unless its reply has them as "included_configs".
+    // Relative names are taken from the folder of the file that names them;
+    // ~, $VARIABLES and wildcards as sway expands them.
+    static std::string WithIncludedFiles(const std::string& config, const std::string& folder,
+                                         int depth = 0);
 
     // One message of sway's, as read: for the tests of the parser.  Returns
     // false for a payload that is no JSON object even after its invalid
@@ -69,6 +80,13 @@ private:
     // for the few questions whose answer is needed at once.
     static bool Ask(unsigned type, const std::string& payload, std::string& reply, int timeoutMs);
     void OnBinding(const std::string& command);
+    // sway's config as it binds keys now, included files too; false when
+    // sway did not answer in time.
+    static bool AskConfig(std::string& config);
+    // The file that says which Corvalin holds a key on this sway; one
+    // Corvalin at a time may bind it.
+    static std::string ClaimPath(const std::string& combo);
+    void DropClaim();
 
     std::function<void()> m_onNews;
     int m_fd = -1;

@@ -20,6 +20,7 @@
 #include <wx/timer.h>
 
 #include "platform/wayland/backends.h"
+#include "platform/wayland/display_connection.h"
 #include "platform/wayland/input_idle.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/x11/key_grab.h"
@@ -37,7 +38,13 @@ constexpr int kReadsPerWake = 256;
 // The span asked about until the monitor asks about another.
 constexpr unsigned kDefaultWithinMs = 500;
 
+// A try at taking a lost compositor up again waits no longer than this: it
+// runs on the main loop, and a compositor that answers at all answers with
+// its initial state in a few milliseconds.  A slower one is asked again.
+constexpr int kRetryWaitMs = 40;
+
 class WlrootsPlatform;
+
 
 // The stored hot key in sway's notation: "Ctrl+Shift+p".
 std::string SwayKeyCombo(int modifiers, int keyCode)
@@ -83,7 +90,7 @@ public:
 
     bool Connect(int timeoutMs) override
     {
-        m_display = wl_display_connect(nullptr);
+        m_display = ConnectDisplayWithoutWaiting();
         if (!m_display)
             return false;
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -99,7 +106,7 @@ public:
         EndOfBatch();
         // sway's own IPC names the processes; elsewhere it is simply absent.
         m_sway.Start();
-        m_inputIdle.Start(kDefaultWithinMs);
+        m_inputIdle.Start(kDefaultWithinMs, deadline);
         m_source = wxEventLoopBase::AddSourceForFD(wl_display_get_fd(m_display), &m_reader,
                                                    wxEVENT_SOURCE_INPUT | wxEVENT_SOURCE_EXCEPTION);
         if (!m_source)
@@ -111,6 +118,7 @@ public:
     }
 
     wxString Name() const override { return L"the wlroots foreign-toplevel protocol"; }
+    int RetryWaitMs() const override { return kRetryWaitMs; }
 
     ChangeInput InputNow(unsigned withinMs) override
     {
@@ -263,37 +271,7 @@ private:
         WlrootsPlatform& m_owner;
     };
 
-    // wl_display_roundtrip without waiting forever on a stuck compositor.
-    bool Roundtrip(Clock::time_point deadline)
-    {
-        bool done = false;
-        wl_callback* callback = wl_display_sync(m_display);
-        wl_callback_add_listener(callback, &kSyncListener, &done);
-        while (!done)
-        {
-            while (wl_display_prepare_read(m_display) != 0)
-                if (wl_display_dispatch_pending(m_display) < 0)
-                    break;
-            if (wl_display_flush(m_display) < 0 && errno != EAGAIN)
-            {
-                wl_display_cancel_read(m_display);
-                break;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd waiting{wl_display_get_fd(m_display), POLLIN, 0};
-            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
-            {
-                wl_display_cancel_read(m_display);
-                break;
-            }
-            if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
-                break;
-        }
-        if (!done)
-            wl_callback_destroy(callback);
-        return done;
-    }
+    bool Roundtrip(Clock::time_point deadline) { return RoundtripBefore(m_display, deadline); }
 
     void Disconnect()
     {

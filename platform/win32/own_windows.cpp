@@ -5,6 +5,7 @@
 #include <richedit.h>
 
 #include <wx/clipbrd.h>
+#include <wx/dialog.h>
 #include <wx/textctrl.h>
 #include <wx/textfile.h>
 #include <wx/toplevel.h>
@@ -116,4 +117,12 @@ void KeepClipboardAfterExit()
 void CallWhenOnScreen(wxTopLevelWindow* window, std::function<void()> callback)
 {
     window->CallAfter(std::move(callback));
+}
+
+// Windows ends a session through the toolkit's own query, which does not
+// wait for a dialog; the toolkit's dialogs end as usual.
+void CancelModalDialog(wxDialog* dialog)
+{
+    if (dialog->IsModal())
+        dialog->EndModal(wxID_CANCEL);
 }

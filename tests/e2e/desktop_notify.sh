@@ -4,7 +4,9 @@
 # Corvalin sends.  A theft is told at once with its time, title and hold; the
 # thefts of the next few seconds wait, and come as one notice that sums them
 # up.  Each notice is a new one (replacing none), so each reaches the history.  Corvalin's
-# own window is never told of.
+# own window is never told of.  A service that takes a notice and never
+# answers costs nothing but the notice: the GUI answers the window manager's
+# pings at once meanwhile, every change is logged, and stderr says it once.
 source "$(dirname "$0")/lib.sh"
 
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus"
@@ -13,7 +15,8 @@ E2E_PIDS+=($!)
 for _ in $(seq 50); do [ -S "$E2E_TMP/bus" ] && break; sleep 0.1; done
 notices=$E2E_TMP/notices.tsv
 "$NOTIFICATION_SINK" "$notices" 2>"$E2E_TMP/sink.log" &
-E2E_PIDS+=($!)
+sink=$!
+E2E_PIDS+=($sink)
 for _ in $(seq 50); do [ -e "$notices" ] && break; sleep 0.1; done
 [ -e "$notices" ] || { fail "the test's notification service did not start"; cat "$E2E_TMP"/*.log >&2; finish; }
 
@@ -33,7 +36,7 @@ one=$(wait_window '^Thief one$') && two=$(wait_window '^Thief two$') || { fail "
 dir=$(install_copy)
 printf '[Options]\nNotifyUnprompted=1\nRecordFile=focus.jsonl\n' >"$dir/Corvalin.cfg"
 start_app "$dir"; pid=$LAST_PID
-wait_window '^Corvalin : Keep Watch!$' >/dev/null || { fail "frame did not appear"; finish; }
+frame=$(wait_window '^Corvalin : Keep Watch!$') || { fail "frame did not appear"; finish; }
 sleep 0.5
 # The user goes to work: pointer input just before the change.
 xdotool mousemove 300 300 mousemove 310 310
@@ -76,6 +79,28 @@ check "Corvalin's own window came forward unasked" \
 waited=$(( ($(date +%s%3N) - t_second) / 1000 ))
 sleep $(( waited < 5 ? 6 - waited : 1 ))
 check "no more than those two" [ "$(notices_count)" = 2 ]
-[ "$E2E_FAILURES" = 0 ] || { cat "$notices" "$E2E_TMP/sink.log" >&2; cut -c1-200 "$dir/focus.jsonl" >&2; }
+
+# The service hangs: it takes each notice and never answers.
+kill "$sink"; wait "$sink" 2>/dev/null
+silent=$E2E_TMP/silent.tsv
+"$NOTIFICATION_SINK" "$silent" --silent 2>>"$E2E_TMP/sink.log" &
+E2E_PIDS+=($!)
+for _ in $(seq 50); do [ -e "$silent" ] && break; sleep 0.1; done
+records() { grep -c . "$dir/focus.jsonl"; }
+before=$(records)
+"$FOCUS_SWITCHER" ping "$frame" 9 >"$E2E_TMP/ping.txt" &
+pinger=$!
+sleep 0.8
+steal "$one"; steal "$two"; sleep 1; steal "$one"
+wait "$pinger"
+read -r _ sent _ answered _ slowest <"$E2E_TMP/ping.txt"
+printf 'hung service: %s\n' "$(cat "$E2E_TMP/ping.txt")"
+check "a hung service was asked to show notices" [ "$(grep -c . "$silent")" -ge 2 ]
+check "... meanwhile the GUI answered every ping within 100 ms" \
+  [ "${answered:-0}" = "${sent:-x}" ] && [ "${slowest:-999}" -lt 100 ]
+check "... and every change was logged (6 lines)" [ $(( $(records) - before )) = 6 ]
+check "... and stderr said once that the service does not answer" \
+  [ "$(grep -c 'notification service does not answer' "$dir/out.log")" = 1 ]
+[ "$E2E_FAILURES" = 0 ] || { cat "$notices" "$E2E_TMP/sink.log" "$dir/out.log" >&2; cut -c1-200 "$dir/focus.jsonl" >&2; }
 stop_app "$pid"
 finish

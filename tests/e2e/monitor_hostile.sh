@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Nothing another program does switches logging off: the root window named
-# as the active window, spam of that property, a record file that is a FIFO
-# or a planted link, a full disk under the record file.
+# as the active window, spam of that property, a program whose name holds a
+# line break and a right-to-left override, a record file that is a FIFO or
+# a planted link, a full disk under the record file.
 source "$(dirname "$0")/lib.sh"
 FRAME='^Corvalin : Keep Watch!$'
 
@@ -56,6 +57,14 @@ log=$(read_log "$frame")
 check "after 2000 hostile writes the next switches are logged ($((before)) -> $(lines_for "$b" "$log") Beta lines)" \
   test "$(lines_for "$b" "$log")" -ge $((before + 2))
 check "... still no root line" test "$(lines_for "$((root))" "$log")" = 0
+# Its name would split its line and show the rest reversed.
+cp "$(command -v xterm)" "$E2E_TMP/"$'evil\nline\u202eexe'
+g=$(start_xterm "Gamma" "$E2E_TMP/"$'evil\nline\u202eexe')
+activate "$g"
+log=$(read_log "$frame")
+check "a name with a line break and a bidi override shows them as spaces, on one line" \
+  grep -qF "evil line exe - Gamma ($g) " <<<"$log"
+check "... and starts no line of its own" bash -c '! grep -q "^line" <<<"$1"' _ "$log"
 stop_app "$pid"
 
 # A FIFO as the record file, nobody reading: the frame comes up, says why

@@ -195,6 +195,19 @@ gdbus call --session -d org.kde.kglobalaccel -o /component/kwin \
 wait_count $((before + 1)) 10 bash -c "wc -l <'$record'"
 check "the shortcut logs the focused native window, as a hot-key sample" \
   bash -c 'tail -n1 "$1" | grep -q "\"title\":\"Kwin After\".*\"seen\":\"hotkey\""' _ "$record"
+# Killed, it leaves its scripts loaded and its shortcut registered: the next
+# start unloads them and takes the key as its own.
+with_ours=$(probe probe-3); kwin_call unloadScript probe-3
+kill -9 "$corvalin"; wait "$corvalin" 2>/dev/null
+DISPLAY=:78 start_app "$dir"; corvalin=$LAST_PID
+wait_count 1 20 bash -c "$(declare -f kwin_shortcuts); kwin_shortcuts | grep -c '^corvalin-hotkey-$corvalin-'"
+check "after a kill -9 the next start has the hot key" \
+  bash -c "$(declare -f kwin_shortcuts); kwin_shortcuts | grep -q '^corvalin-hotkey-$corvalin-'"
+check "... said nothing of the key being taken" bash -c '! grep -q "have Ctrl+Shift+P already" "$1"' _ "$dir/out.log"
+check "... and the killed one's shortcut is gone" \
+  bash -c "$(declare -f kwin_shortcuts); ! kwin_shortcuts | grep -q '^$shortcut\$'"
+again=$(probe probe-4); kwin_call unloadScript probe-4
+check "... and its scripts are unloaded (probe numbers $with_ours, then $again)" test "$again" = "$with_ours"
 stop_app "$corvalin"
 # (Also none of the one that ran while KWin was killed: the KWin after it
 # listed that one again from its saved shortcuts, and the next start of

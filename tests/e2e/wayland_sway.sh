@@ -147,12 +147,32 @@ stop_app "$app"
 
 # sway killed and started again under a Corvalin whose own window is on an X
 # server of its own: it says so, follows the new sway within a second of its
-# start, and the notice goes.
+# start, and the notice goes.  Between the two, a compositor that takes the
+# connection and never answers (what a stopped sway is to a client): the
+# tries at taking it up cost the GUI no time it would miss.
 Xvfb :77 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
+before=$(lines)
 DISPLAY=:77 start_app "$dir"
 app=$LAST_PID
 wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+frame=$(DISPLAY=:77 wait_window '^Corvalin : Keep Watch!$')
+wait_count $((before + 1)) 10 lines  # its first window, whose hold the loss ends
+old=$(cat "$CORVALIN_SWAY_SESSION/sway.pid")
+lost_ms=$(date +%s%3N)
+kill -- "-$old" 2>/dev/null
+for _ in $(seq 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+rm -f "$XDG_RUNTIME_DIR/wayland-1" "$XDG_RUNTIME_DIR/wayland-1.lock" "$SWAYSOCK"
+python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(64); time.sleep(600)' \
+  "$XDG_RUNTIME_DIR/wayland-1" & hung=$!; E2E_PIDS+=($hung)
+wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
+DISPLAY=:77 "$FOCUS_SWITCHER" ping "$frame" 6 >"$E2E_TMP/ping.txt"
+read -r _ sent _ answered _ slowest <"$E2E_TMP/ping.txt"
+echo "hung compositor: $(cat "$E2E_TMP/ping.txt")"
+check "while a hung compositor is tried again, the GUI answers every ping within 100 ms" \
+  [ "${answered:-0}" = "${sent:-x}" ] && [ "${slowest:-999}" -lt 100 ]
+kill "$hung"; wait "$hung" 2>/dev/null
 "$(dirname "$0")/../wayland/sway_session.sh" --restart || fail "sway did not start again"
 restarted=$(date +%s%N)
 wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
@@ -163,6 +183,14 @@ check "the loss is said once, with its reason" test "$(grep -c 'stopped reportin
 before=$(lines)
 foot -T 'Foot Again' sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
 wait_count 1 20 bash -c "grep -c '\"title\":\"Foot Again\"' '$dir/focus.jsonl'"
+check "the hold across the loss ends at the loss, not at the next window seen" python3 -c '
+import json, sys, datetime
+records = [json.loads(l) for l in open(sys.argv[1])]
+i = max(n for n, r in enumerate(records) if r["title"] == "Foot Again")
+ms = lambda r: datetime.datetime.fromisoformat(r["time"]).timestamp() * 1000
+print("held_ms", records[i]["held_ms"], "from", records[i - 1]["title"], "lost after", int(sys.argv[2]) - ms(records[i - 1]))
+assert records[i]["held_ms"] is not None and records[i]["held_ms"] <= int(sys.argv[2]) - ms(records[i - 1]) + 300
+' "$dir/focus.jsonl" "$lost_ms"
 check "the new sway's windows are logged, with their process" \
   bash -c 'grep "\"Foot Again\"" "$1" | grep -q "\"module\":\"foot\""' _ "$dir/focus.jsonl"
 check "monitoring survives the restart" kill -0 "$app"
@@ -192,19 +220,47 @@ kill "$watcher" 2>/dev/null
 check "after Corvalin quits the binding is gone (one binding event in all, none after)" \
   test "$(grep -c corvalin-hotkey "$E2E_TMP/bindings")" = 1
 
-# A key the user binds in sway's config is left alone, and said.
+# Two Corvalins on one sway: the second leaves the key to the first and
+# says so; its exit takes nothing away from the first.
+DISPLAY=:77 start_app "$dir"; first=$LAST_PID
+wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
+other=$(install_copy Watcher)
+cp "$dir/Corvalin.cfg" "$other/"
+DISPLAY=:77 start_app "$other" Watcher; second=$LAST_PID
+wait_count 1 20 grep -c "another Corvalin (pid $first) has Ctrl+Shift+p" "$other/out.log"
+check "a second Corvalin on the same sway leaves the key to the first, and says so" \
+  grep -q "another Corvalin (pid $first) has Ctrl+Shift+p" "$other/out.log"
+stop_app "$second"
+before=$(lines)
+wtype -M ctrl -M shift -k p -m shift -m ctrl
+wait_count $((before + 1)) 10 lines
+check "... after the second quits, the first's key still works" \
+  bash -c 'tail -n1 "$1" | grep -q "\"seen\":\"hotkey\""' _ "$dir/focus.jsonl"
+stop_app "$first"
+
+# A key the user binds in a file that sway's config includes (which sway's
+# IPC does not show) is left alone, and said; Corvalin's exit keeps it.
 config="$CORVALIN_SWAY_SESSION/config"
 # (sway runs as nobody: the mark goes where nobody may write.)
-printf 'set $mine Ctrl+Shift\nbindsym $mine+p exec touch %s/user-binding\n' "$XDG_RUNTIME_DIR" >>"$config"
+printf 'include keys.d/*\n' >>"$config"
+mkdir -p "$CORVALIN_SWAY_SESSION/keys.d"
+printf 'set $mine Ctrl+Shift\nbindsym $mine+p exec touch %s/user-binding\n' "$XDG_RUNTIME_DIR" \
+  >"$CORVALIN_SWAY_SESSION/keys.d/user"
+chmod -R a+rX "$CORVALIN_SWAY_SESSION/keys.d"
 swaymsg -q reload; sleep 0.5
 DISPLAY= start_app "$dir"; app=$LAST_PID
 wait_count 1 20 grep -c "binds Ctrl+Shift+p already" "$dir/out.log"
-check "the user's own binding of the key is left alone and said" grep -q "binds Ctrl+Shift+p already" "$dir/out.log"
+check "the user's own binding of the key, in an included file, is left alone and said" \
+  grep -q "binds Ctrl+Shift+p already" "$dir/out.log"
 wait_count 1 10 bash -c 'swaymsg -t get_tree | grep -c "\"name\": \"Corvalin Error\""'
 check "no way bound the key: the box, which says what failed where" \
   bash -c 'swaymsg -t get_tree | grep -q "\"name\": \"Corvalin Error\""'
 wtype -M ctrl -M shift -k p -m shift -m ctrl
 wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
 check "... and it still runs the user's command" test -e "$XDG_RUNTIME_DIR/user-binding"
-kill -9 "$app" 2>/dev/null
+stop_app "$app"
+rm -f "$XDG_RUNTIME_DIR/user-binding"
+wtype -M ctrl -M shift -k p -m shift -m ctrl
+wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
+check "... and still after Corvalin quit" test -e "$XDG_RUNTIME_DIR/user-binding"
 finish

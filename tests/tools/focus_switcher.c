@@ -27,6 +27,10 @@
  *       _NET_ACTIVE_WINDOW, stamped when the PropertyNotify arrives.
  *   focus_switcher stamp
  *       Reads `xprop -spy` output on stdin; one line "US WINDOW" per line.
+ *   focus_switcher ping WINDOW SECONDS
+ *       Sends the window a window manager's _NET_WM_PING every 50 ms for
+ *       SECONDS and prints "pings N answered M slowest MS": how long its
+ *       main loop was away.  A ping unanswered at the end counts in full.
  *   focus_switcher tail FILE
  *       Follows a JSON-lines record file through inotify; one line
  *       "US HANDLE TIME_US SEEN" per record line, US being when the line
@@ -593,6 +597,58 @@ static int cmd_raise(const char* window)
     return wait_active(w, 2000000) ? 0 : 1;
 }
 
+static int cmd_ping(const char* window, const char* seconds)
+{
+    const Window w = (Window)strtoul(window, NULL, 0);
+    open_display();
+    const Atom protocols = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    const Atom ping = XInternAtom(dpy, "_NET_WM_PING", False);
+    /* The answer goes to the root, where a window manager would read it. */
+    XSelectInput(dpy, root, SubstructureNotifyMask);
+    const long long end = mono_us() + (long long)(atof(seconds) * 1000000.0);
+    long sent = 0, answered = 0;
+    long long slowest = 0, pending_since = 0;
+    unsigned long pending = 0; /* the stamp of the ping awaiting its answer */
+    while (mono_us() < end) {
+        if (!pending) {
+            XEvent e;
+            memset(&e, 0, sizeof e);
+            e.xclient.type = ClientMessage;
+            e.xclient.window = w;
+            e.xclient.message_type = protocols;
+            e.xclient.format = 32;
+            e.xclient.data.l[0] = (long)ping;
+            pending = (unsigned long)(++sent);
+            e.xclient.data.l[1] = (long)pending;
+            e.xclient.data.l[2] = (long)w;
+            XSendEvent(dpy, w, False, NoEventMask, &e);
+            XFlush(dpy);
+            pending_since = mono_us();
+        }
+        struct pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
+        if (!XPending(dpy))
+            poll(&p, 1, 10);
+        while (XPending(dpy)) {
+            XEvent e;
+            XNextEvent(dpy, &e);
+            if (e.type == ClientMessage && (Atom)e.xclient.data.l[0] == ping &&
+                (unsigned long)e.xclient.data.l[1] == pending) {
+                const long long took = mono_us() - pending_since;
+                if (took > slowest)
+                    slowest = took;
+                ++answered;
+                pending = 0;
+                /* Every 50 ms or so, not flat out. */
+                sleep_us(50000 - took);
+            }
+        }
+    }
+    if (pending && mono_us() - pending_since > slowest)
+        slowest = mono_us() - pending_since;
+    printf("pings %ld answered %ld slowest %lld\n", sent, answered, slowest / 1000);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     const char* cmd = argc > 1 ? argv[1] : "";
@@ -613,9 +669,12 @@ int main(int argc, char** argv)
         rc = cmd_stamp();
     else if (strcmp(cmd, "tail") == 0 && argc > 2)
         rc = cmd_tail(argv[2]);
+    else if (strcmp(cmd, "ping") == 0 && argc > 3)
+        rc = cmd_ping(argv[2], argv[3]);
     if (rc == 2)
         fprintf(stderr,
                 "usage: focus_switcher switch DWELL_MS COUNT [A B] | thief COUNT HOLD_MS GAP_MS\n"
-                "       | steal PAUSE_MS HOLD_MS | raise WINDOW | host HOLD_MS | watch | stamp | tail FILE\n");
+                "       | steal PAUSE_MS HOLD_MS | raise WINDOW | host HOLD_MS | watch | stamp | tail FILE\n"
+                "       | ping WINDOW SECONDS\n");
     return rc;
 }

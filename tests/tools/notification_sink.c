@@ -1,7 +1,9 @@
 /* A notification service of the tests' own: owns org.freedesktop.Notifications
  * on the session bus and appends each notice to FILE as
  * "<ms since start>\t<app>\t<summary>\t<body>"; FILE is made once the name is
- * ours, so that a test can wait for it.  Usage: notification_sink FILE */
+ * ours, so that a test can wait for it.  With --silent it writes each notice
+ * down but never answers a Notify, like a hung service.
+ * Usage: notification_sink FILE [--silent] */
 #include <gio/gio.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,6 +25,7 @@ static const char kInterface[] =
 static const char* g_path;
 static gint64 g_started;
 static guint32 g_lastId;
+static int g_silent;
 
 static void OnCall(GDBusConnection* bus, const char* sender, const char* object,
                    const char* interface, const char* method, GVariant* parameters,
@@ -51,8 +54,12 @@ static void OnCall(GDBusConnection* bus, const char* sender, const char* object,
                     body);
             fclose(file);
         }
-        g_dbus_method_invocation_return_value(call,
-                                              g_variant_new("(u)", replaces ? replaces : ++g_lastId));
+        /* The invocation is kept, never answered: the caller waits. */
+        if (g_silent)
+            g_object_ref(call);
+        else
+            g_dbus_method_invocation_return_value(
+                call, g_variant_new("(u)", replaces ? replaces : ++g_lastId));
     }
     else
         g_dbus_method_invocation_return_value(call, NULL);
@@ -82,9 +89,10 @@ static void OnLost(GDBusConnection* bus, const char* name, gpointer data)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc < 2 || argc > 3)
         return 2;
     g_path = argv[1];
+    g_silent = argc == 3 && strcmp(argv[2], "--silent") == 0;
     g_started = g_get_monotonic_time();
     g_bus_own_name(G_BUS_TYPE_SESSION, "org.freedesktop.Notifications", G_BUS_NAME_OWNER_FLAGS_NONE,
                    OnBus, OnOwned, OnLost, g_dbus_node_info_new_for_xml(kInterface, NULL), NULL);

@@ -46,17 +46,21 @@ TEST(ActivityLine, TitlesWithSeparatorsAndPercentSignsStayAsTheyAre)
     EXPECT_EQ(line, L"003.  00:00:000     a - b - %s %i - 100% - x (5) \n");
 }
 
-// Embedding, override and isolate controls would reorder the line around
-// them; their neighbours are ordinary text (U+200F is a mark, not a control).
-TEST(ActivityLine, TitlesShowBidirectionalControlsAsSpaces)
+// Neither a module (a Wayland app id is any text) nor a title can split
+// the line or reorder it on screen: line breaks, escapes and every
+// bidirectional control show as spaces; their neighbours, including
+// look-alike characters that control nothing, stay.
+TEST(ActivityLine, ModulesAndTitlesCannotSpoofTheLine)
 {
-    for (const wchar_t control : {L'\u202A', L'\u202B', L'\u202C', L'\u202D', L'\u202E',
-                                  L'\u2066', L'\u2067', L'\u2068', L'\u2069'})
-        EXPECT_EQ(FormatActivityLine(1, L"t", L"m", wxString(L"a") + control + L"b", 1),
-                  L"001.  t     m - a b (1) \n")
+    for (const wchar_t control : {L'\n', L'\r', L'\x1b', L'\x85', L'\u2028', L'\u202A', L'\u202B',
+                                  L'\u202C', L'\u202D', L'\u202E', L'\u2066', L'\u2067', L'\u2068',
+                                  L'\u2069', L'\u200E', L'\u200F', L'\u061C'})
+    {
+        const wxString hostile = wxString(L"a") + control + L"b";
+        EXPECT_EQ(FormatActivityLine(1, L"t", hostile, hostile, 1), L"001.  t     a b - a b (1) \n")
             << std::hex << static_cast<unsigned>(control);
-    EXPECT_EQ(FormatActivityLine(1, L"t", L"m", L"\u200F\u2029\u202F\u2065\u206A", 1),
-              L"001.  t     m - \u200F\u2029\u202F\u2065\u206A (1) \n");
+    }
+    EXPECT_EQ(ShownText(L"\u202F\u2065\u206A\u200D x"), L"\u202F\u2065\u206A\u200D x");
 }
 
 // A program's last line is found by its number; text the user typed into

@@ -127,33 +127,6 @@ TEST(RecordLine, TimeCarriesTheOffsetOfItsZoneAndDate)
     EXPECT_EQ(0u, Line(unknown).find("{\"time\":null,\"number\":7,"));
 }
 
-// An expression excludes a name only when it matches the whole of it, with
-// any of its alternatives; empty excludes nothing.  A bad one is named with
-// its text and ignored, the other still excludes; one that only compiles
-// once anchored ("a)|(b") is bad too.
-TEST(RecordFilter, ExcludesWholeNamesAndIgnoresABadExpression)
-{
-    RecordFilter filter;
-    EXPECT_TRUE(filter.Admits(L"keepassxc", L""));
-    EXPECT_TRUE(filter.Set(L"keepass(xc)?|1password", L"Private Browsing.*|.*\\(bank\\)", false).empty());
-    EXPECT_FALSE(filter.StoresTitles());
-    for (const wchar_t* module : {L"keepassxc", L"keepass", L"1password"})
-        EXPECT_FALSE(filter.Admits(module, L"x")) << module;
-    for (const wchar_t* module : {L"keepassxc-cli", L"my1password"})
-        EXPECT_TRUE(filter.Admits(module, L"x")) << module;
-    EXPECT_FALSE(filter.Admits(L"firefox", L"Private Browsing - Mozilla Firefox"));
-    EXPECT_FALSE(filter.Admits(L"xterm", L"statement (bank)"));
-    EXPECT_TRUE(filter.Admits(L"xterm", L"statement (bank) 2"));
-    EXPECT_TRUE(filter.Admits(L"firefox", L"Mozilla Firefox - Private Browsing"));
-
-    const wxString problem = filter.Set(L"(keepass", L"a)|(b", true);
-    EXPECT_TRUE(problem.Contains(L"\"(keepass\"") && problem.Contains(L"\"a)|(b\"")) << problem;
-    EXPECT_EQ(problem.Freq(L'\n'), 1u) << problem;
-    EXPECT_TRUE(filter.Admits(L"(keepass", L"b") && filter.StoresTitles());
-    EXPECT_FALSE(filter.Set(L"[", L"secret.*", true).empty());
-    EXPECT_FALSE(filter.Admits(L"xterm", L"secret plans"));
-}
-
 TEST(RecordPath, Resolution)
 {
     const wxString settings = L"/opt/corvalin/";

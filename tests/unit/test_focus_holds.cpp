@@ -94,6 +94,20 @@ TEST(FocusHolds, HoldsAreKnownOnlyBetweenChangesThatFollowEachOther)
     EXPECT_EQ(1, Find(holds, "mail").takes);
 }
 
+// A hold across the loss of the compositor ends at the loss, however late
+// the next change is seen; a loss before the current hold began, or one
+// already taken into account, ends nothing.
+TEST(FocusHolds, AHoldAcrossABackendLossEndsAtTheLoss)
+{
+    FocusHolds holds;
+    holds.Follow(At(1000, 1, "editor", kAsked));
+    holds.EndAt(1800);
+    EXPECT_EQ(800, holds.Follow(At(31000, 2, "foot", kAsked)).value_or(-1));
+    EXPECT_EQ(500, holds.Follow(At(31500, 1, "editor", kAsked)).value_or(-1));
+    holds.EndAt(31200);
+    EXPECT_EQ(400, holds.Follow(At(31900, 2, "foot", kAsked)).value_or(-1));
+}
+
 // The timeline's holds: each ends where the next begins, or is cut where
 // the bookkeeping lost sight of it; only one seen from start to end can be
 // told as a theft; the newest are kept.

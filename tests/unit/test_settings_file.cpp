@@ -297,3 +297,23 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileBehindALinkOnlyWhenChanged)
     EXPECT_EQ(2, entries) << "a new file was left beside the settings";
 }
 }  // namespace
+
+// The exclusion patterns come as written: the toolkit's escapes would turn
+// "KeePass\.exe" into "KeePassexe".  A file written for those escapes (every
+// backslash doubled) means either reading, so nothing it excluded leaks;
+// the toolkit's quotes are dropped, and other entries read as before.
+TEST_F(SettingsFileTest, ExclusionPatternsReadAsWritten)
+{
+    WriteBytes(m_file, "[Options]\nExcludeModules=keepassxc|1password|KeePass\\.exe\n"
+                       "ExcludeTitles = \"C:\\\\Secret\\\\.*\"\nRecordFile=a\\\\b\n"
+                       "[Other]\nExcludeModules=x\\.y\n");
+    std::unique_ptr<wxFileConfig> store(OpenSettingsStore(m_file, nullptr));
+    EXPECT_EQ(L"keepassxc|1password|KeePass\\.exe", store->Read(L"/Options/ExcludeModules", L""));
+    EXPECT_EQ(L"C:\\\\Secret\\\\.*|C:\\Secret\\.*", store->Read(L"/Options/ExcludeTitles", L""));
+    store->SetPath(L"/Options");
+    EXPECT_EQ(L"keepassxc|1password|KeePass\\.exe", store->Read(L"ExcludeModules", L""));
+    store->SetPath(L"/");
+    EXPECT_EQ(L"a\\b", store->Read(L"/Options/RecordFile", L""));
+    // Only the options' own patterns: elsewhere the toolkit reads as ever.
+    EXPECT_EQ(L"xy", store->Read(L"/Other/ExcludeModules", L""));
+}
