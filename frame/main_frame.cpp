@@ -21,6 +21,7 @@
 #include "desktop/tray_icon.h"
 #include "frame/dock_paint_filter.h"
 #include "frame/ids.h"
+#include "frame/main_menus.h"
 #include "frame/start_hand_back.h"
 #include "frame/theft_notifier.h"
 #include "frame/thieves_pane.h"
@@ -48,18 +49,18 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_SIZE(MainFrame::OnSize)
     EVT_MOVE(MainFrame::OnMove)
     EVT_KEY_DOWN(MainFrame::OnKeyDown)
-    EVT_MENU(ID_MONITOR_WINDOWS, MainFrame::OnMonitorWindows)
+    EVT_MENU(ID_MONITOR_WINDOWS, MainFrame::OnCheckedOption)
     EVT_MENU(ID_CLEAR_LOG, MainFrame::OnClearLog)
     EVT_MENU(wxID_ABOUT, MainFrame::OnAbout)
-    EVT_MENU(ID_ALWAYS_ON_TOP, MainFrame::OnAlwaysOnTop)
+    EVT_MENU(ID_ALWAYS_ON_TOP, MainFrame::OnCheckedOption)
     EVT_MENU(wxID_EXIT, MainFrame::OnExitCommand)
     EVT_MENU(ID_HIDE_TO_TRAY, MainFrame::OnHideToTray)
     EVT_MENU(ID_SAVE_LOG, MainFrame::OnSaveLog)
     EVT_MENU(ID_RECORD_TO_FILE, MainFrame::OnRecordToFile)
-    EVT_MENU(ID_SYSTEM_LOG, MainFrame::OnSystemLog)
+    EVT_MENU(ID_SYSTEM_LOG, MainFrame::OnCheckedOption)
     EVT_MENU(ID_START_AT_LOGIN, MainFrame::OnStartAtLogin)
     EVT_MENU(ID_FOCUS_THIEVES, MainFrame::OnFocusThieves)
-    EVT_MENU(ID_NOTIFY_UNPROMPTED, MainFrame::OnNotifyUnprompted)
+    EVT_MENU(ID_NOTIFY_UNPROMPTED, MainFrame::OnCheckedOption)
     EVT_MENU_OPEN(MainFrame::OnMenuOpen)
     EVT_TIMER(ID_MONITOR_TIMER, MainFrame::OnMonitorTimer)
     wx__DECLARE_EVT0(EVT_SHOW_OR_HIDE_REQUEST, wxCommandEventHandler(MainFrame::OnShowOrHideRequest))
@@ -69,35 +70,6 @@ wxEND_EVENT_TABLE()
 
 namespace
 {
-// The docking manager lays the panes out while the frame is still being
-// mapped, with next to no room, and GTK complains about a toolbar squeezed
-// below the size of its buttons; in a frame narrower than the tools they are
-// clipped instead.
-class ToolBarPane : public wxToolBar
-{
-public:
-    using wxToolBar::wxToolBar;
-
-protected:
-    void DoSetSize(int x, int y, int width, int height, int flags) override
-    {
-        const wxSize best = GetBestSize();
-        if (height >= 0 && height < best.y)
-            height = best.y;
-        if (width >= 0 && width < best.x)
-            width = best.x;
-        wxToolBar::DoSetSize(x, y, width, height, flags);
-    }
-};
-
-wxMenuItem* AppendImageItem(wxMenu* menu, int id, const wxString& text,
-                            const wxBitmapBundle& image)
-{
-    wxMenuItem* item = new wxMenuItem(menu, id, text, wxString(), wxITEM_NORMAL);
-    SetMenuItemBitmaps(item, image, wxBitmapBundle());
-    return menu->Append(item);
-}
-
 // The log stays readable beside the thieves pane, whatever its saved width.
 constexpr int kLogMinWidth = 160;
 
@@ -162,65 +134,8 @@ void MainFrame::CreateControls()
     m_mgr.SetManagedWindow(this);
     m_dockPaint = std::make_unique<DockPaintFilter>(m_mgr);
 
-    wxMenuBar* menuBar = new wxMenuBar;
-    wxMenu* menu = new wxMenu;
-    menu->Append(ID_MONITOR_WINDOWS, _("&Monitor Windows \tCtrl+M"), wxString(), wxITEM_CHECK);
-    AppendImageItem(menu, ID_CLEAR_LOG, _("Clear &Log\tCtrl+L"), ClearLogImage());
-    menu->Append(ID_SAVE_LOG, _(L"&Save Log As\u2026\tCtrl+S"), wxString());
-    menu->Append(ID_RECORD_TO_FILE, _(L"&Record to File\u2026"), wxString(), wxITEM_CHECK);
-    menu->Append(ID_START_AT_LOGIN, _("Start at Login"), wxString(), wxITEM_CHECK);
-    menu->Append(ID_SYSTEM_LOG, SystemLogMenuLabel(), wxString(), wxITEM_CHECK);
-    menu->AppendSeparator();
-    menu->Append(ID_ALWAYS_ON_TOP, _("Always on top"), wxString(), wxITEM_CHECK);
-    menu->Append(ID_FOCUS_THIEVES, _("Focus Thieves"), wxString(), wxITEM_CHECK);
-    menu->Append(ID_NOTIFY_UNPROMPTED, _("Notify Unprompted Takes"), wxString(), wxITEM_CHECK);
-    menu->AppendSeparator();
-    AppendImageItem(menu, wxID_ABOUT, _("&About"), AboutImage());
-    menu->AppendSeparator();
-    AppendImageItem(menu, ID_HIDE_TO_TRAY, _("&Hide to Tray"), HideImage());
-    AppendImageItem(menu, wxID_EXIT, _("E&xit\tAlt-X"), ExitImage());
-    menuBar->Append(menu, _("&File"));
-    SetMenuBar(menuBar);
-
-    m_toolbar = new ToolBarPane(this, ID_TOOLBAR, wxDefaultPosition, wxDefaultSize,
-                              wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER, L"toolbar");
-    // The tools take their 16 x 16 from the images, which scale to any DPI; a
-    // size set here is scaled by whole factors only (11 px on screen at 150 %).
-    m_toolbar->AddTool(ID_CLEAR_LOG, wxString(), ClearLogImage(), wxBitmapBundle(), wxITEM_NORMAL,
-                       L"Clear Log", wxString());
-    m_toolbar->AddSeparator();
-    m_toolbar->AddTool(wxID_ABOUT, wxString(), AboutImage(), wxBitmapBundle(), wxITEM_NORMAL,
-                       L"About", wxString());
-    m_toolbar->AddSeparator();
-    m_toolbar->AddTool(ID_HIDE_TO_TRAY, wxString(), HideImage(), wxBitmapBundle(), wxITEM_NORMAL,
-                       L"Hide window", wxString());
-    m_toolbar->AddTool(wxID_EXIT, wxString(), ExitImage(), wxBitmapBundle(), wxITEM_NORMAL,
-                       L"Terminate Application", wxString());
-    m_toolbar->AddSeparator();
-    m_toolbar->Realize();
-    // The pane is exactly as tall as the tools: without a size of its own the
-    // toolbar is first laid out one pixel high, which GTK complains about, and
-    // the dock then leaves an empty strip below it.
-    const wxSize toolbarSize = m_toolbar->GetBestSize();
-    m_toolbar->SetSize(toolbarSize);
-
-    m_mgr.AddPane(m_toolbar, wxAuiPaneInfo()
-                                 .Name(kToolbarPaneName)
-                                 .ToolbarPane()
-                                 .BestSize(toolbarSize)
-                                 .MinSize(toolbarSize)
-                                 .Top()
-                                 .Layer(10)
-                                 .Row(0)
-                                 .Position(0)
-                                 .Gripper(true)
-                                 .Dockable(false)
-                                 .Floatable(false)
-                                 .Movable(false)
-                                 .Resizable(false)
-                                 .PaneBorder(false)
-                                 .CaptionVisible(false)
-                                 .CloseButton(false));
+    SetMenuBar(CreateMainMenuBar());
+    m_toolbar = AddMainToolbar(this, m_mgr);
 
     m_log = new wxTextCtrl(this, ID_LOG, wxString(), wxDefaultPosition, wxDefaultSize,
                            wxTE_MULTILINE | wxTE_RICH | wxTE_AUTO_URL | wxTE_NOHIDESEL);
@@ -246,13 +161,37 @@ void MainFrame::CreateControls()
         event.Skip();
     });
     m_notifier.reset(new TheftNotifier(this));
+    // The checkable items: what each shows, and for the options, how it is
+    // stored and applied.  Loading, the menu's handlers, its open state and
+    // saving all go by this one table.
+    m_checked = {
+        {ID_MONITOR_WINDOWS, kOptionMonitorWindows, true, false, [this] { return m_monitorWindows; },
+         [this](bool on) {
+             m_monitorWindows = on;
+             m_activity.BreakHolds();
+         }},
+        {ID_ALWAYS_ON_TOP, kOptionAlwaysOnTop, false, false,
+         [this] { return (GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0; },
+         [this](bool on) {
+             if (on != ((GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0))
+                 ToggleStayOnTop();
+         }},
+        {ID_NOTIFY_UNPROMPTED, kOptionNotifyUnprompted, false, true, [this] { return m_notifier->IsEnabled(); },
+         [this](bool on) { m_notifier->Enable(on); }},
+        {ID_SYSTEM_LOG, kOptionSystemLog, false, true, [this] { return m_activity.IsSystemLogOn(); },
+         [this](bool on) { StartSystemLog(on); }},
+        // Shown only: a path, a file of the session's, the layout keep them.
+        {ID_RECORD_TO_FILE, nullptr, false, false, [this] { return m_activity.IsRecording(); }, nullptr},
+        {ID_START_AT_LOGIN, nullptr, false, false, [] { return StartsAtLogin(); }, nullptr},
+        {ID_FOCUS_THIEVES, nullptr, false, false, [this] { return m_mgr.GetPane(m_thieves).IsShown(); }, nullptr},
+    };
     m_activity.OnTheftEnded(
         [this](const Hold& hold, const wxString& launcher) { m_notifier->Told(hold, launcher); });
     // Kept on purpose: key-down events are connected at run time as well as
     // in the table; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,
                    this);
-    ShowStartAtLogin();
+    ShowChecks();
     // The log has the keyboard when the frame is activated, whatever panes
     // and controls come after it.
     m_log->SetFocus();
@@ -379,11 +318,6 @@ void MainFrame::ToggleStayOnTop()
     SetWindowStyleFlag(GetWindowStyleFlag() ^ wxSTAY_ON_TOP);
 }
 
-void MainFrame::OnAlwaysOnTop(wxCommandEvent&)
-{
-    ToggleStayOnTop();
-}
-
 void MainFrame::OnExitCommand(wxCommandEvent&)
 {
     Quit(false);
@@ -423,12 +357,6 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
         LogForegroundChange(Seen::Tick);
 }
 
-void MainFrame::OnMonitorWindows(wxCommandEvent&)
-{
-    m_monitorWindows = !m_monitorWindows;
-    m_activity.BreakHolds();
-}
-
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
     m_log->SetValue(wxString());
@@ -457,7 +385,7 @@ void MainFrame::OpenRecord(const wxString& option)
 
 void MainFrame::OnRecordingStopped(const wxString& problem)
 {
-    ShowRecording();
+    ShowChecks();
     if (!problem.empty())
         CallAfter([problem] { wxLogError(_("Recording has stopped: %s"), problem); });
 }
@@ -479,12 +407,10 @@ void MainFrame::OnSaveLog(wxCommandEvent&)
 // so that the next start records the same.
 void MainFrame::OnRecordToFile(wxCommandEvent&)
 {
-    wxConfigBase* config = wxConfigBase::Get();
     if (m_activity.IsRecording())
     {
         m_activity.CloseRecord();
-        config->Write(kOptionRecordFile, wxString());
-        FlushSettings(*config);
+        WriteSettings([](wxConfigBase& config) { config.Write(kOptionRecordFile, wxString()); });
     }
     else
     {
@@ -494,23 +420,12 @@ void MainFrame::OnRecordToFile(wxCommandEvent&)
         if (dialog.ShowModal() == wxID_OK)
         {
             const wxString path = dialog.GetPath();
-            config->Write(kOptionRecordFile, path);
-            FlushSettings(*config);
+            WriteSettings([&path](wxConfigBase& config) { config.Write(kOptionRecordFile, path); });
             OpenRecord(path);
         }
     }
     // The toolkit has already flipped the mark, whatever came of the choice.
-    ShowRecording();
-}
-
-// Written at once, as Record to File is.
-void MainFrame::OnSystemLog(wxCommandEvent&)
-{
-    const bool on = !m_activity.IsSystemLogOn();
-    wxConfigBase* config = wxConfigBase::Get();
-    WriteBoolOption(*config, kOptionSystemLog, on);
-    FlushSettings(*config);
-    StartSystemLog(on);
+    ShowChecks();
 }
 
 void MainFrame::StartSystemLog(bool on)
@@ -528,8 +443,7 @@ void MainFrame::StartSystemLog(bool on)
                 frame->OnSystemLogProblem(problem);
         });
     });
-    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_SYSTEM_LOG))
-        item->Check(on);
+    ShowChecks();
 }
 
 // Said below the log and on stderr, never in a box: a box would take the
@@ -539,8 +453,7 @@ void MainFrame::OnSystemLogProblem(const wxString& problem)
 {
     std::fprintf(stderr, "Corvalin: %s\n", static_cast<const char*>(problem.utf8_str()));
     m_activity.SetSystemLog(nullptr, nullptr);
-    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_SYSTEM_LOG))
-        item->Check(false);
+    ShowChecks();
     m_systemLogProblem = wxString::Format(_("Log to System Journal is off: %s"), problem);
     ShowTrackingNotice();
 }
@@ -550,7 +463,7 @@ void MainFrame::OnStartAtLogin(wxCommandEvent&)
     wxString problem;
     if (!SetStartAtLogin(!StartsAtLogin(), problem))
         wxLogError(_("Start at Login: %s"), problem);
-    ShowStartAtLogin();
+    ShowChecks();
 }
 
 void MainFrame::OnFocusThieves(wxCommandEvent&)
@@ -559,39 +472,15 @@ void MainFrame::OnFocusThieves(wxCommandEvent&)
     pane.Show(!pane.IsShown());
     m_mgr.Update();
     FitThievesPane(true);
-    GetMenuBar()->Check(ID_FOCUS_THIEVES, pane.IsShown());
-}
-
-// Written at once, as if the settings file were edited.
-void MainFrame::OnNotifyUnprompted(wxCommandEvent&)
-{
-    m_notifier->Enable(!m_notifier->IsEnabled());
-    GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
-    WriteBoolOption(*wxConfigBase::Get(), kOptionNotifyUnprompted, m_notifier->IsEnabled());
-    FlushSettings(*wxConfigBase::Get());
+    ShowChecks();
 }
 
 void MainFrame::OnMenuOpen(wxMenuEvent& event)
 {
-    // The entry may have been removed since, by an uninstall or by hand.
-    ShowStartAtLogin();
-    // The pane's own close button hides it too.
-    GetMenuBar()->Check(ID_FOCUS_THIEVES, m_mgr.GetPane(m_thieves).IsShown());
+    // The entry may have been removed since, by an uninstall or by hand; the
+    // pane's own close button hides it too.
+    ShowChecks();
     event.Skip();
-}
-
-void MainFrame::ShowStartAtLogin()
-{
-    if (wxMenuBar* bar = GetMenuBar())
-        if (wxMenuItem* item = bar->FindItem(ID_START_AT_LOGIN))
-            item->Check(StartsAtLogin());
-}
-
-void MainFrame::ShowRecording()
-{
-    if (wxMenuBar* bar = GetMenuBar())
-        if (wxMenuItem* item = bar->FindItem(ID_RECORD_TO_FILE))
-            item->Check(m_activity.IsRecording());
 }
 
 // Options: read once at start, written at exit.
@@ -599,19 +488,6 @@ void MainFrame::LoadOptions()
 {
     wxConfigBase* config = wxConfigBase::Get();
     m_minimizeOnClose = ReadBoolOption(*config, kOptionMinimizeOnClose, false);
-
-    const bool alwaysOnTop = ReadBoolOption(*config, kOptionAlwaysOnTop, false);
-    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_ALWAYS_ON_TOP))
-        item->Check(alwaysOnTop);
-    if (alwaysOnTop)
-        ToggleStayOnTop();
-
-    m_monitorWindows = ReadBoolOption(*config, kOptionMonitorWindows, true);
-    if (wxMenuItem* item = GetMenuBar()->FindItem(ID_MONITOR_WINDOWS))
-        item->Check(m_monitorWindows);
-
-    m_notifier->Enable(ReadBoolOption(*config, kOptionNotifyUnprompted, false));
-    GetMenuBar()->Check(ID_NOTIFY_UNPROMPTED, m_notifier->IsEnabled());
 
     const wxString badFilter =
         m_activity.Filter().Set(config->Read(kOptionExcludeModules, wxString()),
@@ -621,8 +497,10 @@ void MainFrame::LoadOptions()
     if (!badFilter.empty())
         ReportLater(badFilter);
     OpenRecord(config->Read(kOptionRecordFile, wxString()));
-    ShowRecording();
-    StartSystemLog(ReadBoolOption(*config, kOptionSystemLog, false));
+    for (const CheckedOption& option : m_checked)
+        if (option.key && option.apply)
+            option.apply(ReadBoolOption(*config, option.key, option.byDefault));
+    ShowChecks();
 
     // Nothing, or over a minute, is no "just before": the default then.
     m_activity.SetPromptedWithinMs(static_cast<unsigned>(ReadRangeOption(
@@ -678,10 +556,43 @@ void MainFrame::RegisterMainHotKey(int modifiers, int keyCode)
 // Makes no X call: it also runs after the connection to the display is lost.
 void MainFrame::SaveOptions()
 {
-    wxConfigBase* config = wxConfigBase::Get();
-    WriteBoolOption(*config, kOptionAlwaysOnTop, (GetWindowStyleFlag() & wxSTAY_ON_TOP) != 0);
-    WriteBoolOption(*config, kOptionMonitorWindows, m_monitorWindows);
     // A failure is kept and reported once at exit, not once per flush.
+    WriteSettings([this](wxConfigBase& config) {
+        for (const CheckedOption& option : m_checked)
+            if (option.key && !option.writtenAtOnce)
+                WriteBoolOption(config, option.key, option.state());
+    });
+}
+
+// Options that are written at once are written as if the settings file were
+// edited: the next start does the same, whatever becomes of this one.
+void MainFrame::OnCheckedOption(wxCommandEvent& event)
+{
+    for (const CheckedOption& option : m_checked)
+    {
+        if (option.id != event.GetId() || !option.apply)
+            continue;
+        const bool on = !option.state();
+        if (option.writtenAtOnce)
+            WriteSettings([&option, on](wxConfigBase& config) { WriteBoolOption(config, option.key, on); });
+        option.apply(on);
+    }
+    ShowChecks();
+}
+
+// The toolkit flips a check mark when it is chosen, whatever came of it.
+void MainFrame::ShowChecks()
+{
+    if (wxMenuBar* bar = GetMenuBar())
+        for (const CheckedOption& option : m_checked)
+            if (wxMenuItem* item = bar->FindItem(option.id))
+                item->Check(option.state());
+}
+
+void MainFrame::WriteSettings(const std::function<void(wxConfigBase&)>& write)
+{
+    wxConfigBase* config = wxConfigBase::Get();
+    write(*config);
     FlushSettings(*config);
 }
 
@@ -740,5 +651,5 @@ void MainFrame::LoadDockLayout()
     const wxSize logSize = m_log->GetSize();
     if (!m_mgr.GetPane(m_log).IsShown() || logSize.x <= 0 || logSize.y <= 0)
         m_mgr.LoadPerspective(built, true);
-    GetMenuBar()->Check(ID_FOCUS_THIEVES, m_mgr.GetPane(m_thieves).IsShown());
+    ShowChecks();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include <boost/shared_ptr.hpp>
 #include <wx/aui/framemanager.h>
@@ -19,6 +21,7 @@ class DockPaintFilter;
 class TheftNotifier;
 class ThievesPane;
 class TrackingNotice;
+class wxConfigBase;
 class WindowManagerHelper;
 
 class MainFrame : public wxFrame
@@ -74,10 +77,10 @@ private:
     void OpenRecord(const wxString& option);
     void OnRecordingStopped(const wxString& problem);
     void StartSystemLog(bool on);
-    // The menu's check mark follows whether a record file is open.
-    void ShowRecording();
-    // Marks "Start at Login" as the session's own entry says.
-    void ShowStartAtLogin();
+    // Every check mark as the state it shows.
+    void ShowChecks();
+    // Writes and saves at once: the one way settings reach the file.
+    void WriteSettings(const std::function<void(wxConfigBase&)>& write);
     void ShowTrackingNotice();
 
     void FinishStart();
@@ -88,23 +91,31 @@ private:
     void OnSize(wxSizeEvent& event);
     void OnMove(wxMoveEvent& event);
     void OnKeyDown(wxKeyEvent& event);
-    void OnMonitorWindows(wxCommandEvent& event);
     void OnClearLog(wxCommandEvent& event);
     void OnAbout(wxCommandEvent& event);
-    void OnAlwaysOnTop(wxCommandEvent& event);
     void OnExitCommand(wxCommandEvent& event);
     void OnHideToTray(wxCommandEvent& event);
     void OnMonitorTimer(wxTimerEvent& event);
     void OnSaveLog(wxCommandEvent& event);
     void OnRecordToFile(wxCommandEvent& event);
-    void OnSystemLog(wxCommandEvent& event);
     void OnStartAtLogin(wxCommandEvent& event);
     void OnFocusThieves(wxCommandEvent& event);
-    void OnNotifyUnprompted(wxCommandEvent& event);
+    void OnCheckedOption(wxCommandEvent& event);
     void OnMenuOpen(wxMenuEvent& event);
     void OnShowOrHideRequest(wxCommandEvent& event);
     void OnQuitRequest(wxCommandEvent& event);
     void OnRecordNowRequest(wxCommandEvent& event);
+
+    struct CheckedOption
+    {
+        int id;
+        const wchar_t* key;  // null: shown only, kept elsewhere
+        bool byDefault;
+        bool writtenAtOnce;  // else at exit
+        std::function<bool()> state;
+        std::function<void(bool)> apply;  // null: an item with its own handler
+    };
+    std::vector<CheckedOption> m_checked;
 
     FittingDockManager m_mgr;
     wxToolBar* m_toolbar = nullptr;
