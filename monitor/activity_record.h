@@ -10,6 +10,7 @@
 #include <wx/string.h>
 
 #include "monitor/foreground_monitor.h"
+#include "monitor/record_line_read.h"
 #include "platform/file_writes.h"
 
 // What the record file holds beyond the Activity log line; asked of the
@@ -44,37 +45,6 @@ wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& detai
 // them, null as empty.
 std::vector<std::pair<std::string, std::string>> RecordFields(const ActivityEntry& entry,
                                                                const RecordDetails& details);
-
-// One line of a record file as read back.
-struct RecordedChange
-{
-    std::int64_t whenMs = 0;  // milliseconds since 1970-01-01 UTC
-    long long number = 0;
-    WindowHandle window = 0;
-    std::string module;       // UTF-8
-    std::optional<bool> unprompted;
-    // Lines of earlier versions have no "held_ms" at all.
-    bool tellsHeld = false;
-    std::optional<std::int64_t> heldMs;
-    // Who is behind the change, UTF-8; empty where the line has none (older
-    // versions, null, or a value that is no text).
-    std::string program;   // the name its take counts under
-    std::string launcher;
-    std::string unit;
-    std::string cmdline;
-    std::string title;
-    bool own = false;  // a window of Corvalin's own
-};
-
-enum class RecordLineKind
-{
-    Change,
-    Damaged,  // no JSON at all (a line cut short, say), or numbers no line of ours holds
-    Foreign,  // JSON, but no record line of ours
-};
-
-// Reads one line of the record, without its line break.
-RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change);
 
 // The record file named by the option: empty for none; "~" and "~/..." below
 // the home folder; a relative path below the settings folder; an absolute

@@ -1,5 +1,22 @@
 #pragma once
 
+// The words Corvalin counts in, here, in the pane, the report and README:
+//   take        a change of the focus to a window, counted for the program
+//               whose window got it (not the focus coming back at a theft's end,
+//               nor one of Corvalin's own windows).
+//   hold        the time a window kept the focus: from its change to the next.
+//   unprompted  a take with no key or pointer input for that window just before
+//               it (PromptedWithinMs; input into the window losing the focus
+//               does not count).
+//   theft       an unprompted take; it ends when the focus goes back to the
+//               window it was taken from.
+//   brief       a hold shorter than a second (--brief).
+//   launcher    the process that started the window's program, as named from
+//               its chain of parents.
+//   told        a theft said in a notification once it ended.
+//   cut         a hold whose end went unseen (monitoring off, the log cleared,
+//               the compositor lost): it lasted at least as long as shown.
+
 #include <cstdint>
 #include <limits>
 #include <functional>

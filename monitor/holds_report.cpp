@@ -8,11 +8,13 @@
 #include <memory>
 #include <utility>
 
+#include <wx/cmdline.h>
 #include <wx/datetime.h>
+#include <wx/msgout.h>
 #include <wx/filefn.h>
 #include <wx/wxcrt.h>
 
-#include "monitor/activity_record.h"
+#include "monitor/record_line_read.h"
 #include "monitor/record_time.h"
 
 namespace
@@ -115,73 +117,99 @@ std::string CsvField(std::string text)
 }
 }  // namespace
 
+namespace
+{
+// What the toolkit's parser says of wrong arguments, kept for the report's
+// own stderr.
+class ArgumentProblems : public wxMessageOutput
+{
+public:
+    ArgumentProblems() : m_before(wxMessageOutput::Set(this)) {}
+    ~ArgumentProblems() override { wxMessageOutput::Set(m_before); }
+    wxString Text() const { return wxString(m_text).Trim(); }
+
+protected:
+    void Output(const wxString& text) override { m_text += text; }
+
+private:
+    wxMessageOutput* m_before;
+    wxString m_text;
+};
+
+const wxCmdLineEntryDesc kReportArguments[] = {
+    {wxCMD_LINE_OPTION, nullptr, "since", "count takes from WHEN on", wxCMD_LINE_VAL_STRING},
+    {wxCMD_LINE_OPTION, nullptr, "until", "count takes before WHEN", wxCMD_LINE_VAL_STRING},
+    {wxCMD_LINE_OPTION, nullptr, "brief", "holds shorter than MS are brief", wxCMD_LINE_VAL_STRING},
+    {wxCMD_LINE_OPTION, nullptr, "by", "rows by program, launcher, unit or module", wxCMD_LINE_VAL_STRING},
+    {wxCMD_LINE_OPTION, nullptr, "takes", "one row's takes one by one", wxCMD_LINE_VAL_STRING},
+    {wxCMD_LINE_SWITCH, nullptr, "csv", "comma-separated values"},
+    {wxCMD_LINE_PARAM, nullptr, nullptr, "FILE", wxCMD_LINE_VAL_STRING,
+     wxCMD_LINE_PARAM_OPTIONAL | wxCMD_LINE_PARAM_MULTIPLE},
+    {wxCMD_LINE_NONE},
+};
+}  // namespace
+
 bool ParseReportArguments(const std::vector<wxString>& args, ReportOptions& options,
                           wxString& problem)
 {
     options = ReportOptions();
-    for (size_t i = 0; i < args.size(); ++i)
+    std::vector<wxString> argv{L"Corvalin"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<wxChar*> pointers;
+    for (wxString& arg : argv)
+        pointers.push_back(const_cast<wxChar*>(arg.wc_str()));
+    pointers.push_back(nullptr);
+    wxCmdLineParser parser(kReportArguments, static_cast<int>(argv.size()), pointers.data());
+    // Only "-" starts an option: "/" starts a path.
+    parser.SetSwitchChars(L"-");
     {
-        const wxString& arg = args[i];
-        const bool takesValue = arg == L"--since" || arg == L"--until" || arg == L"--brief" ||
-                                arg == L"--by" || arg == L"--takes";
-        if (takesValue && i + 1 == args.size())
+        ArgumentProblems problems;
+        if (parser.Parse(false) != 0)
         {
-            problem = wxString::Format(L"%s needs a value.", arg);
+            problem = problems.Text();
             return false;
-        }
-        if (arg == L"--since" || arg == L"--until")
-        {
-            const wxString value = args[++i];
-            const std::optional<std::int64_t> when = ParseUserTime(Utf8(value), arg == L"--until");
-            if (!when)
-            {
-                problem = wxString::Format(L"%s %s: not a date or time.", arg, value);
-                return false;
-            }
-            (arg == L"--since" ? options.sinceMs : options.untilMs) = when;
-        }
-        else if (arg == L"--brief")
-        {
-            const wxString value = args[++i];
-            long long ms = 0;
-            if (!value.ToLongLong(&ms) || ms < 0)
-            {
-                problem = wxString::Format(L"--brief %s: not a number of milliseconds.", value);
-                return false;
-            }
-            options.briefMs = ms;
-        }
-        else if (arg == L"--by")
-        {
-            const wxString value = args[++i];
-            const auto named = std::find_if(std::begin(kByNames), std::end(kByNames),
-                                            [&value](const auto& by) { return value == by.second; });
-            if (named == std::end(kByNames))
-            {
-                problem = wxString::Format(
-                    L"--by %s: not program, launcher, unit or module.", value);
-                return false;
-            }
-            options.by = named->first;
-        }
-        else if (arg == L"--takes")
-        {
-            options.takesOf = Utf8(args[++i]);
-        }
-        else if (arg == L"--csv")
-        {
-            options.csv = true;
-        }
-        else if (arg.StartsWith(L"-") && arg != L"-")
-        {
-            problem = wxString::Format(L"%s: no option of the report.", arg);
-            return false;
-        }
-        else
-        {
-            options.files.push_back(arg);
         }
     }
+    for (const char* name : {"since", "until"})
+    {
+        wxString value;
+        if (!parser.Found(name, &value))
+            continue;
+        const std::optional<std::int64_t> when = ParseUserTime(Utf8(value), std::strcmp(name, "until") == 0);
+        if (!when)
+        {
+            problem = wxString::Format(L"--%s %s: not a date or time.", name, value);
+            return false;
+        }
+        (std::strcmp(name, "since") == 0 ? options.sinceMs : options.untilMs) = when;
+    }
+    wxString value;
+    if (parser.Found(L"brief", &value))
+    {
+        long long ms = 0;
+        if (!value.ToLongLong(&ms) || ms < 0)
+        {
+            problem = wxString::Format(L"--brief %s: not a number of milliseconds.", value);
+            return false;
+        }
+        options.briefMs = ms;
+    }
+    if (parser.Found(L"by", &value))
+    {
+        const auto named = std::find_if(std::begin(kByNames), std::end(kByNames),
+                                        [&value](const auto& by) { return value == by.second; });
+        if (named == std::end(kByNames))
+        {
+            problem = wxString::Format(L"--by %s: not program, launcher, unit or module.", value);
+            return false;
+        }
+        options.by = named->first;
+    }
+    if (parser.Found(L"takes", &value))
+        options.takesOf = Utf8(value);
+    options.csv = parser.Found(L"csv");
+    for (size_t i = 0; i < parser.GetParamCount(); ++i)
+        options.files.push_back(parser.GetParam(i));
     return true;
 }
 
