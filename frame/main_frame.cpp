@@ -359,6 +359,7 @@ void MainFrame::OnMonitorTimer(wxTimerEvent&)
 
 void MainFrame::OnClearLog(wxCommandEvent&)
 {
+    m_pendingLines.clear();
     m_log->SetValue(wxString());
     m_activity.ClearLog();
 }
@@ -368,9 +369,20 @@ void MainFrame::LogForegroundChange(Seen seen)
     m_activity.LogForegroundChange(seen);
 }
 
+// Lines that come in a burst go into the log together, once per turn of
+// the main loop: one insert and one redraw for them all, so that what the
+// frame asks of the display stays bounded however fast the focus changes.
 void MainFrame::ShowLine(const wxString& line)
 {
-    AppendLineToLog(m_log, line);
+    const bool queued = !m_pendingLines.empty();
+    m_pendingLines += line;
+    if (!queued)
+        CallAfter([this] {
+            if (m_pendingLines.empty())
+                return;
+            AppendLineToLog(m_log, m_pendingLines);
+            m_pendingLines.clear();
+        });
 }
 
 void MainFrame::OpenRecord(const wxString& option)

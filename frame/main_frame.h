@@ -121,6 +121,8 @@ private:
     wxToolBar* m_toolbar = nullptr;
     wxTextCtrl* m_log = nullptr;
     wxString m_logValue;
+    // Logged lines not yet in the log: they go in at the next turn of the loop.
+    wxString m_pendingLines;
     boost::shared_ptr<CTrayIcon> m_trayIcon;
     boost::shared_ptr<WindowManagerHelper> m_placement;
     bool m_initialised = false;
