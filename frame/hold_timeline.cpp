@@ -215,6 +215,18 @@ void HoldTimeline::Draw(wxDC& dc, const wxSize& size)
             Triangle(dc, bar.x + bar.width / 2, kRows.laneBottom, kRows.laneBottom - kRows.briefBottom);
         }
     }
+    // A refused try at the focus: a hollow diamond in its program's colour.
+    for (const HoldHistory::Attempt& attempt : m_history.Attempts())
+    {
+        if (attempt.whenMs < startMs || attempt.whenMs > m_endMs)
+            continue;
+        const int x = X(attempt.whenMs, width);
+        const int y = (kRows.markTop + kRows.laneTop) / 2;
+        const wxPoint diamond[] = {{x, y - 5}, {x + 5, y}, {x, y + 5}, {x - 5, y}};
+        dc.SetPen(wxPen(m_colours.Of(attempt.module).ChangeLightness(60), 2));
+        dc.SetBrush(*wxWHITE_BRUSH);
+        dc.DrawPolygon(4, diamond);
+    }
     DrawAxis(dc, width, startMs);
 }
 

@@ -36,6 +36,7 @@ enum Column
     kTakes,
     kUnpromptedTakes,
     kBrief,
+    kAttempts,
     kShortest,
     kMedian,
     kLongest,
@@ -70,6 +71,7 @@ void ThievesPane::EnsureBuilt()
     m_table->AppendColumn(_("Takes"), wxLIST_FORMAT_RIGHT);
     m_table->AppendColumn(_("Unprompted"), wxLIST_FORMAT_RIGHT);
     m_table->AppendColumn(_("Under 1 s"), wxLIST_FORMAT_RIGHT);
+    m_table->AppendColumn(_("Attempts"), wxLIST_FORMAT_RIGHT);
     m_table->AppendColumn(_("Shortest"), wxLIST_FORMAT_RIGHT);
     m_table->AppendColumn(_("Median"), wxLIST_FORMAT_RIGHT);
     m_table->AppendColumn(_("Longest"), wxLIST_FORMAT_RIGHT);
@@ -242,11 +244,12 @@ void ThievesPane::FillTable()
             wxString::Format(L"%lld", program.takes),
             wxString::Format(L"%lld", program.unprompted),
             wxString::Format(L"%lld", program.brief),
+            wxString::Format(L"%lld", program.attempts),
             Optional(program.shortestMs),
             Optional(program.medianMs),
             Optional(program.longestMs),
             Optional(program.shortestMs ? std::optional(program.totalMs) : std::nullopt),
-            HoldTime(program.lastTakeMs),
+            program.takes ? HoldTime(program.lastTakeMs) : wxString(L"\u2014"),
         };
         // Only what changed is set and measured: the list redraws a row
         // for each cell set, and a burst refills the table four times a second.
@@ -332,6 +335,7 @@ void ThievesPane::Sort(std::vector<ProgramHolds>& programs) const
         case kTakes: return {p.takes, {}};
         case kUnpromptedTakes: return {p.unprompted, {}};
         case kBrief: return {p.brief, {}};
+        case kAttempts: return {p.attempts, {}};
         case kShortest: return {p.shortestMs.value_or(-1), {}};
         case kMedian: return {p.medianMs.value_or(-1), {}};
         case kLongest: return {p.longestMs.value_or(-1), {}};

@@ -19,10 +19,59 @@ void ActivityLogger::StartEvents(std::function<bool()> monitoring)
     m_monitoring = monitoring;
     // Where the platform reports foreground changes, each one is logged at
     // once: a window that holds the focus for less than a tick is still seen.
-    m_platform.StartEvents([this, monitoring = std::move(monitoring)] {
+    m_platform.StartEvents([this, monitoring] {
         if (monitoring())
             LogForegroundChange(Seen::Event);
     });
+    m_platform.WatchAttempts([this, monitoring](WindowHandle window, AttemptKind kind) {
+        if (monitoring())
+            LogAttempt(window, kind);
+    });
+}
+
+void ActivityLogger::LogAttempt(WindowHandle window, AttemptKind kind)
+{
+    ActivityEntry entry;
+    entry.when = m_now();
+    const std::int64_t whenMs = entry.when.GetValue().GetValue();
+    // A window that asks again and again is one attempt a second.
+    auto last = m_lastAttempts.find(window);
+    if (last != m_lastAttempts.end() && whenMs >= last->second && whenMs - last->second < 1000)
+        return;
+    if (m_lastAttempts.size() >= kMostWindows)
+        m_lastAttempts.clear();
+    m_lastAttempts[window] = whenMs;
+    entry.window = window;
+    entry.seen = Seen::Attempt;
+    entry.attempt = kind;
+    entry.focused = m_monitor.LastWindow();
+    m_monitor.GetWindowIdentity(window, entry.module, entry.title, &entry.pid);
+    // Who is behind it, as for a take; the window in front stays the one a
+    // take would rob.
+    const WindowHandle previousWindow = m_previousWindow;
+    const unsigned long previousPid = m_previousPid;
+    NameCulprit(entry);
+    m_previousWindow = previousWindow;
+    m_previousPid = previousPid;
+    // No input judged, no take: what it did is ask.
+    entry.unprompted.reset();
+    entry.cause = TakeCause::Unknown;
+    entry.own = entry.pid != 0 && entry.pid == m_ownPid;
+    const std::string program = ShownText(entry.program).utf8_string();
+    entry.line = wxString::Format(L"%s asked for the focus and was refused (%s): %s (%llu) \n",
+                                  ShownText(entry.program), AttemptKindName(kind), ShownText(entry.title),
+                                  static_cast<unsigned long long>(window));
+    if (!entry.own)
+    {
+        m_holds.AddAttempt(program, whenMs);
+        m_launcherHolds.AddAttempt(
+            entry.launcher.empty() ? std::string(kNoLauncher) : ShownText(entry.launcher).utf8_string(), whenMs);
+        m_history.AddAttempt(program, whenMs);
+        if (m_attempted)
+            m_attempted(program, whenMs);
+    }
+    std::chrono::steady_clock::time_point recorded;
+    Store(entry, recorded);
 }
 
 bool ActivityLogger::LogForegroundChange(Seen seen)
@@ -275,8 +324,10 @@ void ActivityLogger::Store(const ActivityEntry& shown, std::chrono::steady_clock
     {
         untitled = shown;
         untitled.title.clear();
-        untitled.line = FormatActivityLine(untitled.number, FormatActivityTime(untitled.when),
-                                           untitled.module, untitled.title, untitled.window);
+        untitled.line = shown.attempt
+                            ? shown.line.BeforeLast(L':') + L" \n"
+                            : FormatActivityLine(untitled.number, FormatActivityTime(untitled.when),
+                                                 untitled.module, untitled.title, untitled.window);
     }
     const ActivityEntry& entry = m_filter.StoresTitles() ? shown : untitled;
     // The details beyond the log line are asked for only here, so that a
@@ -297,6 +348,7 @@ void ActivityLogger::Store(const ActivityEntry& shown, std::chrono::steady_clock
     const wxString line = wxString(entry.line).RemoveLast(entry.line.EndsWith(L" \n") ? 2 : 0);
     event.message = ToValidUtf8(line);
     event.unprompted = entry.unprompted.value_or(false);
+    event.attempt = entry.attempt.has_value();
     event.pid = entry.pid;
     event.fields = RecordFields(entry, details);
     m_systemLog->Post(std::move(event));

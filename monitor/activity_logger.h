@@ -44,6 +44,12 @@ public:
     // log and, while recording, to the record file.  True when a line was
     // logged.
     bool LogForegroundChange(Seen seen);
+    // A try at the focus the desktop refused: no line in the log, but a
+    // line in the record and the system log, counted for its program, told
+    // when asked.  At most one per window a second.
+    void LogAttempt(WindowHandle window, AttemptKind kind);
+    using Attempted = std::function<void(const std::string& program, std::int64_t whenMs)>;
+    void OnAttempt(Attempted told) { m_attempted = std::move(told); }
 
     // Record file: false with the reason in `problem` when it cannot be used.
     bool OpenRecord(const wxString& path, wxString& problem);
@@ -136,6 +142,9 @@ private:
     std::map<std::string, int> m_lastLauncherLines;
     std::map<std::string, std::shared_ptr<const ProcessFacts>> m_lastFacts;
     TheftEnded m_theftEnded;
+    Attempted m_attempted;
+    // When each window's last attempt was kept.
+    std::map<WindowHandle, std::int64_t> m_lastAttempts;
     unsigned long m_ownPid = wxGetProcessId();
     bool m_currentIsOwn = false;  // the window in front is one of ours
     std::function<bool()> m_monitoring = [] { return true; };

@@ -124,6 +124,8 @@ const char* SeenName(Seen seen)
 {
     switch (seen)
     {
+    case Seen::Attempt:
+        return "attempt";
     case Seen::Event:
         return "event";
     case Seen::HotKey:
@@ -246,6 +248,16 @@ void AddCulprit(nlohmann::ordered_json& line, const ActivityEntry& entry,
     line["launcher"] = TextOrNull(entry.launcher);
     line["program"] = TextOrNull(entry.program.empty() ? entry.module : entry.program);
     line["own"] = entry.own;
+    if (entry.attempt)
+    {
+        line["attempt"] = AttemptKindName(*entry.attempt);
+        line["focused"] = entry.focused;
+    }
+    else
+    {
+        line["attempt"] = nullptr;
+        line["focused"] = nullptr;
+    }
 }
 
 nlohmann::ordered_json RecordJson(const ActivityEntry& entry, const RecordDetails& details)
@@ -255,7 +267,9 @@ nlohmann::ordered_json RecordJson(const ActivityEntry& entry, const RecordDetail
     nlohmann::ordered_json line;
     line["time"] = entry.when.IsValid() ? nlohmann::ordered_json(FormatRecordTime(entry.when))
                                         : nlohmann::ordered_json(nullptr);
-    line["number"] = entry.number;
+    // An attempt is no change: it has no number, and readers that count
+    // changes pass it over.
+    line["number"] = entry.attempt ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(entry.number);
     line["module"] = ToValidUtf8(entry.module);
     line["path"] = ToValidUtf8(details.path);
     line["pid"] = details.pid;
@@ -280,6 +294,22 @@ std::string RecordLineUtf8(const ActivityEntry& entry, const RecordDetails& deta
            '\n';
 }
 }  // namespace
+
+const char* AttemptKindName(AttemptKind kind)
+{
+    switch (kind)
+    {
+    case AttemptKind::Urgent:
+        return "urgent";
+    case AttemptKind::Attention:
+        return "attention";
+    case AttemptKind::RefusedRequest:
+        return "refused-request";
+    case AttemptKind::Flash:
+        break;
+    }
+    return "flash";
+}
 
 wxString FormatRecordLine(const ActivityEntry& entry, const RecordDetails& details)
 {

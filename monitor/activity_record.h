@@ -24,6 +24,9 @@ struct RecordDetails
     bool commandLines = true;
 };
 
+// The name the record, the report and the system log give an attempt's kind.
+const char* AttemptKindName(AttemptKind kind);
+
 // The text as UTF-8, each value that is no Unicode (a lone surrogate, from
 // a Windows title) as U+FFFD.
 std::string ToValidUtf8(const wxString& text);
@@ -34,7 +37,9 @@ std::string ToValidUtf8(const wxString& text);
 // where unknown), then who is behind the change: "started", "cmdline",
 // "user", "user_id", "parents" (nearest first, each "pid", "module", "path",
 // "started"), "parents_end", "unit", "elevated", "new_window", "client",
-// "recent", "cause", "launcher", "program" and "own" (a window of Corvalin's own); ending in "\n".  The time is local, with milliseconds and the
+// "recent", "cause", "launcher", "program", "own" (a window of Corvalin's own), "attempt" and
+// "focused" (for a refused try at the focus, seen "attempt" with a null
+// number: its kind, and the window that had the focus then); ending in "\n".  The time is local, with milliseconds and the
 // offset from UTC in force at that moment ("2026-12-08T02:15:03.123+01:00").
 // Text that is not valid Unicode (lone surrogates) becomes U+FFFD, so the
 // line is always valid UTF-8.

@@ -113,6 +113,12 @@ void FocusHolds::Add(const FocusChange& change, std::optional<std::int64_t> prev
     m_current = std::move(next);
 }
 
+void FocusHolds::AddAttempt(const std::string& module, std::int64_t whenMs)
+{
+    if (Counts(whenMs))
+        ++m_programs[RowOf(module)].attempts;
+}
+
 const std::string& FocusHolds::RowOf(const std::string& module)
 {
     static const std::string others = kOtherPrograms;

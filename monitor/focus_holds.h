@@ -55,6 +55,8 @@ struct ProgramHolds
     std::string module;
     long long takes = 0;
     long long unprompted = 0;
+    // Tries at the focus the desktop refused.
+    long long attempts = 0;
     // Holds of a known length shorter than the brief threshold.
     long long brief = 0;
     std::optional<std::int64_t> shortestMs;
@@ -123,6 +125,10 @@ public:
     // nothing where unknown, which also means that this change does not
     // follow the previous one directly.
     void Add(const FocusChange& change, std::optional<std::int64_t> previousHeldMs);
+
+    // A try at the focus the desktop refused, by the program: counted, no
+    // change of the holds.
+    void AddAttempt(const std::string& module, std::int64_t whenMs);
 
     // Whether the last change counted as a take: not the focus coming back
     // at the end of a theft.

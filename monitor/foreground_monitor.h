@@ -19,6 +19,7 @@ enum class Seen
     Tick,
     Event,
     HotKey,
+    Attempt,  // no change: a try at the focus that the desktop refused
 };
 
 // Everything known about one logged change.
@@ -59,6 +60,10 @@ struct ActivityEntry
     bool recentLooked = false;
     // A window of Corvalin's own: recorded, marked, never counted as a take.
     bool own = false;
+    // For an attempt (seen Attempt, no number): its kind, and the window
+    // that had the focus then.
+    std::optional<AttemptKind> attempt;
+    WindowHandle focused = 0;
     // The line for the Activity log, ending in " \n".
     wxString line;
 };

@@ -147,3 +147,11 @@ std::size_t HoldHistory::FirstFrom(std::int64_t whenMs) const
         --index;
     return index;
 }
+
+void HoldHistory::AddAttempt(const std::string& module, std::int64_t whenMs)
+{
+    if (m_attempts.size() >= kMaxAttempts)
+        m_attempts.pop_front();
+    m_attempts.push_back(Attempt{whenMs, module});
+    ++m_generation;
+}

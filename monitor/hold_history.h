@@ -52,6 +52,17 @@ public:
     // The bookkeeping lost sight of the current hold at whenMs.
     void Cut(std::int64_t whenMs);
 
+    // Tries at the focus the desktop refused, oldest first; the newest
+    // kMaxAttempts only.
+    struct Attempt
+    {
+        std::int64_t whenMs;
+        std::string module;
+    };
+    static constexpr std::size_t kMaxAttempts = 2000;
+    void AddAttempt(const std::string& module, std::int64_t whenMs);
+    const std::deque<Attempt>& Attempts() const { return m_attempts; }
+
     std::size_t Size() const { return m_holds.size(); }
     // The whole hold, made up from what is kept: for the few that are shown.
     Hold operator[](std::size_t i) const;
@@ -92,4 +103,5 @@ private:
     std::vector<std::string> m_modules;
     std::unordered_map<std::string, std::uint32_t> m_moduleIds;
     std::uint64_t m_generation = 0;
+    std::deque<Attempt> m_attempts;
 };

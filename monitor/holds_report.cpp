@@ -249,6 +249,23 @@ void HoldsReport::ReadLine(std::string_view line)
     case RecordLineKind::Foreign:
         ++m_foreign;
         return;
+    case RecordLineKind::Attempt:
+        // No change: counted for its row, and the sequence of changes goes on.
+        if (!change.own)
+        {
+            ++m_attempts;
+            const std::string& row = RowName(change, m_by);
+            m_holds.AddAttempt(row, change.whenMs);
+            if (m_takesOf && row == *m_takesOf && change.whenMs >= m_fromMs && change.whenMs < m_untilMs)
+            {
+                ReportedTake attempt;
+                attempt.whenMs = change.whenMs;
+                attempt.title = std::move(change.title);
+                attempt.kind = change.attempt.empty() ? std::string("attempt") : change.attempt;
+                m_takes.push_back(std::move(attempt));
+            }
+        }
+        return;
     case RecordLineKind::Change:
         break;
     }
@@ -286,7 +303,7 @@ void HoldsReport::FollowTake(const RecordedChange& change, const std::optional<s
         }
         // Unknown where the record breaks off before the next window.
         if (held)
-            m_takes.back().heldMs = m_takeHeldMs + *held;
+            m_takes[m_takeIndex].heldMs = m_takeHeldMs + *held;
         m_takeOpen = false;
     }
     if (!isTake)
@@ -300,6 +317,7 @@ void HoldsReport::FollowTake(const RecordedChange& change, const std::optional<s
         take.fromProgram = m_previous->row;
         take.fromTitle = m_previous->title;
     }
+    m_takeIndex = m_takes.size();
     m_takes.push_back(std::move(take));
     m_takeOpen = true;
     m_takeWindow = change.window;
@@ -417,36 +435,37 @@ std::string YesNo(const std::optional<bool>& value)
 std::string FormatReportTable(const std::vector<ReportedProgram>& programs, ReportBy by)
 {
     std::vector<std::vector<std::string>> rows{
-        {ByName(by), "takes", "unprompted", "brief", "shortest", "median", "longest", "total", "last"}};
+        {ByName(by), "takes", "unprompted", "brief", "attempts", "shortest", "median", "longest", "total", "last"}};
     for (const ReportedProgram& program : programs)
         rows.push_back({program.module, std::to_string(program.takes),
                         std::to_string(program.unprompted), std::to_string(program.brief),
+                        std::to_string(program.attempts),
                         Duration(program.shortestMs), Duration(program.medianMs),
                         Duration(program.longestMs),
                         Duration(program.shortestMs ? std::optional(program.totalMs) : std::nullopt),
-                        Utf8(AtMs(program.lastTakeMs).Format(L"%Y-%m-%d %H:%M:%S"))});
-    return Columns(rows, {true, false, false, false, false, false, false, false, true});
+                        program.takes ? Utf8(AtMs(program.lastTakeMs).Format(L"%Y-%m-%d %H:%M:%S")) : "-"});
+    return Columns(rows, {true, false, false, false, false, false, false, false, false, true});
 }
 
 std::string FormatTakesTable(const std::vector<ReportedTake>& takes)
 {
     std::vector<std::vector<std::string>> rows{
-        {"time", "held", "unprompted", "title", "interrupted"}};
+        {"time", "kind", "held", "unprompted", "title", "interrupted"}};
     for (const ReportedTake& take : takes)
-        rows.push_back({Utf8(AtMs(take.whenMs).Format(L"%Y-%m-%d %H:%M:%S.%l")),
-                        Duration(take.heldMs), YesNo(take.unprompted), take.title,
+        rows.push_back({Utf8(AtMs(take.whenMs).Format(L"%Y-%m-%d %H:%M:%S.%l")), take.kind,
+                        Duration(take.heldMs), take.kind == "take" ? YesNo(take.unprompted) : "-", take.title,
                         take.fromProgram ? *take.fromProgram + " \u2014 " + take.fromTitle : "-"});
-    return Columns(rows, {true, false, true, true, true});
+    return Columns(rows, {true, true, false, true, true, true});
 }
 
 std::string FormatTakesCsv(const std::vector<ReportedTake>& takes)
 {
-    std::string out = "time,held_ms,unprompted,title,interrupted_program,interrupted_title\n";
+    std::string out = "time,held_ms,unprompted,title,interrupted_program,interrupted_title,kind\n";
     for (const ReportedTake& take : takes)
         out += FormatRecordTime(AtMs(take.whenMs)) + ',' + Optional(take.heldMs) + ',' +
                (take.unprompted ? (*take.unprompted ? "true" : "false") : "") + ',' +
                CsvField(take.title) + ',' + CsvField(take.fromProgram.value_or(std::string())) + ',' +
-               CsvField(take.fromTitle) + '\n';
+               CsvField(take.fromTitle) + ',' + take.kind + '\n';
     return out;
 }
 
@@ -454,16 +473,18 @@ std::string FormatReportCsv(const std::vector<ReportedProgram>& programs, Report
 {
     std::string out =
         std::string(ByName(by)) +
-        ",takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,longest_ms,total_ms\n";
+        ",takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,longest_ms,total_ms,attempts\n";
     for (const ReportedProgram& program : programs)
     {
         out += CsvField(program.module) + ',' + std::to_string(program.takes) + ',' +
                std::to_string(program.unprompted) + ',' + std::to_string(program.brief) + ',' +
                (program.shortestMs ? std::to_string(*program.shortestMs) : std::string()) + ',' +
-               FormatRecordTime(AtMs(program.lastTakeMs)) + ',' + CsvField(program.launcher) + ',' +
+               (program.takes ? FormatRecordTime(AtMs(program.lastTakeMs)) : std::string()) + ',' +
+               CsvField(program.launcher) + ',' +
                CsvField(program.cmdline) + ',' + Optional(program.medianMs) + ',' +
                Optional(program.longestMs) + ',' +
-               (program.shortestMs ? std::to_string(program.totalMs) : std::string()) + '\n';
+               (program.shortestMs ? std::to_string(program.totalMs) : std::string()) + ',' +
+               std::to_string(program.attempts) + '\n';
     }
     return out;
 }

@@ -60,6 +60,8 @@ struct ReportedTake
     // line is the one just before in the same record.
     std::optional<std::string> fromProgram;
     std::string fromTitle;
+    // "take", or an attempt's kind ("urgent", "attention", ...).
+    std::string kind = "take";
 };
 
 // What follows --report on the command line; false, with the reason in
@@ -95,6 +97,7 @@ public:
     long long Changes() const { return m_changes; }
     long long Damaged() const { return m_damaged; }
     long long Foreign() const { return m_foreign; }
+    long long Attempts() const { return m_attempts; }
     // Whether programs beyond FocusHolds::kMaxPrograms were counted together.
     bool Overflowed() const { return m_holds.Overflowed(); }
     std::vector<ReportedProgram> Programs() const;
@@ -121,10 +124,12 @@ private:
     long long m_changes = 0;
     long long m_damaged = 0;
     long long m_foreign = 0;
+    long long m_attempts = 0;
     std::optional<std::string> m_takesOf;
     std::vector<ReportedTake> m_takes;
     // The take of m_takes that still holds the focus, and its window.
     bool m_takeOpen = false;
+    std::size_t m_takeIndex = 0;
     WindowHandle m_takeWindow = 0;
     std::int64_t m_takeHeldMs = 0;
 };

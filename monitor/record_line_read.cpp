@@ -44,6 +44,8 @@ public:
         kUnit,
         kCmdline,
         kTitle,
+        kSeen,
+        kAttempt,
         kKeys,
         kOther = kKeys,
     };
@@ -135,7 +137,7 @@ private:
         case 5:
             return name == "title" ? kTitle : kOther;
         case 4:
-            return name == "time" ? kTime : name == "unit" ? kUnit : kOther;
+            return name == "time" ? kTime : name == "unit" ? kUnit : name == "seen" ? kSeen : kOther;
         case 6:
             return name == "number" ? kNumber
                    : name == "module" ? kModule
@@ -145,6 +147,7 @@ private:
             return name == "held_ms"   ? kHeld
                    : name == "program" ? kProgram
                    : name == "cmdline" ? kCmdline
+                   : name == "attempt" ? kAttempt
                                        : kOther;
         case 8:
             return name == "launcher" ? kLauncher : kOther;
@@ -184,8 +187,11 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
         return RecordLineKind::Foreign;
     const RecordLineFields::Value& number = fields[RecordLineFields::kNumber];
     const RecordLineFields::Value& handle = fields[RecordLineFields::kHandle];
+    // A try at the focus refused has no number: no change, but a line.
+    const bool attempt = number.kind == Kind::Null && fields[RecordLineFields::kSeen].kind == Kind::String &&
+                         fields.Text(RecordLineFields::kSeen) == "attempt";
     if (fields[RecordLineFields::kTime].kind != Kind::String ||
-        (number.kind != Kind::Negative && number.kind != Kind::Unsigned) ||
+        (number.kind != Kind::Negative && number.kind != Kind::Unsigned && !attempt) ||
         fields[RecordLineFields::kModule].kind != Kind::String || handle.kind != Kind::Unsigned)
         return RecordLineKind::Foreign;
     const std::optional<std::int64_t>& when = fields.When();
@@ -199,8 +205,9 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
         (number.kind == Kind::Negative && number.negative < -static_cast<std::int64_t>(kMaxNumber)))
         return RecordLineKind::Damaged;
     change.whenMs = *when;
-    change.number = number.kind == Kind::Negative ? static_cast<long long>(number.negative)
-                                                  : static_cast<long long>(number.unsignedValue);
+    change.number = attempt                        ? 0
+                    : number.kind == Kind::Negative ? static_cast<long long>(number.negative)
+                                                    : static_cast<long long>(number.unsignedValue);
     change.module = std::move(fields.Text(RecordLineFields::kModule));
     change.window = static_cast<WindowHandle>(handle.unsignedValue);
     change.unprompted.reset();
@@ -229,7 +236,8 @@ RecordLineKind ParseRecordLine(std::string_view line, RecordedChange& change)
     text(RecordLineFields::kUnit, change.unit);
     text(RecordLineFields::kCmdline, change.cmdline);
     text(RecordLineFields::kTitle, change.title);
+    text(RecordLineFields::kAttempt, change.attempt);
     const RecordLineFields::Value& own = fields[RecordLineFields::kOwn];
     change.own = own.kind == Kind::Boolean && own.boolean;
-    return RecordLineKind::Change;
+    return attempt ? RecordLineKind::Attempt : RecordLineKind::Change;
 }

@@ -29,11 +29,13 @@ struct RecordedChange
     std::string cmdline;
     std::string title;
     bool own = false;  // a window of Corvalin's own
+    std::string attempt;  // an attempt's kind
 };
 
 enum class RecordLineKind
 {
     Change,
+    Attempt,  // a try at the focus the desktop refused: no change, no number
     Damaged,  // no JSON at all (a line cut short, say), or numbers no line of ours holds
     Foreign,  // JSON, but no record line of ours
 };

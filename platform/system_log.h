@@ -19,6 +19,8 @@ struct SystemLogEvent
     std::string message;
     // A take with no input before it: a notice, or a warning, not routine.
     bool unprompted = false;
+    // No change but a refused try at the focus: an event of its own kind.
+    bool attempt = false;
     // The process behind the window; 0 when unknown.
     unsigned long pid = 0;
     // The record's fields, in the record's order, by their record names

@@ -32,6 +32,17 @@ enum class ActivationRequest
     Pager,        // a pager or taskbar, acting for the user
 };
 
+// A program's try at the focus that the desktop refused, or showed as the
+// window wanting attention instead: no change of the focus, but the thief
+// trying.
+enum class AttemptKind
+{
+    Urgent,          // the compositor marked the window urgent (sway)
+    Attention,       // the window demands attention (EWMH, KWin, GNOME Shell)
+    RefusedRequest,  // an application's activation request led to no change
+    Flash,           // a taskbar button flashed for it (Windows)
+};
+
 // What the platform knows of the user's input before a change of the
 // foreground window.  Whatever it cannot tell stays unset: nothing here is
 // ever guessed.
@@ -134,6 +145,12 @@ public:
         return false;
     }
     virtual void UnbindHotKey() {}
+
+    // Tells, from the event loop, each attempt at the focus the desktop
+    // shows: a window's urgency once until it is cleared.  Platforms that
+    // show none never call it; TellsAttempts says which.
+    virtual void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> /*attempted*/) {}
+    virtual bool TellsAttempts() const { return false; }
 
     // Whether the window that ForegroundWindow has just answered was created
     // or mapped in the withinMs before its change: a window popping up, not

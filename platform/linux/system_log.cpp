@@ -22,6 +22,8 @@ constexpr char kJournalSocket[] = "/run/systemd/journal/socket";
 // Every entry of ours carries it, so that a catalog or a query can find
 // them whatever the identifier: made once with `systemd-id128 new`.
 constexpr char kMessageId[] = "MESSAGE_ID=95ba86bebfff41c28796767ac976a5ac";
+// A refused try at the focus: no change, so a message of its own.
+constexpr char kAttemptMessageId[] = "MESSAGE_ID=4d2b7f0e9c1a4e52a3f6d8b05c7e1a39";
 constexpr char kIdentifier[] = "SYSLOG_IDENTIFIER=Corvalin";
 
 // "held_ms" is CORVALIN_HELD_MS.
@@ -52,7 +54,7 @@ public:
         std::vector<std::string> fields;
         fields.reserve(event.fields.size() + 5);
         fields.push_back("MESSAGE=" + event.message);
-        fields.push_back(kMessageId);
+        fields.push_back(event.attempt ? kAttemptMessageId : kMessageId);
         fields.push_back(kIdentifier);
         // 5 notice, 6 info.
         fields.push_back(event.unprompted ? "PRIORITY=5" : "PRIORITY=6");

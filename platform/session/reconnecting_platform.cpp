@@ -60,6 +60,8 @@ void ReconnectingPlatform::Adopt(std::unique_ptr<ReportedWindowsPlatform> backen
     m_backend->SetLostHandler([this](const wxString& why) { OnLost(why); });
     if (m_eventsStarted)
         m_backend->StartEvents(m_onChange);
+    if (m_onAttempt)
+        m_backend->WatchAttempts(m_onAttempt);
     m_current = m_backend.get();
     m_fallbackPlatform.reset();
     wxString problem;
@@ -80,6 +82,12 @@ void ReconnectingPlatform::UnbindHotKey()
     m_hotKey.reset();
     if (m_backend)
         m_backend->UnbindHotKey();
+}
+
+void ReconnectingPlatform::WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted)
+{
+    m_onAttempt = std::move(attempted);
+    m_current->WatchAttempts(m_onAttempt);
 }
 
 bool ReconnectingPlatform::StartEvents(std::function<void()> onChange)
@@ -117,6 +125,8 @@ void ReconnectingPlatform::FallBack()
     m_current = m_fallbackPlatform.get();
     if (m_eventsStarted)
         m_current->StartEvents(m_onChange);
+    if (m_onAttempt)
+        m_current->WatchAttempts(m_onAttempt);
     if (m_watched != 0)
         m_current->WatchWindow(m_watched);
 }

@@ -58,6 +58,8 @@ public:
     bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
                     wxString& problem) override;
     void UnbindHotKey() override;
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override;
+    bool TellsAttempts() const override { return m_current->TellsAttempts(); }
     wxString WindowAppId(WindowHandle window) override { return m_current->WindowAppId(window); }
     std::optional<bool> WindowIsNew(WindowHandle window, unsigned withinMs) override
     {
@@ -74,6 +76,7 @@ public:
 
 private:
     class Timer;
+    std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
     void Adopt(std::unique_ptr<ReportedWindowsPlatform> backend);
     void OnLost(const wxString& why);
     void FallBack();

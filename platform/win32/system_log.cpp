@@ -15,6 +15,7 @@ namespace
 constexpr wchar_t kSource[] = L"Corvalin";
 constexpr DWORD kChange = 1;
 constexpr DWORD kUnpromptedTake = 2;
+constexpr DWORD kAttempt = 3;
 
 std::wstring Wide(const std::string& utf8)
 {
@@ -57,7 +58,7 @@ public:
             strings.push_back(text.c_str());
         if (::ReportEventW(m_source,
                            event.unprompted ? EVENTLOG_WARNING_TYPE : EVENTLOG_INFORMATION_TYPE, 0,
-                           event.unprompted ? kUnpromptedTake : kChange, nullptr,
+                           event.attempt ? kAttempt : event.unprompted ? kUnpromptedTake : kChange, nullptr,
                            static_cast<WORD>(strings.size()), 0, strings.data(), nullptr))
             return true;
         problem = wxString::Format(_("The Event Log takes no events: %s"),

@@ -654,6 +654,7 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
     Change(90000, 4, true);
     Change(90300, 3, true);   // a thief taking from a thief
     Change(90320, 1, false);
+    desktop->Attempt(4, AttemptKind::Urgent);  // refused: no change, but counted
 
     wxMenuBar* bar = frame->GetMenuBar();
     wxListCtrl* table = pane->GetTable();
@@ -665,14 +666,14 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
         [&] { return table->GetItemCount() == 4 && timeline->GetClientSize().x > 100; }));
     const wxString lastUpdater =
         (start + wxTimeSpan::Milliseconds(90300)).Format(L"%Y-%m-%d %H:%M:%S.%l");
-    EXPECT_EQ(Row(table, 0, 10), (std::vector<wxString>{L"updater", L"nag.sh", L"2", L"2", L"2", L"20 ms",
+    EXPECT_EQ(Row(table, 0, 11), (std::vector<wxString>{L"updater", L"nag.sh", L"2", L"2", L"2", L"0", L"20 ms",
                                                       L"30 ms", L"40 ms", L"60 ms", lastUpdater}));
-    EXPECT_EQ(Row(table, 1, 6),
-              (std::vector<wxString>{L"nagger", L"nag.sh", L"1", L"1", L"1", L"300 ms"}));
-    EXPECT_EQ(Row(table, 2, 6),
-              (std::vector<wxString>{L"editor", L"\u2014", L"2", L"0", L"0", L"30.000 s"}));
-    EXPECT_EQ(Row(table, 3, 6),
-              (std::vector<wxString>{L"mail", L"\u2014", L"1", L"0", L"0", L"30.000 s"}));
+    EXPECT_EQ(Row(table, 1, 7),
+              (std::vector<wxString>{L"nagger", L"nag.sh", L"1", L"1", L"1", L"1", L"300 ms"}));
+    EXPECT_EQ(Row(table, 2, 7),
+              (std::vector<wxString>{L"editor", L"\u2014", L"2", L"0", L"0", L"0", L"30.000 s"}));
+    EXPECT_EQ(Row(table, 3, 7),
+              (std::vector<wxString>{L"mail", L"\u2014", L"1", L"0", L"0", L"0", L"30.000 s"}));
     // Every header and cell whole in its column (the first beside its swatch).
     for (int column = 0; column < table->GetColumnCount(); ++column)
     {
@@ -700,7 +701,7 @@ TEST_F(ThievesPaneTest, CountsEachProgramsTakesAndDrawsItsHolds)
         << rows->GetToolTipText();
     // A header click sorts by it, a second turns the order round.
     wxListEvent clicked(wxEVT_LIST_COL_CLICK, table->GetId());
-    clicked.m_col = 5;  // Shortest
+    clicked.m_col = 6;  // Shortest
     clicked.SetEventObject(table);
     table->GetEventHandler()->ProcessEvent(clicked);
     EXPECT_EQ(table->GetItemText(0, 0), L"editor");

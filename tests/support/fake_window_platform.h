@@ -85,6 +85,11 @@ public:
         return true;
     }
     void WatchWindow(WindowHandle window) override { watched = window; }
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
+    {
+        onAttempt = std::move(attempted);
+    }
+    bool TellsAttempts() const override { return true; }
     wxString WindowAppId(WindowHandle window) override
     {
         const auto it = appIds.find(window);
@@ -92,6 +97,14 @@ public:
     }
 
     // What a platform with events does when the foreground changes.
+    // A program asks for the focus and the desktop refuses: no change.
+    void Attempt(WindowHandle window, AttemptKind kind)
+    {
+        if (onAttempt)
+            onAttempt(window, kind);
+    }
+    std::function<void(WindowHandle, AttemptKind)> onAttempt;
+
     void Activate(WindowHandle window)
     {
         foreground = window;

@@ -75,7 +75,7 @@ TEST(RecordLine, HasEveryFieldInOrder)
               "\"started\":null,\"cmdline\":null,\"user\":null,\"user_id\":null,\"parents\":null,"
               "\"parents_end\":null,\"unit\":null,\"elevated\":null,\"new_window\":null,"
               "\"client\":null,\"recent\":null,\"cause\":null,\"launcher\":null,"
-              "\"program\":\"xterm\",\"own\":false}\n",
+              "\"program\":\"xterm\",\"own\":false,\"attempt\":null,\"focused\":null}\n",
               Line(entry));
     entry.seen = Seen::Event;
     entry.previousHeldMs = 86400123;

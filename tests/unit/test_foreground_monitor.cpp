@@ -388,7 +388,7 @@ TEST_F(ForegroundEventsTest, TheSystemLogGetsWhatTheRecordGetsAndTheFilterKeepsO
     std::vector<std::pair<std::string, std::string>> fields = events[0].fields;
     // The first 13 as every earlier version wrote them; who is behind the
     // change follows, the chain as "pid:module" texts.
-    ASSERT_EQ(fields.size(), 28u);
+    ASSERT_EQ(fields.size(), 30u);
     EXPECT_EQ(fields[17].first, "parents");
     fields.resize(13);
     EXPECT_EQ(fields[0].second.substr(0, 23), "2026-12-07T10:17:05.083");
@@ -569,4 +569,51 @@ TEST(SystemLogWriterThreads, TwentySwitchesOnAStuckLogLeaveNoThreadBehind)
     EXPECT_EQ(threads(), before);
     wxMutexLocker lock(journal->mutex);
     EXPECT_EQ(journal->taken.back().message, "line 19");
+}
+
+// A refused try at the focus: no line in the log and no number, but a line
+// in the record naming the window in front, counted for its program (not
+// for Corvalin's own windows), at most once a second per window.
+TEST_F(ForegroundEventsTest, AttemptsAreRecordedAndCountedButNeverNumbered)
+{
+    const wxString folder = wxFileName::CreateTempFileName(L"corvalin-attempts");
+    ASSERT_TRUE(wxRemoveFile(folder) && wxMkdir(folder, 0700));
+    wxString problem;
+    ASSERT_TRUE(logger.OpenRecord(folder + L"/focus.jsonl", problem)) << problem;
+    const wxDateTime start = g_now;
+    desktop.Activate(100);
+    desktop.Attempt(300, AttemptKind::Urgent);
+    g_now += wxTimeSpan::Milliseconds(400);
+    desktop.Attempt(300, AttemptKind::Attention);  // within the second: the same attempt
+    g_now += wxTimeSpan::Milliseconds(700);
+    desktop.Attempt(300, AttemptKind::RefusedRequest);
+    desktop.AddWindow(400, L"Corvalin : Keep Watch!", wxGetProcessId());
+    desktop.modules[wxGetProcessId()] = L"Corvalin";
+    desktop.Attempt(400, AttemptKind::Attention);
+    monitoring = false;
+    desktop.Attempt(200, AttemptKind::Attention);  // not while monitoring is off
+    monitoring = true;
+    desktop.Activate(200);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1].StartsWith(L"002.")) << lines[1];
+    long long attempts = 0;
+    for (const ProgramHolds& program : logger.Holds().Programs())
+        attempts += program.attempts * (program.module == "thief" ? 1 : 1000);
+    EXPECT_EQ(2, attempts);
+
+    wxString text;
+    ASSERT_TRUE(wxFile(folder + L"/focus.jsonl").ReadAll(&text));
+    wxArrayString record = wxSplit(text.Trim(), L'\n', L'\0');
+    ASSERT_EQ(record.size(), 5u) << text;
+    EXPECT_TRUE(record[1].Contains(L"\"number\":null,\"module\":\"thief\"")) << record[1];
+    EXPECT_TRUE(record[1].Contains(L"\"seen\":\"attempt\"")) << record[1];
+    EXPECT_TRUE(record[1].EndsWith(L"\"own\":false,\"attempt\":\"urgent\",\"focused\":100}")) << record[1];
+    EXPECT_TRUE(record[2].Contains(L"\"attempt\":\"refused-request\"")) << record[2];
+    EXPECT_TRUE(record[3].Contains(L"\"own\":true,\"attempt\":\"attention\"")) << record[3];
+    EXPECT_TRUE(record[4].Contains(L"\"number\":2,")) << record[4];
+    RecordedChange read;
+    EXPECT_EQ(RecordLineKind::Attempt, ParseRecordLine(std::string(record[1].utf8_str()), read));
+    EXPECT_EQ("urgent", read.attempt);
+    g_now = start;
+    wxFileName::Rmdir(folder, wxPATH_RMDIR_RECURSIVE);
 }

@@ -178,15 +178,15 @@ TEST_F(HoldsReportTest, FilesDoNotContinueEachOtherAndOverlongLinesAreSkipped)
                                                     Line(3, "17:00:01.200", "editor", 1, New("200", "true")) + "\n");
     ASSERT_EQ(0, Run({first, second}));
     EXPECT_NE(std::string::npos, errors.find("1 damaged, 0 foreign")) << errors;
-    ASSERT_EQ(0u, output.find("program  takes  unprompted  brief  shortest   median  longest    total  last\n"))
+    ASSERT_EQ(0u, output.find("program  takes  unprompted  brief  attempts  shortest   median  longest    total  last\n"))
         << output;
     // The editor's return is an unprompted take of its own: nothing in
     // b.jsonl says where it came from.
     EXPECT_NE(std::string::npos,
-              output.find("\neditor       2           1      0   1000 ms  1000 ms  1000 ms  1000 ms  2026-12-08 "))
+              output.find("\neditor       2           1      0         0   1000 ms  1000 ms  1000 ms  1000 ms  2026-12-08 "))
         << output;
     EXPECT_NE(std::string::npos,
-              output.find("\nupdater      1           1      0         -        -        -        -  2026-12-08 "))
+              output.find("\nupdater      1           1      0         0         -        -        -        -  2026-12-08 "))
         << output;
 }
 
@@ -202,8 +202,8 @@ TEST_F(HoldsReportTest, RangeBriefAndCsvFromTheCommandLine)
 
     ASSERT_EQ(0, Run({file, L"--since", L"2026-12-08T17:00:01+01:00", L"--until", L"2026-12-08T17:29:00+01:00",
                       L"--brief", L"2000", L"--csv"}));
-    EXPECT_EQ("program,takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,longest_ms,total_ms\n"
-              "\"up,\"\"date\"\"r\",1,1,1,1500,",
+    EXPECT_EQ("program,takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,longest_ms,total_ms,"
+              "attempts\n\"up,\"\"date\"\"r\",1,1,1,1500,",
               output.substr(0, output.find(',', output.find("1500")) + 1));
     EXPECT_EQ(2u, static_cast<size_t>(std::count(output.begin(), output.end(), '\n'))) << output;
 
@@ -230,25 +230,25 @@ TEST_F(HoldsReportTest, RangeBriefAndCsvFromTheCommandLine)
         Line(3, "17:00:05.300", "foot", 1, New("300", "true") + Culprit("foot", "", "foot --again")) + "\n" +
         Line(4, "17:00:20.000", "mail", 2) + "\n");
     const std::string update = ",updater,\"foot -e \"\"upd, now\"\"\"\n";
-    const std::string update300 = update.substr(0, update.size() - 1) + ",300,300,300\n";
+    const std::string update300 = update.substr(0, update.size() - 1) + ",300,300,300,0\n";
     ASSERT_EQ(0, Run({feet, L"--csv"}));
     EXPECT_EQ(std::string("program,takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,"
-                          "longest_ms,total_ms\n"
+                          "longest_ms,total_ms,attempts\n"
                           "foot (updater),1,1,1,300,2026-12-08T17:00:05.000+01:00") + update300 +
-                  "foot,1,0,0,5000,2026-12-08T17:00:00.000+01:00,,foot,5000,5000,5000\n"
-                  "mail,1,0,0,,2026-12-08T17:00:20.000+01:00,,,,,\n",
+                  "foot,1,0,0,5000,2026-12-08T17:00:00.000+01:00,,foot,5000,5000,5000,0\n"
+                  "mail,1,0,0,,2026-12-08T17:00:20.000+01:00,,,,,,0\n",
               output);
     ASSERT_EQ(0, Run({feet, L"--csv", L"--by", L"module"}));
     EXPECT_EQ(std::string("module,takes,unprompted,brief,shortest_ms,last,launcher,cmdline,median_ms,"
-                          "longest_ms,total_ms\n"
+                          "longest_ms,total_ms,attempts\n"
                           "foot,2,1,1,300,2026-12-08T17:00:05.000+01:00") + update.substr(0, update.size() - 1) +
-                  ",2650,5000,5300\nmail,1,0,0,,2026-12-08T17:00:20.000+01:00,,,,,\n",
+                  ",2650,5000,5300,0\nmail,1,0,0,,2026-12-08T17:00:20.000+01:00,,,,,,0\n",
               output);
     ASSERT_EQ(0, Run({feet, L"--by", L"launcher"}));
-    EXPECT_EQ(0u, output.find("launcher  takes  unprompted  brief  shortest   median  longest    total  last\n"
-                              "updater       1           1      1    300 ms   300 ms   300 ms   300 ms  "
+    EXPECT_EQ(0u, output.find("launcher  takes  unprompted  brief  attempts  shortest   median  longest    total  last\n"
+                              "updater       1           1      1         0    300 ms   300 ms   300 ms   300 ms  "
                               "2026-12-08 17:00:05\n"
-                              "(none)        2           0      0   5000 ms  5000 ms  5000 ms  5000 ms  "
+                              "(none)        2           0      0         0   5000 ms  5000 ms  5000 ms  5000 ms  "
                               "2026-12-08 17:00:20\n"))
         << output;
 }
@@ -270,22 +270,26 @@ TEST_F(HoldsReportTest, MedianLongestTotalAndOneProgramsTakes)
         titled(Line(4, "17:00:10.400", "editor", 1, New("300", "true")), "notes") + "\n" +
         titled(Line(5, "17:01:00.000", "Corvalin", 5, New("49600", "false") + own), "Corvalin") + "\n" +
         titled(Line(6, "17:01:02.000", "updater", 9, New("2000", "true")), "Update 2") + "\n" +
+        "{\"time\":\"2026-12-08T17:01:02.020+01:00\",\"number\":null,\"module\":\"updater\",\"title\":\"Nag\","
+        "\"handle\":8,\"seen\":\"attempt\",\"program\":\"updater\",\"attempt\":\"urgent\"}\n" +
         titled(Line(7, "17:01:02.050", "mail", 2, New("50", "false")), "Inbox") + "\n" +
         titled(Line(8, "17:02:00.000", "updater", 8, New("57950", "true")), "Update 3") + "\n");
     ASSERT_EQ(0, Run({file, L"--csv"}));
     EXPECT_NE(std::string::npos, output.find("\nupdater,3,3,2,50,")) << output;
-    EXPECT_NE(std::string::npos, output.find(",225,400,450\n")) << output;
+    // The attempt counts for the updater and breaks no hold: 50 ms still.
+    EXPECT_NE(std::string::npos, output.find(",225,400,450,1\n")) << output;
     EXPECT_EQ(std::string::npos, output.find("Corvalin")) << output;
 
     ASSERT_EQ(0, Run({file, L"--takes", L"updater", L"--csv"}));
-    EXPECT_EQ("time,held_ms,unprompted,title,interrupted_program,interrupted_title\n"
-              "2026-12-08T17:00:10.000+01:00,400,true,Update 1,editor,notes\n"
-              "2026-12-08T17:01:02.000+01:00,50,true,Update 2,Corvalin,Corvalin\n"
-              "2026-12-08T17:02:00.000+01:00,,true,Update 3,mail,Inbox\n",
+    EXPECT_EQ("time,held_ms,unprompted,title,interrupted_program,interrupted_title,kind\n"
+              "2026-12-08T17:00:10.000+01:00,400,true,Update 1,editor,notes,take\n"
+              "2026-12-08T17:01:02.000+01:00,50,true,Update 2,Corvalin,Corvalin,take\n"
+              "2026-12-08T17:01:02.020+01:00,,,Nag,,,urgent\n"
+              "2026-12-08T17:02:00.000+01:00,,true,Update 3,mail,Inbox,take\n",
               output);
     ASSERT_EQ(0, Run({file, L"--takes", L"updater"}));
-    EXPECT_EQ(0u, output.find("time                       held  unprompted  title     interrupted\n"
-                              "2026-12-08 17:00:10.000  400 ms  yes         Update 1  editor \u2014 notes\n"))
+    EXPECT_EQ(0u, output.find("time                     kind      held  unprompted  title     interrupted\n"
+                              "2026-12-08 17:00:10.000  take    400 ms  yes         Update 1  editor \u2014 notes\n"))
         << output;
     EXPECT_EQ(1, Run({file, L"--takes", L"nobody"}));
     EXPECT_NE(std::string::npos, errors.find("no take by nobody")) << errors;

@@ -461,11 +461,11 @@ assert {kind for kind, *_ in events} == {2, 4}, events
 print(len(events), "events, every one as its record line")
 PY
 exe_w=$(winepath -w "$APP4/Corvalin.exe" 2>/dev/null)
-culprit=(S "c.exe /q" U SID "9:p.exe" root "" false true "" "[]" none p.exe c.exe false)
+culprit=(S "c.exe /q" U SID "9:p.exe" root "" false true "" "[]" none p.exe c.exe false "" "")
 take=$(probe event-text "$exe_w" 2 L T 7 M P 42 C "A title" 99 event 5 6 true "" "${culprit[@]}")
 change=$(probe event-text "$exe_w" 1 L T 7 M P 42 C "A title" 99 event 5 6 false "" "${culprit[@]}")
 check "the exe's message table gives Event Viewer each event's text: the line, then one field a line" \
-  [ "$(head -n1 <<<"$change")|$take" = "L|$(printf 'Unprompted: L\n\ntime: T\nnumber: 7\nmodule: M\npath: P\npid: 42\nclass: C\ntitle: A title\nhandle: 99\nseen: event\nheld_ms: 5\nidle_ms: 6\nunprompted: true\nrequest: \nstarted: S\ncmdline: c.exe /q\nuser: U\nuser_id: SID\nparents: 9:p.exe\nparents_end: root\nunit: \nelevated: false\nnew_window: true\nclient: \nrecent: []\ncause: none\nlauncher: p.exe\nprogram: c.exe\nown: false')" ]
+  [ "$(head -n1 <<<"$change")|$take" = "L|$(printf 'Unprompted: L\n\ntime: T\nnumber: 7\nmodule: M\npath: P\npid: 42\nclass: C\ntitle: A title\nhandle: 99\nseen: event\nheld_ms: 5\nidle_ms: 6\nunprompted: true\nrequest: \nstarted: S\ncmdline: c.exe /q\nuser: U\nuser_id: SID\nparents: 9:p.exe\nparents_end: root\nunit: \nelevated: false\nnew_window: true\nclient: \nrecent: []\ncause: none\nlauncher: p.exe\nprogram: c.exe\nown: false\nattempt: \nfocused: ')" ]
 check "saving the settings leaves no new file beside them" \
   test "$(ls "$APP4" | sort | tr '\n' ' ')" = "Corvalin.cfg Corvalin.exe focus.jsonl perspective.layout "
 
