@@ -2,6 +2,7 @@
 // every request on a foreign window under an error trap.
 #include "platform/x11/window_platform.h"
 
+#include <set>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -142,6 +143,18 @@ private:
     X11WindowPlatform& m_platform;
 };
 
+// An application's activation request that led to no change within its
+// lifetime: looked at once that has passed.
+class RefusedRequestCheck final : public wxTimer
+{
+public:
+    explicit RefusedRequestCheck(X11WindowPlatform& platform) : m_platform(platform) {}
+    void Notify() override;
+
+private:
+    X11WindowPlatform& m_platform;
+};
+
 class X11WindowPlatform final : public WindowPlatform
 {
 public:
@@ -151,9 +164,12 @@ public:
             return;
         m_root = DefaultRootWindow(m_display);
         const char* names[] = {"_NET_ACTIVE_WINDOW", "_NET_WM_NAME", "UTF8_STRING",
-                               "_NET_WM_PID", "COMPOUND_TEXT"};
-        Atom atoms[5];
-        XInternAtoms(m_display, const_cast<char**>(names), 5, False, atoms);
+                               "_NET_WM_PID", "COMPOUND_TEXT", "_NET_WM_STATE",
+                               "_NET_WM_STATE_DEMANDS_ATTENTION"};
+        Atom atoms[7];
+        XInternAtoms(m_display, const_cast<char**>(names), 7, False, atoms);
+        m_wmState = atoms[5];
+        m_demandsAttention = atoms[6];
         m_activeWindow = atoms[0];
         m_wmName = atoms[1];
         m_utf8 = atoms[2];
@@ -175,6 +191,7 @@ public:
     ~X11WindowPlatform() override
     {
         m_queuedReader.reset();
+        m_refusedCheck.reset();
         delete m_source;
         if (m_idleInfo)
             XFree(m_idleInfo);
@@ -372,9 +389,12 @@ public:
                 {
                     if (event.xclient.message_type == m_activeWindow && event.xclient.format == 32)
                         KeepRequest(event.xclient.window, event.xclient.data.l[0]);
+                    else if (event.xclient.message_type == m_wmState && event.xclient.format == 32)
+                        StateRequest(event.xclient);
                 }
                 else if (event.type == DestroyNotify)
                 {
+                    m_demanding.erase(static_cast<WindowHandle>(event.xdestroywindow.window));
                     if (static_cast<WindowHandle>(event.xdestroywindow.window) == m_watched)
                         m_watchedAlive = false;
                     m_appeared.erase(static_cast<WindowHandle>(event.xdestroywindow.window));
@@ -595,16 +615,73 @@ private:
     {
         if (m_requests.size() >= kMaxRequests)
             m_requests.pop_front();
-        m_requests.push_back(Request{static_cast<WindowHandle>(window), RequestOfSource(source),
-                                     SteadyClock::now()});
+        const ActivationRequest request = RequestOfSource(source);
+        m_requests.push_back(Request{static_cast<WindowHandle>(window), request, SteadyClock::now()});
+        // An application's request gets its answer within the lifetime, or
+        // was refused.
+        if (request == ActivationRequest::Application && m_onAttempt && !m_refusedCheck->IsRunning())
+            m_refusedCheck->StartOnce(static_cast<int>(kRequestLifetime.count()) + 20);
     }
 
+    // A client asking the window manager to mark its window as demanding
+    // attention (EWMH: to the root, as for activation); told once until it
+    // asks for the mark to go.
+    void StateRequest(const XClientMessageEvent& message)
+    {
+        if (static_cast<Atom>(message.data.l[1]) != m_demandsAttention &&
+            static_cast<Atom>(message.data.l[2]) != m_demandsAttention)
+            return;
+        const WindowHandle window = static_cast<WindowHandle>(message.window);
+        const long action = message.data.l[0];  // 0 remove, 1 add, 2 toggle
+        const bool was = m_demanding.count(window) > 0;
+        const bool now = action == 1 || (action == 2 && !was);
+        if (!now)
+        {
+            m_demanding.erase(window);
+            return;
+        }
+        if (was || m_demanding.size() >= kMaxDemanding)
+            return;
+        m_demanding.insert(window);
+        if (m_onAttempt && window != m_foreground)
+            m_onAttempt(window, AttemptKind::Attention);
+    }
+
+    // Application requests past their lifetime: those that led to no change
+    // were refused.
+    void ExpireRequests(SteadyClock::time_point now)
+    {
+        while (!m_requests.empty() && now - m_requests.front().sent > kRequestLifetime)
+        {
+            const Request expired = m_requests.front();
+            m_requests.pop_front();
+            if (expired.request == ActivationRequest::Application && m_onAttempt &&
+                expired.window != m_foreground)
+                m_onAttempt(expired.window, AttemptKind::RefusedRequest);
+        }
+    }
+
+public:
+    void CheckRefused()
+    {
+        ReadEvents();
+        ExpireRequests(SteadyClock::now());
+        if (!m_requests.empty() && m_onAttempt)
+            m_refusedCheck->StartOnce(static_cast<int>(kRequestLifetime.count()) + 20);
+    }
+
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
+    {
+        m_onAttempt = std::move(attempted);
+    }
+    bool TellsAttempts() const override { return true; }
+
+private:
     // The latest request for the window that has just become active, taken
     // so that it is matched once; Unknown when none asked for it lately.
     ActivationRequest TakeRequest(WindowHandle window, SteadyClock::time_point now)
     {
-        while (!m_requests.empty() && now - m_requests.front().sent > kRequestLifetime)
-            m_requests.pop_front();
+        ExpireRequests(now);
         for (auto it = m_requests.rbegin(); it != m_requests.rend(); ++it)
         {
             if (it->window == window)
@@ -756,6 +833,13 @@ private:
     ConnectionReader m_reader{*this};
     // Made with the events: a timer needs the application's traits.
     std::unique_ptr<QueuedEventsReader> m_queuedReader;
+    std::unique_ptr<RefusedRequestCheck> m_refusedCheck{new RefusedRequestCheck(*this)};
+    std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
+    Atom m_wmState = None;
+    Atom m_demandsAttention = None;
+    // Windows marked as demanding attention, until they ask for it to go.
+    std::set<WindowHandle> m_demanding;
+    static constexpr size_t kMaxDemanding = 256;
     wxEventLoopSource* m_source = nullptr;
 };
 
@@ -772,6 +856,11 @@ void ConnectionReader::OnExceptionWaiting()
 void QueuedEventsReader::Notify()
 {
     m_platform.ReadEvents();
+}
+
+void RefusedRequestCheck::Notify()
+{
+    m_platform.CheckRefused();
 }
 }  // namespace
 

@@ -31,7 +31,8 @@ r = json.loads(line)
 assert list(r)[:9] == ["time", "number", "module", "path", "pid", "class", "title", "handle", "seen"], list(r)
 assert list(r)[9:13] == ["held_ms", "idle_ms", "unprompted", "request"], list(r)
 assert list(r)[13:] == ["started", "cmdline", "user", "user_id", "parents", "parents_end", "unit",
-                        "elevated", "new_window", "client", "recent", "cause", "launcher", "program", "own"], list(r)
+                        "elevated", "new_window", "client", "recent", "cause", "launcher", "program", "own",
+                        "attempt", "focused"], list(r)
 assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d", r["time"]), r["time"]
 when = datetime.datetime.fromisoformat(r["time"])
 assert abs((datetime.datetime.now(datetime.timezone.utc) - when).total_seconds()) < 60
@@ -77,10 +78,28 @@ for prev, r in zip(run, run[1:]):
     assert r["number"] == prev["number"] + 1
     assert r["held_ms"] == round((t(r) - t(prev)).total_seconds() * 1000), (prev, r)
 ' "$record" "$a" "$b" "$thief"
+# Two tries at the focus that openbox refuses: a window marked as demanding
+# attention, and an activation request for a window it cannot show.  Each is
+# a record line of its own, with no number; the numbering of changes goes on.
+numbered=$(grep -c '"number":[0-9]' "$record")
+"$FOCUS_SWITCHER" nag attention 1200 >"$E2E_TMP/nag-a.out" 2>&1
+"$FOCUS_SWITCHER" nag refused 1200 >"$E2E_TMP/nag-r.out" 2>&1
+wait_count 2 5 grep -c '"seen":"attempt"' "$record" >/dev/null
+check "each refused try at the focus is an attempt line naming the window in front, and numbers no change" python3 -c '
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{\"time\"")]
+tried = [r for r in lines if r["seen"] == "attempt"]
+print(*tried, sep="\n")
+assert [(r["attempt"], r["handle"]) for r in tried] == [("attention", int(sys.argv[2])), ("refused-request", int(sys.argv[3]))], tried
+assert all(r["number"] is None and r["module"] == "focus_switcher" and r["focused"] for r in tried), tried
+assert all(r["parents"] and r["started"] for r in tried), tried
+assert sum(isinstance(r["number"], int) for r in lines) == int(sys.argv[4]), "no line numbered for them"
+' "$record" "$(awk '$1 == "window" { print $2 }' "$E2E_TMP/nag-a.out")" \
+  "$(awk '$1 == "window" { print $2 }' "$E2E_TMP/nag-r.out")" "$numbered"
 report=$("$dir/Corvalin" --report "$record" 2>"$dir/report.err"); status=$?
 printf '%s\n' "$report"
-check "--report names the thief: one take, unprompted and brief, at today's date" \
-  bash -c '[ "$1" = 0 ] && awk -v d="$(date +%F)" '"'"'$1 == "focus_switcher" && $2 == 1 && $3 == 1 && $4 == 1 && $(NF-1) == d { ok = 1 } END { exit !ok }'"'"' <<<"$2"' _ "$status" "$report"
+check "--report names the thief: one take, unprompted and brief, two attempts, at today's date" \
+  bash -c '[ "$1" = 0 ] && awk -v d="$(date +%F)" '"'"'$1 == "focus_switcher" && $2 == 1 && $3 == 1 && $4 == 1 && $5 == 2 && $(NF-1) == d { ok = 1 } END { exit !ok }'"'"' <<<"$2"' _ "$status" "$report"
 check "... and counts the line kept from before as foreign" grep -q "1 foreign" "$dir/report.err"
 takes=$("$dir/Corvalin" --report "$record" --takes focus_switcher --csv 2>/dev/null)
 table=$("$dir/Corvalin" --report "$record" --csv 2>/dev/null)
@@ -90,7 +109,7 @@ recs = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{\"time\"")]
 i = next(i for i, r in enumerate(recs) if r["module"] == "focus_switcher")
 take, before, after = recs[i], recs[i - 1], recs[i + 1]
 rows = list(csv.DictReader(io.StringIO(sys.argv[2])))
-assert len(rows) == 1, rows
+assert [r["kind"] for r in rows] == ["take", "attention", "refused-request"], rows
 row = rows[0]
 assert row["time"] == take["time"] and row["title"] == take["title"] and row["unprompted"] == "true", (row, take)
 assert row["held_ms"] == str(after["held_ms"]), (row, after)

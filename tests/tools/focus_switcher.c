@@ -18,6 +18,10 @@
  *       A program raising an old window of its own accord: asks for the
  *       window's activation as an application (source 1); exits 0 once it
  *       is active, 1 when the window manager refused within 2 s.
+ *   focus_switcher nag attention|refused HOLD_MS
+ *       A program asking for the focus and refused: a window marked as
+ *       demanding attention, or an activation request for a window never
+ *       mapped.  Prints "window W"; destroys it after HOLD_MS.
  *   focus_switcher host HOLD_MS
  *       A long-lived host that opens windows for others: on each SIGUSR1
  *       maps a new window, takes the focus as steal does, keeps it HOLD_MS
@@ -307,6 +311,49 @@ static int cmd_steal(int argc, char** argv)
         return 1;
     }
     sleep_us(hold);
+    XDestroyWindow(dpy, w);
+    XSync(dpy, False);
+    return 0;
+}
+
+/* A program that asks for the focus and is refused: "attention" maps a
+ * window without the focus and asks for it to be marked as demanding
+ * attention; "refused" asks for the activation of a window of its own that
+ * it never maps, which no window manager can grant.  Prints "window W",
+ * keeps the window HOLD_MS, and destroys it. */
+static int cmd_nag(const char* kind, const char* hold_ms)
+{
+    open_display();
+    char name[64];
+    snprintf(name, sizeof name, "nag-%s-%d", kind, (int)getpid());
+    Window w;
+    if (strcmp(kind, "attention") == 0) {
+        w = make_window(name, 600, 0);
+        wait_mapped(w);
+        XEvent e;
+        memset(&e, 0, sizeof e);
+        e.xclient.type = ClientMessage;
+        e.xclient.window = w;
+        e.xclient.message_type = XInternAtom(dpy, "_NET_WM_STATE", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = 1; /* add */
+        e.xclient.data.l[1] = (long)XInternAtom(dpy, "_NET_WM_STATE_DEMANDS_ATTENTION", False);
+        e.xclient.data.l[3] = 1; /* a normal application */
+        XSendEvent(dpy, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    } else if (strcmp(kind, "refused") == 0) {
+        w = XCreateSimpleWindow(dpy, root, 600, 40, 240, 120, 0, 0, 0xdddddd);
+        XStoreName(dpy, w, name);
+        const unsigned long pid = (unsigned long)getpid();
+        XChangeProperty(dpy, w, a_pid, XA_CARDINAL, 32, PropModeReplace, (const unsigned char*)&pid, 1);
+        XSync(dpy, False);
+        activate_as(w, 1);
+    } else {
+        return 2;
+    }
+    XFlush(dpy);
+    printf("window %lu\n", w);
+    fflush(stdout);
+    sleep_us((long long)(atof(hold_ms) * 1000.0));
     XDestroyWindow(dpy, w);
     XSync(dpy, False);
     return 0;
@@ -661,6 +708,8 @@ int main(int argc, char** argv)
         rc = cmd_steal(argc, argv);
     else if (strcmp(cmd, "host") == 0 && argc > 2)
         rc = cmd_host(argv[2]);
+    else if (strcmp(cmd, "nag") == 0 && argc > 3)
+        rc = cmd_nag(argv[2], argv[3]);
     else if (strcmp(cmd, "raise") == 0 && argc > 2)
         rc = cmd_raise(argv[2]);
     else if (strcmp(cmd, "watch") == 0)
@@ -675,6 +724,6 @@ int main(int argc, char** argv)
         fprintf(stderr,
                 "usage: focus_switcher switch DWELL_MS COUNT [A B] | thief COUNT HOLD_MS GAP_MS\n"
                 "       | steal PAUSE_MS HOLD_MS | raise WINDOW | host HOLD_MS | watch | stamp | tail FILE\n"
-                "       | ping WINDOW SECONDS\n");
+                "       | ping WINDOW SECONDS | nag attention|refused HOLD_MS\n");
     return rc;
 }
