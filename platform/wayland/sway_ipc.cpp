@@ -295,6 +295,14 @@ bool SwayIpc::TakeMessage(unsigned type, const std::string& payload)
             return false;
         }
         remember(*container, change == L"focus");
+        // Marked urgent: sway's answer to an activation it refused (its
+        // default focus_on_window_activation), or a client's own urgency hint.
+        if (change == L"urgent" && m_onUrgent)
+        {
+            const auto urgent = container->find("urgent");
+            if (urgent != container->end() && urgent->is_boolean() && urgent->get<bool>())
+                m_onUrgent(AppId(*container), Text(*container, "name"));
+        }
         return true;
     }
     // The whole tree, once at the start: every window with a process.

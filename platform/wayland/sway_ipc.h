@@ -27,6 +27,12 @@ public:
     bool IsConnected() const { return m_fd >= 0; }
     // Reads what sway has sent so far, without waiting.
     void ReadNow();
+    // Told, after the news is read, of each window sway marks urgent: its
+    // app id (or X11 class) and title.
+    void OnUrgent(std::function<void(const wxString& appId, const wxString& title)> urgent)
+    {
+        m_onUrgent = std::move(urgent);
+    }
     // The process of the window sway knows by this app id (or X11 class) and
     // title, the one focused last where several match; 0 when none does.
     unsigned long PidFor(const wxString& appId, const wxString& title) const;
@@ -89,6 +95,7 @@ private:
     void DropClaim();
 
     std::function<void()> m_onNews;
+    std::function<void(const wxString&, const wxString&)> m_onUrgent;
     int m_fd = -1;
     std::string m_in;
     std::map<long long, Window> m_windows;  // by sway's container id

@@ -118,6 +118,25 @@ public:
     }
 
     wxString Name() const override { return L"the wlroots foreign-toplevel protocol"; }
+
+    // Only sway's IPC says which windows it marked urgent: the protocol
+    // has no such state.
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
+    {
+        m_onAttempt = std::move(attempted);
+        m_sway.OnUrgent([this](const wxString& appId, const wxString& title) {
+            if (!m_onAttempt)
+                return;
+            // The newest window of that app id and title, as the protocol numbers it.
+            for (auto it = m_toplevels.rbegin(); it != m_toplevels.rend(); ++it)
+                if (it->appId == appId && it->title == title)
+                {
+                    m_onAttempt(it->handle, AttemptKind::Urgent);
+                    return;
+                }
+        });
+    }
+    bool TellsAttempts() const override { return m_sway.IsConnected(); }
     int RetryWaitMs() const override { return kRetryWaitMs; }
 
     ChangeInput InputNow(unsigned withinMs) override
@@ -413,6 +432,7 @@ private:
     std::list<Toplevel> m_toplevels;
     std::unordered_map<WindowHandle, Toplevel*> m_byHandle;
     SwayIpc m_sway{[this] { OnSwayNews(); }};
+    std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
     // Focused windows whose process sway has not named yet.
     std::vector<WindowHandle> m_awaitingPid;
     PidWait m_pidWait;

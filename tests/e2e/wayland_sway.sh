@@ -14,7 +14,7 @@ wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
 check "says it follows the windows through the wlroots protocol" \
   grep -q 'following its windows through the wlroots foreign-toplevel protocol' "$dir/out.log"
 
-foot -T 'Foot One' sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
+foot -T 'Foot One' sleep 600 >/dev/null 2>&1 & one=$!; E2E_PIDS+=($one)
 foot -T 'Foot Two' sleep 600 >/dev/null 2>&1 & two=$!; E2E_PIDS+=($two)
 GDK_BACKEND=wayland zenity --info --title 'Gtk Native' --text native >/dev/null 2>&1 & E2E_PIDS+=($!)
 xterm -T 'X Term' -e sleep 600 & E2E_PIDS+=($!)
@@ -127,6 +127,20 @@ assert r["unprompted"] is True and r["cause"] == "none", r
 assert r["parents"] and r["parents"][0]["module"] == "bash" and r["launcher"] == "sway-nag.sh", r
 print("ok:", r["program"], "launched by", r["launcher"])
 PY
+
+# sway marks a window urgent (its answer to an activation it refuses): an
+# attempt, named with the window's process, and no switch.
+focus 'X Term renamed'
+numbered=$(grep -c '"number":[0-9]' "$dir/focus.jsonl")
+swaymsg -q '[title="^Foot One$"] urgent enable'
+wait_count 1 5 grep -c '"attempt":"urgent"' "$dir/focus.jsonl"
+check "a window sway marks urgent is an attempt with its process, and no change" python3 -c '
+import json, sys
+r = [json.loads(l) for l in open(sys.argv[1]) if "\"attempt\":\"urgent\"" in l][-1]
+assert r["title"] == "Foot One" and r["module"] == "foot" and r["number"] is None and r["pid"] == int(sys.argv[2]), r
+assert sum("\"number\":null" not in l for l in open(sys.argv[1])) == int(sys.argv[3]), "numbered lines"
+' "$dir/focus.jsonl" "$one" "$numbered"
+swaymsg -q '[title="^Foot One$"] urgent disable'
 
 # A storm of 10,000 native windows: switches are still logged afterwards,
 # and the connection to sway stayed up throughout.
