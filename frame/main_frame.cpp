@@ -187,6 +187,8 @@ void MainFrame::CreateControls()
     };
     m_activity.OnTheftEnded(
         [this](const Hold& hold, const wxString& launcher) { m_notifier->Told(hold, launcher); });
+    m_activity.OnAttempt(
+        [this](const std::string& program, std::int64_t whenMs) { m_notifier->Attempted(program, whenMs); });
     // Kept on purpose: key-down events are connected at run time as well as
     // in the table; OnKeyDown only passes them on.
     m_log->Connect(wxID_ANY, wxEVT_KEY_DOWN, wxKeyEventHandler(MainFrame::OnKeyDown), nullptr,

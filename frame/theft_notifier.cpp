@@ -46,6 +46,14 @@ void TheftNotifier::Told(const Hold& hold, const wxString& launcher)
     ShowDue();
 }
 
+void TheftNotifier::Attempted(const std::string& program, std::int64_t whenMs)
+{
+    if (!m_enabled)
+        return;
+    m_notices.AddAttempt(program, wxDateTime(wxLongLong(whenMs)).Format(L"%H:%M:%S").utf8_string());
+    ShowDue();
+}
+
 void TheftNotifier::ShowDue()
 {
     const std::int64_t now = NowMs();

@@ -23,6 +23,8 @@ public:
     // The activity logger's word that a theft ended, and who launched the
     // thief's window (empty for nobody known).
     void Told(const Hold& hold, const wxString& launcher);
+    // A program's try at the focus that the desktop refused.
+    void Attempted(const std::string& program, std::int64_t whenMs);
 
 private:
     void ShowDue();

@@ -36,3 +36,22 @@ TEST(TheftNotices, OneIsToldAtOnceAndABurstAfterItOnceTheGapIsOver)
     notices.Add("a", 1);
     EXPECT_EQ("a took the focus; held 1 ms", notices.Take(100).value_or("none"));
 }
+
+// Refused tries are told as such, summed like takes, and beside takes as
+// a count of their own.
+TEST(TheftNotices, AttemptsAreToldAsRefusedAndSummedLikeTakes)
+{
+    TheftNotices notices(5000);
+    notices.AddAttempt("updater", "17:05:03");
+    EXPECT_EQ("updater asked for the focus at 17:05:03 and was refused", notices.Take(0).value_or("none"));
+    notices.AddAttempt("updater", "17:05:04");
+    notices.AddAttempt("nagger", "17:05:05");
+    notices.AddAttempt("updater");
+    EXPECT_EQ("2 programs asked for the focus 3 times since 17:05:04 and were refused; updater 2, nagger 1",
+              notices.Take(5000).value_or("none"));
+    notices.AddAttempt("nagger", "17:05:11");
+    notices.Add("xterm", 120, "Update", "17:05:12");
+    notices.AddAttempt("nagger");
+    EXPECT_EQ("xterm took the focus at 17:05:11, \u201cUpdate\u201d; held 120 ms; refused 2 times more",
+              notices.Take(10000).value_or("none"));
+}
