@@ -1,13 +1,12 @@
 #include "monitor/system_log_writer.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <utility>
 #include <vector>
 
 #include <wx/intl.h>
+#include <wx/thread.h>
 
 // What a writer shares with the thread; kept by the thread as well while it
 // writes, so that a thread stuck in the log still has what it uses.
@@ -35,11 +34,12 @@ namespace
 // One thread serves every writer of the process in turn: a log stuck for
 // good holds that one thread, where a thread per writer would leave one
 // more behind at every switch of the system log.
+// (The toolkit's mutex: MinGW's standard library has none.)
 struct Hub
 {
-    std::mutex mutex;
-    std::condition_variable wake;     // an event waits
-    std::condition_variable written;  // a write ended
+    wxMutex mutex;
+    wxCondition wake{mutex};     // an event waits
+    wxCondition written{mutex};  // a write ended
     bool started = false;
     // The writer whose line the thread is writing now, if any.
     const SystemLogWriter::Shared* inWrite = nullptr;
@@ -64,22 +64,23 @@ std::shared_ptr<SystemLogWriter::Shared> NextWithWork(Hub& hub)
 void Serve()
 {
     Hub& hub = TheHub();
-    std::unique_lock<std::mutex> lock(hub.mutex);
+    wxMutexLocker lock(hub.mutex);
     for (;;)
     {
         std::shared_ptr<SystemLogWriter::Shared> writer;
-        hub.wake.wait(lock, [&] { return (writer = NextWithWork(hub)) != nullptr; });
+        while (!(writer = NextWithWork(hub)))
+            hub.wake.Wait();
         const SystemLogEvent event = std::move(writer->waiting.front());
         writer->waiting.pop_front();
         hub.inWrite = writer.get();
-        lock.unlock();
+        hub.mutex.Unlock();
         wxString refused;
         const bool written = writer->log->Write(event, refused);
-        lock.lock();
+        hub.mutex.Lock();
         hub.inWrite = nullptr;
         if (!written)
             writer->Tell(refused);
-        hub.written.notify_all();
+        hub.written.Broadcast();
     }
 }
 }  // namespace
@@ -92,7 +93,7 @@ SystemLogWriter::SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem
     m_shared->problem = std::move(problem);
     m_shared->backlog = backlog;
     Hub& hub = TheHub();
-    std::lock_guard<std::mutex> lock(hub.mutex);
+    wxMutexLocker lock(hub.mutex);
     if (!hub.started)
         hub.started = RunDetached(&Serve);
     if (hub.started)
@@ -108,16 +109,21 @@ SystemLogWriter::SystemLogWriter(std::unique_ptr<SystemLog> log, Problem problem
 SystemLogWriter::~SystemLogWriter()
 {
     Hub& hub = TheHub();
-    std::unique_lock<std::mutex> lock(hub.mutex);
+    wxMutexLocker lock(hub.mutex);
     m_shared->problem = nullptr;
     // Long enough for a journal that keeps up; short enough not to be
     // noticed at exit when it does not.  A thread inside an earlier
     // writer's line is stuck there: waiting for it would gain nothing.
     const Shared* self = m_shared.get();
-    hub.written.wait_for(lock, std::chrono::milliseconds(500), [&] {
+    const auto settled = [&] {
         return (self->waiting.empty() && hub.inWrite != self) ||
                (hub.inWrite != nullptr && hub.inWrite != self);
-    });
+    };
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(500);
+    for (Clock::time_point now = Clock::now(); !settled() && now < until; now = Clock::now())
+        hub.written.WaitTimeout(static_cast<unsigned long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1));
     m_shared->waiting.clear();
     for (auto it = hub.writers.begin(); it != hub.writers.end(); ++it)
         if (*it == m_shared)
@@ -131,7 +137,7 @@ void SystemLogWriter::Post(SystemLogEvent event)
 {
     Hub& hub = TheHub();
     {
-        std::lock_guard<std::mutex> lock(hub.mutex);
+        wxMutexLocker lock(hub.mutex);
         if (m_shared->waiting.size() >= m_shared->backlog)
         {
             m_shared->Tell(wxString::Format(
@@ -142,5 +148,5 @@ void SystemLogWriter::Post(SystemLogEvent event)
         m_shared->waiting.push_back(std::move(event));
     }
     // Woken after the lock is given back, the thread need not wait for it.
-    hub.wake.notify_one();
+    hub.wake.Signal();
 }

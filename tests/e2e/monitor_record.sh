@@ -280,6 +280,31 @@ ours = lambda path: [{k: v for k, v in json.loads(l).items() if k.startswith(("C
 assert len(ours(sys.argv[1])) > 3 and ours(sys.argv[2]) == ours(sys.argv[1])
 ' "$E2E_TMP/journal.json" "$E2E_TMP/remote.json"
 
+# The journal stalls (journald stopped, its socket's queue full): switched
+# off and on 20 times, a line logged each time it is on, the system log
+# leaves no thread behind, and the journal takes the lines once it moves.
+kill -STOP "$JOURNALD_PID"
+python3 -c '
+import socket
+s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); s.setblocking(False)
+try:
+    while True: s.sendto(b"MESSAGE=filler\nSYSLOG_IDENTIFIER=filler\n", "/run/systemd/journal/socket")
+except BlockingIOError: pass'
+toggle() { activate "$frame"; xdotool key --clearmodifiers alt+f; sleep 0.3; xdotool key Down Down Down Down Down Return; sleep 0.2; }
+activate "$a"; activate "$frame"  # the first line sticks in the journal
+threads_before=$(ls "/proc/$pid/task" | wc -l)
+for _ in $(seq 20); do toggle; toggle; activate "$a"; done
+threads_after=$(ls "/proc/$pid/task" | wc -l)
+check "20 switches of the system log while the journal is stuck leave no thread behind ($threads_before -> $threads_after threads)" \
+  [ "$threads_after" -le "$threads_before" ]
+check "... and it is on again" [ "$(cfg_value "$dir/Corvalin.cfg" Options SystemLog)" = 1 ]
+kill -CONT "$JOURNALD_PID"
+activate "$b"
+wait_count 1 10 bash -c "journalctl --directory='$JOURNAL_DIR' --no-pager -t Corvalin _PID=$pid | grep -c 'Record clicked ($b) *\$'"
+check "... once the journal moves, the latest line gets there" \
+  bash -c "journalctl --directory='$JOURNAL_DIR' --no-pager -t Corvalin _PID=$pid | tail -n1 | grep -q 'Record clicked ($b)'"
+activate "$frame"
+
 # The journal goes away: said once, below the log and on stderr, never in a
 # box of ours (which would take the focus); the log and the record go on.
 kill "$JOURNALD_PID"

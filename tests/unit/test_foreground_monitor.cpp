@@ -1,6 +1,4 @@
 #include <chrono>
-#include <filesystem>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -534,41 +532,6 @@ TEST_F(ForegroundEventsTest, LastLinesFollowTheLogAndOnlySeenTheftsAreTold)
     ASSERT_EQ(2u, told.size());
     EXPECT_EQ("thief", told[1].module);
     g_now = start;
-}
-
-// Switching the system log on and off while the journal is stuck leaves no
-// thread behind: each writer posts a line that sticks in the log, yet the
-// process keeps the same number of threads; once the journal moves, the
-// latest writer's line gets out.
-TEST(SystemLogWriterThreads, TwentySwitchesOnAStuckLogLeaveNoThreadBehind)
-{
-    const auto threads = [] {
-        const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
-        return std::distance(begin(tasks), end(tasks));
-    };
-    auto journal = std::make_shared<FakeSystemLogState>();
-    journal->Set([](auto& log) { log.stalled = true; });
-    std::ptrdiff_t before = 0;
-    for (int i = 0; i < 20; ++i)
-    {
-        SystemLogWriter writer(std::make_unique<FakeSystemLog>(journal), nullptr);
-        SystemLogEvent event;
-        event.message = "line " + std::to_string(i);
-        writer.Post(event);
-        if (i == 0)
-        {
-            ASSERT_TRUE(journal->WaitFor([](auto& log) { return log.writes == 1; }));
-            before = threads();
-        }
-        if (i == 19)
-        {
-            journal->Set([](auto& log) { log.stalled = false; });
-            EXPECT_TRUE(journal->WaitFor([](auto& log) { return log.taken.size() == 2; }));
-        }
-    }
-    EXPECT_EQ(threads(), before);
-    wxMutexLocker lock(journal->mutex);
-    EXPECT_EQ(journal->taken.back().message, "line 19");
 }
 
 // A refused try at the focus: no line in the log and no number, but a line
