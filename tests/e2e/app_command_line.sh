@@ -38,7 +38,7 @@ printf '%s\n' '{"time":"2026-12-08T17:05:03.083+01:00","number":1,"module":"xter
 env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --report "$dir/focus.jsonl" >"$dir/switch.log" 2>&1 </dev/null &
 wait_exit $! 15
 check "--report without a display prints the table, status 0" \
-  bash -c '[ "$1" = 0 ] && grep -q "^xterm  *1  *0  *0  *-  *2026-12-08 " "$2"' _ "$EXIT_STATUS" "$dir/switch.log"
+  bash -c '[ "$1" = 0 ] && grep -q "^xterm  *1  *0  *0  *0  *-  *-  *-  *-  *2026-12-08 " "$2"' _ "$EXIT_STATUS" "$dir/switch.log"
 env -u DISPLAY -u WAYLAND_DISPLAY "$dir/Corvalin" --report "$dir/missing.jsonl" >"$dir/switch.log" 2>&1 </dev/null &
 wait_exit $! 15
 check "--report of a file that cannot be read: status 2" [ "$EXIT_STATUS" = 2 ]
