@@ -131,6 +131,12 @@ class KwinScriptPlatform final : public ReportedWindowsPlatform
 public:
     // The script tells each window as it is added.
     KwinScriptPlatform() : m_grace(this) { m_tellsCreation = true; }
+    // The script tells each window marked as demanding attention.
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
+    {
+        m_onAttempt = std::move(attempted);
+    }
+    bool TellsAttempts() const override { return true; }
     ~KwinScriptPlatform() override;
 
     bool Connect(int timeoutMs) override;
@@ -182,6 +188,7 @@ private:
     // KWin's internal id of each window reported, to find it again when its
     // caption changes or it closes.
     std::map<std::string, WindowHandle> m_known;
+    std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
     // KWin's idle protocols, on a Wayland connection of its own.
     WaylandInputIdle m_inputIdle;
     std::string m_objectPath;
@@ -597,6 +604,22 @@ bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
         Focus(window);
         m_nonePending = false;
         return true;
+    }
+    if (std::strcmp(member, "Attention") == 0 && bodyIs("(ssssss)"))
+    {
+        const char *caption, *resourceClass, *resourceName, *pid, *id, *xid;
+        g_variant_get(body, "(&s&s&s&s&s&s)", &caption, &resourceClass, &resourceName, &pid, &id,
+                      &xid);
+        if (!*id || !m_onAttempt)
+            return false;
+        const unsigned long long x = ParseNumber(xid);
+        const WindowHandle window = HandleFor(id, x <= 0xffffffffULL ? WindowHandle(x) : 0);
+        m_known[id] = window;
+        const char* appId = *resourceClass ? resourceClass : resourceName;
+        Describe(window, wxString::FromUTF8(caption), wxString::FromUTF8(appId),
+                 static_cast<unsigned long>(ParseNumber(pid)));
+        m_onAttempt(window, AttemptKind::Attention);
+        return false;  // no change of the focus to commit
     }
     if (std::strcmp(member, "ActiveNone") == 0 && (!body || bodyIs("()")))
     {

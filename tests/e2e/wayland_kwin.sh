@@ -124,6 +124,22 @@ for r in switches:
         assert 2**30 < r["handle"] < 2**31 and r["module"] == "zenity" and r["class"] == "zenity", r
 EOF
 
+# KWin marks a window as demanding attention (its answer to an activation it
+# refuses): an attempt, with the window's process, and no change.
+numbered=$(grep -c '"number":[0-9]' "$record")
+kwin_script attention "
+  var list = workspace.windowList ? workspace.windowList() : workspace.clientList();
+  for (var i = 0; i < list.length; ++i)
+    if (list[i].caption.indexOf('Kwin ') === 0 && !list[i].active) { list[i].demandsAttention = true; break; }"
+kwin_call unloadScript attention
+wait_count 1 5 grep -c '"attempt":"attention"' "$record"
+check "a window KWin marks as demanding attention is an attempt with its process, and no change" python3 -c '
+import json, sys
+r = [json.loads(l) for l in open(sys.argv[1]) if "\"attempt\":\"attention\"" in l][-1]
+assert r["title"].startswith("Kwin ") and r["module"] in ("zenity", "xterm") and r["pid"] and r["number"] is None, r
+assert sum("\"number\":null" not in l for l in open(sys.argv[1])) == int(sys.argv[2]), "numbered lines"
+' "$record" "$numbered"
+
 # Corvalin takes its script away when it quits.  KWin numbers a new script by
 # how many are loaded, so a probe's number counts them.
 probe() { gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \

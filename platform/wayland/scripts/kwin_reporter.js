@@ -2,7 +2,7 @@
 // D-Bus at start, with @SERVICE@, @PATH@ and @IFACE@ replaced by its own bus
 // name, a per-run object path and its report interface, and unloads it at
 // exit.  It only reports: activations (a new window's told just before),
-// caption changes and removals.
+// caption changes, windows demanding attention, and removals.
 //
 // Each name is taken from whichever the running KWin has (clients on
 // Plasma 5, windows on 6).  Every value goes as a string, so that no number
@@ -37,6 +37,14 @@
         if (w && w.captionChanged)
             w.captionChanged.connect(function () {
                 callDBus(service, path, iface, "Caption", text(w.internalId), text(w.caption));
+            });
+        // KWin's answer to an activation it refuses: the window demands
+        // attention instead.  Told when the mark is set, not when it goes.
+        if (w && w.demandsAttentionChanged)
+            w.demandsAttentionChanged.connect(function () {
+                if (w.demandsAttention)
+                    callDBus(service, path, iface, "Attention", text(w.caption), text(w.resourceClass),
+                             text(w.resourceName), text(w.pid), text(w.internalId), xid(w));
             });
     }
     var added = workspace.windowAdded || workspace.clientAdded;
