@@ -36,6 +36,12 @@ public:
     bool Connect(int timeoutMs) override;
     wxString Name() const override { return L"GNOME Shell (extension)"; }
     wxString Advice() const override { return m_advice; }
+    // The extension tells each window the shell marks for attention.
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
+    {
+        m_onAttempt = std::move(attempted);
+    }
+    bool TellsAttempts() const override { return true; }
     bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
                     wxString& problem) override;
     void UnbindHotKey() override;
@@ -58,6 +64,7 @@ private:
     // The shell's idle time sent with the report being applied; -1 unknown.
     gint64 m_reportedIdleMs = -1;
     std::function<void()> m_hotKeyPressed;
+    std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
 };
 
 // The stored hot key as a GTK accelerator: "<Control><Shift>p".
@@ -281,6 +288,20 @@ void GnomeExtensionPlatform::OnMessage(GDBusMessage* message)
         Focus(window);
         m_reportedIdleMs = -1;
         m_focusReported = true;
+    }
+    else if (std::strcmp(member, "Attention") == 0 && g_variant_is_of_type(body, G_VARIANT_TYPE("(tsssust)")))
+    {
+        guint64 id = 0, xid = 0;
+        const gchar *title = nullptr, *wmClass = nullptr, *appId = nullptr, *client = nullptr;
+        guint32 pid = 0;
+        g_variant_get(body, "(t&s&s&su&st)", &id, &title, &wmClass, &appId, &pid, &client, &xid);
+        if (id == 0 || !m_onAttempt)
+            return;
+        const bool x11 = std::strcmp(client, "x11") == 0 && xid < (guint64(1) << 32);
+        const WindowHandle window = HandleFor(std::to_string(id), x11 ? WindowHandle(xid) : 0);
+        Describe(window, wxString::FromUTF8(title), wxString::FromUTF8(*wmClass ? wmClass : appId), pid);
+        m_onAttempt(window, AttemptKind::Attention);
+        return;
     }
     else if (std::strcmp(member, "TitleChanged") == 0 &&
              g_variant_is_of_type(body, G_VARIANT_TYPE("(ts)")))

@@ -133,6 +133,18 @@ check "forged and misshapen reports are ignored; the next switch is logged" \
   bash -c '[ "$(tail -n +$(($2 + 1)) "$1" | grep -c .)" = 1 ] && tail -n1 "$1" | grep -q "\"title\":\"Gnome XTerm\""' \
   _ "$record" "$before"
 check "... without a GLib warning" bash -c '! grep -q CRITICAL "$1"' _ "$dir/out.log"
+# The shell marks a window as demanding attention (its answer to an
+# activation it refuses): an attempt with the window's process, no change.
+numbered=$(grep -c '"number":[0-9]' "$record")
+# (The shell marks only a window the user cannot see: minimised for it.)
+shell_eval "(w => { w.minimize(); w.set_demands_attention(); w.unminimize(); })(${find_window/TITLE/\"Gnome One\"})" >/dev/null
+wait_count 1 5 grep -c '"attempt":"attention"' "$record"
+check "a window the shell marks as demanding attention is an attempt with its process, and no change" python3 -c '
+import json, sys
+r = [json.loads(l) for l in open(sys.argv[1]) if "\"attempt\":\"attention\"" in l][-1]
+assert r["title"] == "Gnome One" and r["module"] == "zenity" and r["pid"] == int(sys.argv[2]) and r["number"] is None, r
+assert sum("\"number\":null" not in l for l in open(sys.argv[1])) == int(sys.argv[3]), "numbered lines"
+' "$record" "$one" "$numbered"
 # A focused window that closes: the shell focuses another, which is logged
 # as it is, and the closed one is not taken for a broken window.
 focus_window "Gnome Two"; wait_lines "$record" $(($(lines "$record") + 1))

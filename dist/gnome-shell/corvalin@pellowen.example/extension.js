@@ -48,6 +48,18 @@ const INTERFACE_XML = `
     <signal name="WindowClosed">
       <arg name="id" type="t"/>
     </signal>
+    <!-- A window the shell marks as demanding attention or urgent: its
+         answer to an activation it refuses.  Arguments as FocusChanged's,
+         without the idle time. -->
+    <signal name="Attention">
+      <arg name="id" type="t"/>
+      <arg name="title" type="s"/>
+      <arg name="wmClass" type="s"/>
+      <arg name="appId" type="s"/>
+      <arg name="pid" type="u"/>
+      <arg name="clientType" type="s"/>
+      <arg name="xid" type="t"/>
+    </signal>
   </interface>
 </node>`;
 
@@ -60,12 +72,16 @@ export default class FocusReporter extends Extension {
         this._titleHandler = 0;
         this._focusHandler = global.display.connect('notify::focus-window',
             () => this._focusChanged());
+        this._attentionHandlers = ['window-demands-attention', 'window-marked-urgent'].map(
+            name => global.display.connect(name, (display, window) => this._attention(window)));
         this._focusChanged();
     }
 
     disable() {
         this._unbindHotKey();
         global.display.disconnect(this._focusHandler);
+        for (const handler of this._attentionHandlers)
+            global.display.disconnect(handler);
         this._followTitle(null);
         for (const [window, handler] of this._watched)
             window.disconnect(handler);
@@ -137,6 +153,21 @@ export default class FocusReporter extends Extension {
             x11 ? 'x11' : 'wayland',
             x11 ? xidOf(window) : 0,
             idleTime(),
+        ]);
+    }
+
+    _attention(window) {
+        if (!window)
+            return;
+        const x11 = window.get_client_type() === Meta.WindowClientType.X11;
+        this._emit('Attention', '(tsssust)', [
+            window.get_id(),
+            window.get_title() ?? '',
+            window.get_wm_class() ?? '',
+            window.get_gtk_application_id() ?? '',
+            Math.max(window.get_pid(), 0),
+            x11 ? 'x11' : 'wayland',
+            x11 ? xidOf(window) : 0,
         ]);
     }
 
