@@ -8,6 +8,7 @@
 #include <tlhelp32.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -506,8 +507,40 @@ public:
         return first->pid;
     }
 
+    // The shell tells a top-level window of ours of every taskbar button
+    // flashing (HSHELL_FLASH): the system refusing a background program the
+    // foreground, or FlashWindowEx.  A hidden window, never shown.
+    void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
+    {
+        m_onAttempt = std::move(attempted);
+        if (m_shellWindow || !m_onAttempt)
+            return;
+        s_instance = this;
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &Win32WindowPlatform::OnShellMessage;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"CorvalinShellHook";
+        ::RegisterClassW(&windowClass);
+        s_shellMessage = ::RegisterWindowMessageW(L"SHELLHOOK");
+        m_shellWindow = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"CorvalinShellHook", L"", WS_POPUP, 0, 0, 0, 0,
+                                          nullptr, nullptr, windowClass.hInstance, nullptr);
+        if (m_shellWindow && s_shellMessage && ::RegisterShellHookWindow(m_shellWindow))
+            return;
+        std::fprintf(stderr, "Corvalin: this system tells no flashing taskbar buttons "
+                             "(RegisterShellHookWindow failed): refused focus requests are not seen.\n");
+        if (m_shellWindow)
+            ::DestroyWindow(m_shellWindow);
+        m_shellWindow = nullptr;
+    }
+    bool TellsAttempts() const override { return m_shellWindow != nullptr; }
+
     ~Win32WindowPlatform() override
     {
+        if (m_shellWindow)
+        {
+            ::DeregisterShellHookWindow(m_shellWindow);
+            ::DestroyWindow(m_shellWindow);
+        }
         if (m_appearHook)
             ::UnhookWinEvent(m_appearHook);
         if (m_hook)
@@ -558,6 +591,14 @@ private:
         wxDateTime when;
         DWORD tick;  // the event's GetTickCount time
     };
+
+    static LRESULT CALLBACK OnShellMessage(HWND window, UINT message, WPARAM code, LPARAM about)
+    {
+        if (message == s_shellMessage && s_shellMessage != 0 && code == HSHELL_FLASH && s_instance &&
+            s_instance->m_onAttempt && about)
+            s_instance->m_onAttempt(reinterpret_cast<WindowHandle>(about), AttemptKind::Flash);
+        return ::DefWindowProcW(window, message, code, about);
+    }
 
     static void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD,
                                     DWORD eventTime)
@@ -636,6 +677,9 @@ private:
     static constexpr std::chrono::seconds kKeepAppeared{10};
     std::unordered_map<HWND, SteadyClock::time_point> m_appeared;
     std::function<void()> m_onChange;
+    std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
+    HWND m_shellWindow = nullptr;
+    static inline UINT s_shellMessage = 0;
     std::deque<ForegroundEvent> m_queue;
     ForegroundEvent m_current{nullptr, wxDateTime(), 0};
     bool m_delivering = false;

@@ -282,6 +282,27 @@ int Show(const wchar_t* title, DWORD milliseconds)
     return 0;
 }
 
+// A background program asking for attention: a window shown without the
+// focus whose taskbar button flashes (FlashWindowEx), as Windows does for a
+// program it refuses the foreground.
+int Flash(const wchar_t* title, DWORD milliseconds)
+{
+    HWND window = CreateWindowExW(0, ProbeClass(L"CorvalinProbeWindow", ProbeWindowProc), title,
+                                  WS_OVERLAPPEDWINDOW, 140, 140, 320, 200, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (!window)
+        return 1;
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    std::printf("%lld\n", HwndValue(window));
+    std::fflush(stdout);
+    PumpFor(200);
+    FLASHWINFO flash{sizeof flash, window, FLASHW_ALL, 3, 0};
+    FlashWindowEx(&flash);
+    PumpFor(milliseconds);
+    DestroyWindow(window);
+    return 0;
+}
+
 HWND ProbeWindow(const wchar_t* title, int x)
 {
     HWND window = CreateWindowExW(0, ProbeClass(L"CorvalinProbeSwitch", DefWindowProcW), title,
@@ -771,6 +792,8 @@ int wmain(int argc, wchar_t** argv)
 
     if (verb == L"show" && argc >= 3)
         return Show(argv[2], static_cast<DWORD>(number(3, 5000)));
+    if (verb == L"flash" && argc >= 3)
+        return Flash(argv[2], static_cast<DWORD>(number(3, 1500)));
     if ((verb == L"find" || verb == L"find-class") && argc >= 3)
     {
         const bool byClass = verb == L"find-class";

@@ -347,6 +347,17 @@ wait_log_line "$(line_re win_probe.exe 'Corvalin Probe Unasked' "$unasked")" 15 
 eval "$(xdotool getwindowgeometry --shell "$xtyped")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
 for _ in $(seq 50); do [ "$(grep -c "\"handle\":$typed," "$APP4/focus.jsonl")" -ge 2 ] && break; sleep 0.1; done
+# A background window flashing its taskbar button: where the shell hook is
+# there, an attempt of kind flash; where Wine has none, said once at start
+# and no attempt.  Which Wine does is printed: a measure, not a guess.
+flashed=$(probe flash "Corvalin Probe Flash" 1500 | tr -d '\r')
+sleep 0.5
+no_hook=$(grep -c "RegisterShellHookWindow failed" "$TMP/app4.out")
+attempts=$(grep -c "\"attempt\":\"flash\",\"focused\"" "$APP4/focus.jsonl")
+echo "Wine: shell hook $([ "$no_hook" = 0 ] && echo registered || echo refused); flash attempts recorded: $attempts"
+check "a flashing taskbar button is an attempt where the shell hook is there, else said once and none" \
+  bash -c 'if [ "$1" = 0 ]; then grep -q "\"handle\":$3,.*\"attempt\":\"flash\"" "$4"; else [ "$1" = 1 ] && [ "$2" = 0 ]; fi' \
+  _ "$no_hook" "$attempts" "$flashed" "$APP4/focus.jsonl"
 check "record: the probe's own switch after a pause is unprompted, a click's is not; held_ms is the gap" \
   python3 - "$APP4/focus.jsonl" "$typed" "$unasked" <<'PY'
 import json, sys, datetime
