@@ -14,6 +14,7 @@
 #include <wx/filefn.h>
 #include <wx/wxcrt.h>
 
+#include "monitor/activity_line.h"
 #include "monitor/record_line_read.h"
 #include "monitor/record_time.h"
 
@@ -70,6 +71,16 @@ constexpr size_t kMaxLineBytes = 1 << 20;
 
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
+// A record's text as the report prints it: never an escape sequence, a line
+// break or a bidirectional control for the terminal to act on.
+std::string Shown(const std::string& text)
+{
+    for (const unsigned char c : text)
+        if (c < 0x20 || c == 0x7F || c >= 0xC2)
+            return Utf8(ShownText(wxString::FromUTF8(text)));
+    return text;
+}
+
 wxDateTime AtMs(std::int64_t ms) { return wxDateTime(wxLongLong(ms)); }
 
 // Characters, not bytes, for the columns.
@@ -106,6 +117,7 @@ std::string Duration(const std::optional<std::int64_t>& ms)
 // the text as it is.
 std::string CsvField(std::string text)
 {
+    text = Shown(text);
     if (!text.empty() && std::strchr("=+-@\t\r", text.front()))
         text.insert(0, 1, '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos)
@@ -437,7 +449,7 @@ std::string FormatReportTable(const std::vector<ReportedProgram>& programs, Repo
     std::vector<std::vector<std::string>> rows{
         {ByName(by), "takes", "unprompted", "brief", "attempts", "shortest", "median", "longest", "total", "last"}};
     for (const ReportedProgram& program : programs)
-        rows.push_back({program.module, std::to_string(program.takes),
+        rows.push_back({Shown(program.module), std::to_string(program.takes),
                         std::to_string(program.unprompted), std::to_string(program.brief),
                         std::to_string(program.attempts),
                         Duration(program.shortestMs), Duration(program.medianMs),
@@ -453,8 +465,8 @@ std::string FormatTakesTable(const std::vector<ReportedTake>& takes)
         {"time", "kind", "held", "unprompted", "title", "interrupted"}};
     for (const ReportedTake& take : takes)
         rows.push_back({Utf8(AtMs(take.whenMs).Format(L"%Y-%m-%d %H:%M:%S.%l")), take.kind,
-                        Duration(take.heldMs), take.kind == "take" ? YesNo(take.unprompted) : "-", take.title,
-                        take.fromProgram ? *take.fromProgram + " \u2014 " + take.fromTitle : "-"});
+                        Duration(take.heldMs), take.kind == "take" ? YesNo(take.unprompted) : "-", Shown(take.title),
+                        take.fromProgram ? Shown(*take.fromProgram + " \u2014 " + take.fromTitle) : "-"});
     return Columns(rows, {true, true, false, true, true, true});
 }
 
@@ -532,7 +544,7 @@ int RunReport(const std::vector<wxString>& args, std::FILE* out, std::FILE* err,
     {
         if (report.Takes().empty())
         {
-            std::fprintf(err, "Corvalin: no take by %s\n", options.takesOf->c_str());
+            std::fprintf(err, "Corvalin: no take by %s\n", Shown(*options.takesOf).c_str());
             return unreadable ? 2 : 1;
         }
         const std::string text =

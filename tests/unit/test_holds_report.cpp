@@ -334,6 +334,14 @@ TEST_F(HoldsReportTest, FifosHugeNumbersFormulasAndManyProgramsAreBounded)
     EXPECT_NE(std::string::npos, errors.find("(3 damaged, 0 foreign)")) << errors;
     EXPECT_NE(std::string::npos, output.find("\n\"'=HYPERLINK(\"\"x\"\")\",1,0,0,,")) << output;
     EXPECT_EQ(std::string::npos, output.find(",-")) << output;
+    // Escapes and bidirectional controls never reach the terminal.
+    const std::string hostile = Write("hostile.jsonl",
+        Line(1, "17:00:00.000", "evil\\u001b[2Jname\\u202e", 1, New("null", "true")) + "\n" +
+        Line(2, "17:00:01.000", "mail", 2, New("1000", "false")) + "\n");
+    ASSERT_EQ(0, Run({hostile}));
+    EXPECT_EQ(std::string::npos, output.find('\x1b')) << output;
+    EXPECT_EQ(std::string::npos, output.find("\u202e")) << output;
+    EXPECT_NE(std::string::npos, output.find("evil [2Jname ")) << output;
 
     std::string many;
     for (std::size_t i = 0; i < FocusHolds::kMaxPrograms + 50; ++i)
