@@ -596,7 +596,7 @@ private:
     {
         if (message == s_shellMessage && s_shellMessage != 0 && code == HSHELL_FLASH && s_instance &&
             s_instance->m_onAttempt && about)
-            s_instance->m_onAttempt(reinterpret_cast<WindowHandle>(about), AttemptKind::Flash);
+            s_instance->m_onAttempt(static_cast<WindowHandle>(about), AttemptKind::Flash);
         return ::DefWindowProcW(window, message, code, about);
     }
 
