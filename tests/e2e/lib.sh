@@ -294,3 +294,17 @@ wait_dialog() {  # wait_dialog TITLE_REGEX [TIMEOUT_S]
   done
   return 1
 }
+
+# Starts an X server of the test's own on a free display (never a fixed
+# number: another worktree's run may have that one); sets OWN_DISPLAY (":N").
+start_own_x_server() {
+  local fifo=$E2E_TMP/own-display.$RANDOM n=""
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  E2E_PIDS+=($!)
+  read -r -t 10 n <"$fifo"
+  rm -f "$fifo"
+  OWN_DISPLAY=:$n
+  [ -n "$n" ] && for _ in $(seq 50); do xdpyinfo -display "$OWN_DISPLAY" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}

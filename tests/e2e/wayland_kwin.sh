@@ -69,7 +69,7 @@ assert r["new_window"] is True and r["launcher"] == "wayland_kwin.sh", r
 ' "$record" "$zen_a"
 zenity --info --title "Kwin Zen B" --text B >/dev/null 2>&1 & E2E_PIDS+=($!)
 check "a second one too" wait_logged "Kwin Zen B" 10
-xterm -T "Kwin X term" -e sleep 600 >/dev/null 2>&1 & E2E_PIDS+=($!)
+xterm -T "Kwin X term" -e sleep 600 >/dev/null 2>&1 & xterm_pid=$!; E2E_PIDS+=($xterm_pid)
 check "an Xwayland window too" wait_logged "Kwin X term" 10
 xid=$(xdotool search --name '^Kwin X term$' | head -n1)
 
@@ -93,7 +93,7 @@ for _ in $(seq 50); do [ "$(last_title)" != "Kwin Zen A" ] && break; sleep 0.1; 
 sleep 0.5
 
 check "every switch is logged once, in order, with nothing between; the close logs the next window" \
-  python3 - "$record" "$before" "$xid" "$(pgrep -f -- '-T Kwin X term' | head -n1)" "${asked[*]}" "${sequence[@]}" <<'EOF'
+  python3 - "$record" "$before" "$xid" "$xterm_pid" "${asked[*]}" "${sequence[@]}" <<'EOF'
 import datetime, json, sys
 record, before, xid, xterm_pid = sys.argv[1], int(sys.argv[2]), int(sys.argv[3], 0), int(sys.argv[4])
 asked, expected = [float(t) for t in sys.argv[5].split()], sys.argv[6:]
@@ -155,11 +155,10 @@ check "quitting unloads our scripts (probe numbers $with_ours, then $after)" tes
 # by watching the bus, but its reports are not KWin's and log nothing, and
 # its huge messages are dropped without keeping their memory.  Our own window
 # is on an X server of its own from here on, so that it outlives KWin.
-Xvfb :78 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
-for _ in $(seq 50); do xdpyinfo -display :78 >/dev/null 2>&1 && break; sleep 0.1; done
+start_own_x_server || fail "no X server of our own"
 dbus-monitor --session "interface='example.pellowen.Corvalin.KWinReports'" >"$E2E_TMP/monitor.txt" 2>&1 &
 E2E_PIDS+=($!); sleep 0.3
-DISPLAY=:78 start_app "$dir"; corvalin=$LAST_PID
+DISPLAY=$OWN_DISPLAY start_app "$dir"; corvalin=$LAST_PID
 wait_count 2 20 grep -c 'through KWin (script)' "$dir/out.log"
 kwin_activate "Kwin X term"; wait_logged "Kwin X term"
 read -r dest path < <(sed -n 's/^method call.*destination=\([^ ]*\) serial=[0-9]* path=\(\/example\/[^;]*\); interface=example.pellowen.Corvalin.KWinReports;.*/\1 \2/p' "$E2E_TMP/monitor.txt" | head -n1)
@@ -196,7 +195,7 @@ stop_app "$corvalin"
 # focused and monitoring off; invoked over KGlobalAccel as a key press would
 # (this KWin runs without key grabs of its own).
 printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\n' >"$dir/Corvalin.cfg"
-DISPLAY=:78 start_app "$dir"; corvalin=$LAST_PID
+DISPLAY=$OWN_DISPLAY start_app "$dir"; corvalin=$LAST_PID
 kwin_shortcuts() {
   gdbus call --session -d org.kde.kglobalaccel -o /component/kwin \
     -m org.kde.kglobalaccel.Component.shortcutNames 2>/dev/null | grep -o "corvalin-hotkey-[0-9a-f-]*"
@@ -215,7 +214,7 @@ check "the shortcut logs the focused native window, as a hot-key sample" \
 # start unloads them and takes the key as its own.
 with_ours=$(probe probe-3); kwin_call unloadScript probe-3
 kill -9 "$corvalin"; wait "$corvalin" 2>/dev/null
-DISPLAY=:78 start_app "$dir"; corvalin=$LAST_PID
+DISPLAY=$OWN_DISPLAY start_app "$dir"; corvalin=$LAST_PID
 wait_count 1 20 bash -c "$(declare -f kwin_shortcuts); kwin_shortcuts | grep -c '^corvalin-hotkey-$corvalin-'"
 check "after a kill -9 the next start has the hot key" \
   bash -c "$(declare -f kwin_shortcuts); kwin_shortcuts | grep -q '^corvalin-hotkey-$corvalin-'"

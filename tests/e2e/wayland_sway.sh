@@ -164,13 +164,12 @@ stop_app "$app"
 # start, and the notice goes.  Between the two, a compositor that takes the
 # connection and never answers (what a stopped sway is to a client): the
 # tries at taking it up cost the GUI no time it would miss.
-Xvfb :77 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 & E2E_PIDS+=($!)
-for _ in $(seq 50); do xdpyinfo -display :77 >/dev/null 2>&1 && break; sleep 0.1; done
+start_own_x_server || fail "no X server of our own"
 before=$(lines)
-DISPLAY=:77 start_app "$dir"
+DISPLAY=$OWN_DISPLAY start_app "$dir"
 app=$LAST_PID
 wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
-frame=$(DISPLAY=:77 wait_window '^Corvalin : Keep Watch!$')
+frame=$(DISPLAY=$OWN_DISPLAY wait_window '^Corvalin : Keep Watch!$')
 wait_count $((before + 1)) 10 lines  # its first window, whose hold the loss ends
 old=$(cat "$CORVALIN_SWAY_SESSION/sway.pid")
 lost_ms=$(date +%s%3N)
@@ -181,7 +180,7 @@ python3 -c 'import socket, sys, time
 s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(64); time.sleep(600)' \
   "$XDG_RUNTIME_DIR/wayland-1" & hung=$!; E2E_PIDS+=($hung)
 wait_count 1 10 grep -c 'stopped reporting windows; reconnecting' "$dir/out.log"
-DISPLAY=:77 "$FOCUS_SWITCHER" ping "$frame" 6 >"$E2E_TMP/ping.txt"
+DISPLAY=$OWN_DISPLAY "$FOCUS_SWITCHER" ping "$frame" 6 >"$E2E_TMP/ping.txt"
 read -r _ sent _ answered _ slowest <"$E2E_TMP/ping.txt"
 echo "hung compositor: $(cat "$E2E_TMP/ping.txt")"
 check "while a hung compositor is tried again, the GUI answers every ping within 100 ms" \
@@ -236,11 +235,11 @@ check "after Corvalin quits the binding is gone (one binding event in all, none 
 
 # Two Corvalins on one sway: the second leaves the key to the first and
 # says so; its exit takes nothing away from the first.
-DISPLAY=:77 start_app "$dir"; first=$LAST_PID
+DISPLAY=$OWN_DISPLAY start_app "$dir"; first=$LAST_PID
 wait_count 1 20 grep -c 'wlroots foreign-toplevel' "$dir/out.log"
 other=$(install_copy Watcher)
 cp "$dir/Corvalin.cfg" "$other/"
-DISPLAY=:77 start_app "$other" Watcher; second=$LAST_PID
+DISPLAY=$OWN_DISPLAY start_app "$other" Watcher; second=$LAST_PID
 wait_count 1 20 grep -c "another Corvalin (pid $first) has Ctrl+Shift+p" "$other/out.log"
 check "a second Corvalin on the same sway leaves the key to the first, and says so" \
   grep -q "another Corvalin (pid $first) has Ctrl+Shift+p" "$other/out.log"
