@@ -463,15 +463,15 @@ wxString ThievesPane::CulpritText(const std::string& program) const
     if (!facts)
         return wxString();
     // The chain as its latest take found it: the window's process first.
-    wxString chain = facts->process.module.empty() ? wxString(L"?") : facts->process.module;
+    wxString chain = facts->process.module.empty() ? wxString(L"?") : ShownText(facts->process.module);
     for (const ProcessLink& link : facts->parents)
-        chain += L" \u2190 " + (link.module.empty() ? wxString(L"?") : link.module);
+        chain += L" \u2190 " + (link.module.empty() ? wxString(L"?") : ShownText(link.module));
     wxString text = L"\nlatest take started by: " + chain;
     if (facts->end == ChainEnd::Reused)
         text += L" (then an id that was handed out again)";
     else if (facts->end == ChainEnd::Gone)
         text += L" (then a process that has ended)";
-    text += L"\ncommand: " + facts->commandLine.value_or(_("not readable"));
+    text += L"\ncommand: " + ShownText(facts->commandLine.value_or(_("not readable")));
     return text;
 }
 
