@@ -289,7 +289,7 @@ TEST(RecordLineRead, AgreesWithAWholeParseOnDisfiguredLines)
     };
     std::mt19937 random(20261208);
     auto below = [&random](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
-    int counts[3] = {0, 0, 0};
+    int counts[4] = {0, 0, 0, 0};
     for (int round = 0; round < 60000; ++round)
     {
         std::string line = bases[below(bases.size())];
