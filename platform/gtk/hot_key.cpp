@@ -4,6 +4,7 @@
 #include "platform/hot_key.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include <gdk/gdkx.h>
 #include <wx/window.h>
 
+#include "platform/key_names.h"
 #include "platform/x11/key_grab.h"
 
 wxDEFINE_EVENT(EVT_GLOBAL_HOTKEY, wxKeyEvent);
@@ -101,6 +103,8 @@ bool RegisterGlobalHotKey(wxWindow* window, int id, int modifiers, int keyCode)
 {
     GdkDisplay* display = X11Display();
     const KeySym keysym = VirtualKeyToKeySym(keyCode);
+    if (display && keysym == NoSymbol)
+        std::fprintf(stderr, "Corvalin: %s\n", UnnamedKeyProblem(keyCode, "X11").c_str());
     if (!window || !display || keysym == NoSymbol || Find(window, id) != g_hotKeys.end())
         return false;
 

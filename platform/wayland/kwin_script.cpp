@@ -25,6 +25,7 @@
 #include <functional>
 #include <wx/timer.h>
 
+#include "platform/key_names.h"
 #include "platform/wayland/backends.h"
 #include "platform/gdbus/dbus_inbox.h"
 #include "platform/wayland/input_idle.h"
@@ -375,40 +376,6 @@ bool KwinScriptPlatform::RunScript(int id)
     return false;
 }
 
-namespace
-{
-// The stored hot key as Qt writes a key sequence ("Ctrl+Shift+P"), and as
-// the number KGlobalAccel knows it by; empty or 0 for a key with no Qt name
-// known here.
-std::string QtKeys(int modifiers, int keyCode, int& qtKey)
-{
-    std::string key;
-    qtKey = 0;
-    if ((keyCode >= 'A' && keyCode <= 'Z') || (keyCode >= '0' && keyCode <= '9'))
-    {
-        key = std::string(1, char(keyCode));
-        qtKey = keyCode;
-    }
-    else if (keyCode >= 0x70 && keyCode <= 0x7B)  // F1..F12
-    {
-        key = "F" + std::to_string(keyCode - 0x70 + 1);
-        qtKey = 0x01000030 + (keyCode - 0x70);
-    }
-    else
-        return std::string();
-    std::string keys;
-    if (modifiers & 8)
-        keys += "Meta+", qtKey |= 0x10000000;
-    if (modifiers & 2)
-        keys += "Ctrl+", qtKey |= 0x04000000;
-    if (modifiers & 1)
-        keys += "Alt+", qtKey |= 0x08000000;
-    if (modifiers & 4)
-        keys += "Shift+", qtKey |= 0x02000000;
-    return keys + key;
-}
-}  // namespace
-
 // A global shortcut registered by a second small script of ours; KWin owns
 // KGlobalAccel, so nothing else needs to run.
 bool KwinScriptPlatform::BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
@@ -417,9 +384,14 @@ bool KwinScriptPlatform::BindHotKey(int modifiers, int keyCode, std::function<vo
     problem.clear();
     UnbindHotKey();
     int qtKey = 0;
-    const std::string keys = QtKeys(modifiers, keyCode, qtKey);
-    if (keys.empty() || !m_inbox || !m_serving)
+    if (!m_inbox || !m_serving)
         return false;
+    const std::string keys = QtKeySequence(modifiers, keyCode, qtKey);
+    if (keys.empty())
+    {
+        problem = wxString::FromUTF8(UnnamedKeyProblem(keyCode, "KDE").c_str());
+        return false;
+    }
     // A stale one of ours would hold the key.
     ForgetStaleShortcuts();
     GVariant* available = m_inbox->Bus().Call(
