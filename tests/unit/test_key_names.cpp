@@ -108,13 +108,6 @@ TEST(KeyNames, EveryNotationKnowsTheSameKeys)
         EXPECT_EQ(VirtualKeyToKeySym(vk), static_cast<KeySym>(NoSymbol)) << "VK " << vk;
 }
 
-TEST(KeyNames, TheProblemNamesTheKeyAndTheDesktop)
-{
-    const std::string problem = UnnamedKeyProblem(0xAD, "KDE");
-    EXPECT_NE(problem.find("0xAD"), std::string::npos) << problem;
-    EXPECT_NE(problem.find("KDE"), std::string::npos) << problem;
-}
-
 TEST(HotKeyModifiers, AsX11Masks)
 {
     EXPECT_EQ(HotKeyModifiersToX11(kHotKeyAlt), static_cast<unsigned>(Mod1Mask));
