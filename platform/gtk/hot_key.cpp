@@ -4,6 +4,7 @@
 #include "platform/hot_key.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -11,9 +12,15 @@
 #include <gdk/gdkx.h>
 #include <wx/window.h>
 
+#include "platform/key_names.h"
 #include "platform/x11/key_grab.h"
 
 wxDEFINE_EVENT(EVT_GLOBAL_HOTKEY, wxKeyEvent);
+
+// The stored bits are the toolkit's, which the key names spell out.
+static_assert(kHotKeyAlt == wxMOD_ALT && kHotKeyControl == wxMOD_CONTROL &&
+                  kHotKeyShift == wxMOD_SHIFT && kHotKeyWin == wxMOD_WIN,
+              "key_names' modifier bits are the toolkit's");
 
 namespace
 {
@@ -36,10 +43,10 @@ void PostHotKeyEvent(const HotKey& hotKey, const XKeyEvent& press)
     event.SetEventObject(hotKey.window);
     event.SetTimestamp(press.time);
     event.m_keyCode = hotKey.keyCode;
-    event.SetAltDown((hotKey.modifiers & wxMOD_ALT) != 0);
-    event.SetControlDown((hotKey.modifiers & wxMOD_CONTROL) != 0);
-    event.SetShiftDown((hotKey.modifiers & wxMOD_SHIFT) != 0);
-    event.SetMetaDown((hotKey.modifiers & wxMOD_WIN) != 0);
+    event.SetAltDown((hotKey.modifiers & kHotKeyAlt) != 0);
+    event.SetControlDown((hotKey.modifiers & kHotKeyControl) != 0);
+    event.SetShiftDown((hotKey.modifiers & kHotKeyShift) != 0);
+    event.SetMetaDown((hotKey.modifiers & kHotKeyWin) != 0);
     // Queued, not processed here: a handler that opens a dialog must not run
     // a nested event loop inside GDK's event translation.
     hotKey.window->GetEventHandler()->AddPendingEvent(event);
@@ -101,6 +108,8 @@ bool RegisterGlobalHotKey(wxWindow* window, int id, int modifiers, int keyCode)
 {
     GdkDisplay* display = X11Display();
     const KeySym keysym = VirtualKeyToKeySym(keyCode);
+    if (display && keysym == NoSymbol)
+        std::fprintf(stderr, "Corvalin: %s\n", UnnamedKeyProblem(keyCode, "X11").c_str());
     if (!window || !display || keysym == NoSymbol || Find(window, id) != g_hotKeys.end())
         return false;
 

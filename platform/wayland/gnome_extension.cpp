@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/key_names.h"
 #include "platform/wayland/backends.h"
 #include "platform/gdbus/dbus_inbox.h"
-#include "platform/x11/key_grab.h"
 
 namespace
 {
@@ -67,34 +67,20 @@ private:
     std::function<void(WindowHandle, AttemptKind)> m_onAttempt;
 };
 
-// The stored hot key as a GTK accelerator: "<Control><Shift>p".
-std::string Accelerator(int modifiers, int keyCode)
-{
-    const KeySym keysym = VirtualKeyToKeySym(keyCode);
-    const char* key = keysym == NoSymbol ? nullptr : XKeysymToString(keysym);
-    if (!key)
-        return std::string();
-    std::string accelerator;
-    if (modifiers & 2)
-        accelerator += "<Control>";
-    if (modifiers & 4)
-        accelerator += "<Shift>";
-    if (modifiers & 1)
-        accelerator += "<Alt>";
-    if (modifiers & 8)
-        accelerator += "<Super>";
-    return accelerator + key;
-}
-
 // The extension binds it in the shell and signals each press; it lets the
 // key go by itself when we leave the bus.
 bool GnomeExtensionPlatform::BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
                                         wxString& problem)
 {
     problem.clear();
-    const std::string accelerator = Accelerator(modifiers, keyCode);
-    if (accelerator.empty() || !m_inbox)
+    if (!m_inbox)
         return false;
+    const std::string accelerator = GnomeAccelerator(modifiers, keyCode);
+    if (accelerator.empty())
+    {
+        problem = wxString::FromUTF8(UnnamedKeyProblem(keyCode, "GNOME Shell").c_str());
+        return false;
+    }
     GVariant* reply =
         m_inbox->Bus().Call(m_shell.c_str(), kObjectPath, kInterface, "BindHotKey",
                             g_variant_new("(s)", accelerator.c_str()), "(b)", 2000);

@@ -18,7 +18,6 @@
 #include <iterator>
 #include <sstream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -28,39 +27,16 @@
 #include "platform/wayland/backends.h"
 #include "platform/gdbus/dbus_inbox.h"
 #include "platform/wayland/input_idle.h"
+#include "platform/wayland/kwin_hot_key.h"
 
-// The scripts' texts, embedded at build time from scripts/*.js.
+// The script's text, embedded at build time from scripts/kwin_reporter.js.
 extern const char kwin_reporter_js[];
-extern const char kwin_hot_key_js[];
 
 namespace
 {
-const char* const kKwinService = "org.kde.KWin";
-const char* const kReportInterface = "example.pellowen.Corvalin.KWinReports";
 // How long a report of "no active window" waits for the activation that
 // usually follows it at once, so that a switch is not logged as nothing.
 constexpr int kNoneGraceMs = 200;
-// Our own calls to KWin: it answers in milliseconds or is stuck.
-constexpr int kCallTimeoutMs = 2000;
-// How long the run of our script by its number may take to show.
-constexpr int kRunByIdMs = 500;
-
-
-void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
-{
-    for (std::size_t at = text.find(what); at != std::string::npos;
-         at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-}
-
-std::string RandomToken()
-{
-    std::random_device device;
-    std::uniform_int_distribution<unsigned long long> pick;
-    char token[17];
-    std::snprintf(token, sizeof token, "%016llx", pick(device));
-    return token;
-}
 
 // The scripts of every Corvalin in this session, a line "PID NAME" each, in
 // the runtime folder: KWin lists no loaded script by name, and a Corvalin
@@ -115,22 +91,11 @@ std::vector<std::string> EditScriptList(const std::function<bool(long pid, const
     return dropped;
 }
 
-// Whole decimal numbers only: anything else reads as 0 (unknown).
-unsigned long long ParseNumber(const char* text)
-{
-    if (!text || !*text || *text < '0' || *text > '9')
-        return 0;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long value = std::strtoull(text, &end, 10);
-    return (errno || *end) ? 0 : value;
-}
-
-class KwinScriptPlatform final : public ReportedWindowsPlatform
+class KwinScriptPlatform final : public ReportedWindowsPlatform, private kwin::ScriptLoader
 {
 public:
     // The script tells each window as it is added.
-    KwinScriptPlatform() : m_grace(this) { m_tellsCreation = true; }
+    KwinScriptPlatform() : m_grace(this), m_hotKey(*this) { m_tellsCreation = true; }
     // The script tells each window marked as demanding attention.
     void WatchAttempts(std::function<void(WindowHandle, AttemptKind)> attempted) override
     {
@@ -143,8 +108,16 @@ public:
     wxString Name() const override { return L"KWin (script)"; }
     bool StartEvents(std::function<void()> onChange) override;
     bool BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
-                    wxString& problem) override;
-    void UnbindHotKey() override;
+                    wxString& problem) override
+    {
+        problem.clear();
+        UnbindHotKey();
+        if (!m_inbox || !m_serving)
+            return false;
+        return m_hotKey.Bind(*m_inbox, m_objectPath, modifiers, keyCode, std::move(pressed),
+                             problem);
+    }
+    void UnbindHotKey() override { m_hotKey.Unbind(m_inbox.get()); }
     ChangeInput InputNow(unsigned withinMs) override
     {
         ChangeInput input;
@@ -168,13 +141,10 @@ private:
     }
     // Applies one report; false when it was not one of ours or malformed.
     bool Apply(const char* member, GVariant* body);
-    bool RunScript(int id);
-    void RemoveScriptFile();
-    // Writes the script to a file of ours alone and has KWin load it under
-    // that name; its id, or -1.  The file stays until RemoveScriptFile.
-    int LoadScript(const std::string& text, const std::string& name);
-    void Unload(const std::string& name);
-    void ForgetStaleShortcuts();
+    bool RunScript(int id) override;
+    void RemoveScriptFile() override;
+    int LoadScript(const std::string& text, const std::string& name) override;
+    void Unload(const std::string& name) override;
     void UnloadStaleScripts();
 
     std::unique_ptr<DbusInbox> m_inbox;
@@ -192,10 +162,7 @@ private:
     // KWin's idle protocols, on a Wayland connection of its own.
     WaylandInputIdle m_inputIdle;
     std::string m_objectPath;
-    // The hot key's script and shortcut, while bound.
-    std::string m_hotKeyName;
-    std::function<void()> m_hotKeyPressed;
-    bool m_hotKeyReady = false;
+    KwinHotKey m_hotKey;
 };
 
 KwinScriptPlatform::~KwinScriptPlatform()
@@ -213,8 +180,8 @@ void KwinScriptPlatform::Unload(const std::string& name)
     if (!m_inbox || !m_inbox->IsOpen())
         return;
     GVariant* reply =
-        m_inbox->Bus().Call(kKwinService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-                            g_variant_new("(s)", name.c_str()), nullptr, kCallTimeoutMs);
+        m_inbox->Bus().Call(kwin::kService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
+                            g_variant_new("(s)", name.c_str()), nullptr, kwin::kCallTimeoutMs);
     if (reply)
         g_variant_unref(reply);
     EditScriptList([&name](long, const std::string& listed) { return listed != name; });
@@ -229,17 +196,12 @@ void KwinScriptPlatform::UnloadStaleScripts()
     for (const std::string& name : stale)
     {
         GVariant* reply =
-            m_inbox->Bus().Call(kKwinService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-                                g_variant_new("(s)", name.c_str()), nullptr, kCallTimeoutMs);
+            m_inbox->Bus().Call(kwin::kService, "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
+                                g_variant_new("(s)", name.c_str()), nullptr, kwin::kCallTimeoutMs);
         if (reply)
             g_variant_unref(reply);
-        if (name.rfind("corvalin-hotkey-", 0) != 0)
-            continue;
-        reply = m_inbox->Bus().Call("org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
-                                    "unregister", g_variant_new("(ss)", "kwin", name.c_str()),
-                                    nullptr, kCallTimeoutMs);
-        if (reply)
-            g_variant_unref(reply);
+        if (KwinHotKey::IsHotKeyScript(name))
+            KwinHotKey::Unregister(*m_inbox, name);
     }
 }
 
@@ -259,8 +221,8 @@ int KwinScriptPlatform::LoadScript(const std::string& text, const std::string& n
     if (!written)
         return -1;
     GVariant* reply = m_inbox->Bus().Call(
-        kKwinService, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
-        g_variant_new("(ss)", m_scriptFile.c_str(), name.c_str()), "(i)", kCallTimeoutMs);
+        kwin::kService, "/Scripting", "org.kde.kwin.Scripting", "loadScript",
+        g_variant_new("(ss)", m_scriptFile.c_str(), name.c_str()), "(i)", kwin::kCallTimeoutMs);
     if (!reply)
         return -1;
     gint32 id = -1;
@@ -284,11 +246,11 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     if (!m_inbox->IsOpen())
         return false;
     // Without KWin on the bus there is nothing to wait for.
-    m_kwinOwner = m_inbox->Bus().NameOwner(kKwinService, kCallTimeoutMs);
+    m_kwinOwner = m_inbox->Bus().NameOwner(kwin::kService, kwin::kCallTimeoutMs);
     if (m_kwinOwner.empty())
         return false;
 
-    const std::string token = RandomToken();
+    const std::string token = kwin::RandomToken();
     const std::string objectPath = "/example/pellowen/Corvalin/KWin/r" + token;
     m_objectPath = objectPath;
     m_pluginName = "corvalin-" + std::to_string(getpid()) + "-" + token;
@@ -296,9 +258,9 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     UnloadStaleScripts();
 
     std::string script = kwin_reporter_js;
-    ReplaceAll(script, "@SERVICE@", m_inbox->Bus().UniqueName());
-    ReplaceAll(script, "@PATH@", objectPath);
-    ReplaceAll(script, "@IFACE@", kReportInterface);
+    kwin::ReplaceAll(script, "@SERVICE@", m_inbox->Bus().UniqueName());
+    kwin::ReplaceAll(script, "@PATH@", objectPath);
+    kwin::ReplaceAll(script, "@IFACE@", kwin::kReportInterface);
 
     const int id = LoadScript(script, m_pluginName);
     if (id < 0)
@@ -324,12 +286,12 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     // unloaded our number can be a live script's, whose object then takes
     // the run.  Asking KWin to start all loaded scripts reaches ours too.
     bool ran = RunScript(id) &&
-               waitForReport(std::min(end, g_get_monotonic_time() + kRunByIdMs * 1000));
+               waitForReport(std::min(end, g_get_monotonic_time() + kwin::kRunByIdMs * 1000));
     if (!ran)
     {
-        GVariant* started = m_inbox->Bus().Call(kKwinService, "/Scripting",
+        GVariant* started = m_inbox->Bus().Call(kwin::kService, "/Scripting",
                                                 "org.kde.kwin.Scripting", "start", nullptr,
-                                                nullptr, kCallTimeoutMs);
+                                                nullptr, kwin::kCallTimeoutMs);
         if (started)
         {
             g_variant_unref(started);
@@ -339,7 +301,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
     RemoveScriptFile();
     if (ran)
     {
-        m_inputIdle.Start(500, std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs));
+        m_inputIdle.Start(500, std::chrono::steady_clock::now() + std::chrono::milliseconds(kwin::kCallTimeoutMs));
         // Our script lives and dies with this KWin: a KWin that leaves or is
         // replaced ends the reports, and whatever now owns the name is
         // another program until a script of ours runs in it.
@@ -347,7 +309,7 @@ bool KwinScriptPlatform::Connect(int timeoutMs)
             ReportLost(L"a peer sent a message far larger than any report; connecting anew to "
                        L"give its memory back");
         });
-        m_inbox->Bus().WatchOwner(kKwinService, [this](const std::string& owner) {
+        m_inbox->Bus().WatchOwner(kwin::kService, [this](const std::string& owner) {
             if (owner == m_kwinOwner)
                 return;
             m_loaded = false;
@@ -364,8 +326,8 @@ bool KwinScriptPlatform::RunScript(int id)
 {
     for (const std::string& path : {"/Scripting/Script" + std::to_string(id), "/" + std::to_string(id)})
     {
-        GVariant* reply = m_inbox->Bus().Call(kKwinService, path.c_str(), "org.kde.kwin.Script",
-                                              "run", nullptr, nullptr, kCallTimeoutMs);
+        GVariant* reply = m_inbox->Bus().Call(kwin::kService, path.c_str(), "org.kde.kwin.Script",
+                                              "run", nullptr, nullptr, kwin::kCallTimeoutMs);
         if (reply)
         {
             g_variant_unref(reply);
@@ -373,160 +335,6 @@ bool KwinScriptPlatform::RunScript(int id)
         }
     }
     return false;
-}
-
-namespace
-{
-// The stored hot key as Qt writes a key sequence ("Ctrl+Shift+P"), and as
-// the number KGlobalAccel knows it by; empty or 0 for a key with no Qt name
-// known here.
-std::string QtKeys(int modifiers, int keyCode, int& qtKey)
-{
-    std::string key;
-    qtKey = 0;
-    if ((keyCode >= 'A' && keyCode <= 'Z') || (keyCode >= '0' && keyCode <= '9'))
-    {
-        key = std::string(1, char(keyCode));
-        qtKey = keyCode;
-    }
-    else if (keyCode >= 0x70 && keyCode <= 0x7B)  // F1..F12
-    {
-        key = "F" + std::to_string(keyCode - 0x70 + 1);
-        qtKey = 0x01000030 + (keyCode - 0x70);
-    }
-    else
-        return std::string();
-    std::string keys;
-    if (modifiers & 8)
-        keys += "Meta+", qtKey |= 0x10000000;
-    if (modifiers & 2)
-        keys += "Ctrl+", qtKey |= 0x04000000;
-    if (modifiers & 1)
-        keys += "Alt+", qtKey |= 0x08000000;
-    if (modifiers & 4)
-        keys += "Shift+", qtKey |= 0x02000000;
-    return keys + key;
-}
-}  // namespace
-
-// A global shortcut registered by a second small script of ours; KWin owns
-// KGlobalAccel, so nothing else needs to run.
-bool KwinScriptPlatform::BindHotKey(int modifiers, int keyCode, std::function<void()> pressed,
-                                    wxString& problem)
-{
-    problem.clear();
-    UnbindHotKey();
-    int qtKey = 0;
-    const std::string keys = QtKeys(modifiers, keyCode, qtKey);
-    if (keys.empty() || !m_inbox || !m_serving)
-        return false;
-    // A stale one of ours would hold the key.
-    ForgetStaleShortcuts();
-    GVariant* available = m_inbox->Bus().Call(
-        "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
-        "isGlobalShortcutAvailable", g_variant_new("(is)", qtKey, "kwin"), "(b)", kCallTimeoutMs);
-    if (available)
-    {
-        gboolean free = TRUE;
-        g_variant_get(available, "(b)", &free);
-        g_variant_unref(available);
-        if (!free)
-        {
-            problem = wxString::FromUTF8(("KDE's global shortcuts have " + keys +
-                                          " already; it is left to them").c_str());
-            return false;
-        }
-    }
-    const std::string name = "corvalin-hotkey-" + std::to_string(getpid()) + "-" + RandomToken();
-    std::string script = kwin_hot_key_js;
-    ReplaceAll(script, "@SERVICE@", m_inbox->Bus().UniqueName());
-    ReplaceAll(script, "@PATH@", m_objectPath);
-    ReplaceAll(script, "@IFACE@", kReportInterface);
-    ReplaceAll(script, "@NAME@", name);
-    ReplaceAll(script, "@KEYS@", keys);
-    m_hotKeyReady = false;
-    const int id = LoadScript(script, name);
-    if (id < 0)
-    {
-        RemoveScriptFile();
-        problem = L"KWin did not load the hot key's script";
-        return false;
-    }
-    m_hotKeyName = name;
-    m_hotKeyPressed = std::move(pressed);
-    // As for the reporter: by its number, else every loaded script.
-    const gint64 end = g_get_monotonic_time() + gint64(kRunByIdMs) * 1000;
-    auto ready = [this, end] {
-        while (!m_hotKeyReady && g_get_monotonic_time() < end)
-            m_inbox->Wait(int((end - g_get_monotonic_time()) / 1000) + 1);
-        return m_hotKeyReady;
-    };
-    if (!(RunScript(id) && ready()))
-    {
-        GVariant* started = m_inbox->Bus().Call(kKwinService, "/Scripting",
-                                                "org.kde.kwin.Scripting", "start", nullptr,
-                                                nullptr, kCallTimeoutMs);
-        if (started)
-            g_variant_unref(started);
-    }
-    RemoveScriptFile();
-    return true;
-}
-
-// A KWin that ended while a shortcut of ours was registered (killed, or
-// crashed) saved it, and the next one lists it again: taken out here, once
-// its Corvalin is gone, so that none piles up.
-void KwinScriptPlatform::ForgetStaleShortcuts()
-{
-    GVariant* names =
-        m_inbox->Bus().Call("org.kde.kglobalaccel", "/component/kwin",
-                            "org.kde.kglobalaccel.Component", "shortcutNames", nullptr, "(as)",
-                            kCallTimeoutMs);
-    if (!names)
-        return;
-    GVariantIter* iter = nullptr;
-    const gchar* name = nullptr;
-    g_variant_get(names, "(as)", &iter);
-    const std::string prefix = "corvalin-hotkey-";
-    while (g_variant_iter_next(iter, "&s", &name))
-    {
-        const std::string shortcut = name;
-        if (shortcut.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        const unsigned long long pid = ParseNumber(
-            shortcut.substr(prefix.size(), shortcut.find('-', prefix.size()) - prefix.size()).c_str());
-        if (pid != 0 && pid != static_cast<unsigned long long>(getpid()) &&
-            access(("/proc/" + std::to_string(pid)).c_str(), F_OK) == 0)
-            continue;  // another Corvalin's, still running
-        // Its script, if still loaded, would hold the key.
-        Unload(shortcut);
-        GVariant* reply = m_inbox->Bus().Call(
-            "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "unregister",
-            g_variant_new("(ss)", "kwin", name), nullptr, kCallTimeoutMs);
-        if (reply)
-            g_variant_unref(reply);
-    }
-    g_variant_iter_free(iter);
-    g_variant_unref(names);
-}
-
-void KwinScriptPlatform::UnbindHotKey()
-{
-    if (m_hotKeyName.empty())
-        return;
-    Unload(m_hotKeyName);
-    // KWin keeps an unloaded script's shortcut listed, and saves it: taken
-    // out of KGlobalAccel, so that nothing of ours stays behind.
-    if (m_inbox && m_inbox->IsOpen())
-    {
-        GVariant* reply = m_inbox->Bus().Call(
-            "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "unregister",
-            g_variant_new("(ss)", "kwin", m_hotKeyName.c_str()), nullptr, kCallTimeoutMs);
-        if (reply)
-            g_variant_unref(reply);
-    }
-    m_hotKeyName.clear();
-    m_hotKeyPressed = nullptr;
 }
 
 bool KwinScriptPlatform::StartEvents(std::function<void()> onChange)
@@ -547,19 +355,10 @@ void KwinScriptPlatform::Handle(GDBusMessage* message)
     const char* interface = g_dbus_message_get_interface(message);
     const char* member = g_dbus_message_get_member(message);
     if (!sender || m_kwinOwner != sender || !interface ||
-        std::strcmp(interface, kReportInterface) != 0 || !member)
+        std::strcmp(interface, kwin::kReportInterface) != 0 || !member)
         return;
-    if (std::strcmp(member, "HotKey") == 0)
-    {
-        if (m_hotKeyPressed)
-            m_hotKeyPressed();
+    if (m_hotKey.Handle(member))
         return;
-    }
-    if (std::strcmp(member, "HotKeyReady") == 0)
-    {
-        m_hotKeyReady = true;
-        return;
-    }
     if (!Apply(member, g_dbus_message_get_body(message)))
         return;
     // A "none" waits briefly for the activation that usually follows; the
@@ -587,7 +386,7 @@ bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
                       &xid);
         if (!*id)
             return false;
-        const unsigned long long x = ParseNumber(xid);
+        const unsigned long long x = kwin::ParseNumber(xid);
         // An XID is 32 bits; anything larger is not one.
         const WindowHandle window = HandleFor(id, x <= 0xffffffffULL ? WindowHandle(x) : 0);
         // An XID names one window at a time: a window that had it before is
@@ -600,7 +399,7 @@ bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
         // gives the resource class, and the name where the class is empty.
         const char* appId = *resourceClass ? resourceClass : resourceName;
         Describe(window, wxString::FromUTF8(caption), wxString::FromUTF8(appId),
-                 static_cast<unsigned long>(ParseNumber(pid)));
+                 static_cast<unsigned long>(kwin::ParseNumber(pid)));
         Focus(window);
         m_nonePending = false;
         return true;
@@ -612,12 +411,12 @@ bool KwinScriptPlatform::Apply(const char* member, GVariant* body)
                       &xid);
         if (!*id || !m_onAttempt)
             return false;
-        const unsigned long long x = ParseNumber(xid);
+        const unsigned long long x = kwin::ParseNumber(xid);
         const WindowHandle window = HandleFor(id, x <= 0xffffffffULL ? WindowHandle(x) : 0);
         m_known[id] = window;
         const char* appId = *resourceClass ? resourceClass : resourceName;
         Describe(window, wxString::FromUTF8(caption), wxString::FromUTF8(appId),
-                 static_cast<unsigned long>(ParseNumber(pid)));
+                 static_cast<unsigned long>(kwin::ParseNumber(pid)));
         m_onAttempt(window, AttemptKind::Attention);
         return false;  // no change of the focus to commit
     }

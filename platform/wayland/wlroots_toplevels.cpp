@@ -19,11 +19,11 @@
 #include <wx/evtloopsrc.h>
 #include <wx/timer.h>
 
+#include "platform/key_names.h"
 #include "platform/wayland/backends.h"
 #include "platform/wayland/display_connection.h"
 #include "platform/wayland/input_idle.h"
 #include "platform/wayland/sway_ipc.h"
-#include "platform/x11/key_grab.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 namespace
@@ -45,25 +45,6 @@ constexpr int kRetryWaitMs = 40;
 
 class WlrootsPlatform;
 
-
-// The stored hot key in sway's notation: "Ctrl+Shift+p".
-std::string SwayKeyCombo(int modifiers, int keyCode)
-{
-    const KeySym keysym = VirtualKeyToKeySym(keyCode);
-    const char* key = keysym == NoSymbol ? nullptr : XKeysymToString(keysym);
-    if (!key)
-        return std::string();
-    std::string combo;
-    if (modifiers & 2)
-        combo += "Ctrl+";
-    if (modifiers & 4)
-        combo += "Shift+";
-    if (modifiers & 1)
-        combo += "Mod1+";
-    if (modifiers & 8)
-        combo += "Mod4+";
-    return combo + key;
-}
 
 class DisplayReader final : public wxEventLoopSourceHandler
 {
@@ -156,7 +137,7 @@ public:
         const std::string combo = SwayKeyCombo(modifiers, keyCode);
         if (combo.empty())
         {
-            problem = L"the hot key has no key on this keyboard";
+            problem = wxString::FromUTF8(UnnamedKeyProblem(keyCode, "sway").c_str());
             return false;
         }
         std::string why;

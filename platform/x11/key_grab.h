@@ -1,7 +1,7 @@
 #pragma once
 
-// The system-wide hot key on X11: the stored Windows key code mapped to a
-// keysym, and the combination grabbed on the root window.
+// The system-wide hot key on X11: the combination grabbed on the root
+// window.  The stored key's keysym and mask come from platform/key_names.
 
 #include <vector>
 
@@ -55,14 +55,3 @@ unsigned int ModifierMaskOfKeyCode(const XModifierKeymap& map, KeyCode keycode);
 // combination once; a lock mask of 0 (lock key not mapped) adds nothing.
 std::vector<unsigned int> LockVariants(unsigned int modifiers, unsigned int numLockMask,
                                        unsigned int scrollLockMask);
-
-// The hot key is stored as a Windows virtual-key code and the toolkit's
-// modifier bits; X needs a keysym and a core modifier mask.
-
-// The keysym for a virtual-key code, or NoSymbol when the key has no
-// counterpart here (the registration must then fail).
-KeySym VirtualKeyToKeySym(int virtualKey);
-
-// wxMOD_ALT, wxMOD_CONTROL, wxMOD_SHIFT and wxMOD_WIN (1, 2, 4, 8) as
-// Mod1, Control, Shift and Mod4; every other bit is dropped.
-unsigned int HotKeyModifiersToX11(int modifiers);

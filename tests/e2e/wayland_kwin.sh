@@ -231,4 +231,15 @@ check "after Corvalin quits no shortcut of ours is listed" bash -c "$(declare -f
 # KGlobalAccel writes its file a moment after a change.
 for _ in $(seq 50); do grep -qs corvalin-hotkey "$XDG_CONFIG_HOME/kglobalshortcutsrc" || break; sleep 0.1; done
 check "... nor saved in kglobalshortcutsrc" bash -c '! grep -qs corvalin-hotkey "$XDG_CONFIG_HOME/kglobalshortcutsrc"'
+
+# A key past letters, digits and F1-F12 (Ctrl with the keypad's +): KDE
+# holds it as Qt's Ctrl+Num++, the number 0x2400002B.
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\nHotKey=107\nHotKeyVK=2\n' >"$dir/Corvalin.cfg"
+DISPLAY=$OWN_DISPLAY start_app "$dir"; corvalin=$LAST_PID
+wait_count 1 20 bash -c "$(declare -f kwin_shortcuts); kwin_shortcuts | grep -c '^corvalin-hotkey-$corvalin-'"
+shortcut=$(kwin_shortcuts | grep "^corvalin-hotkey-$corvalin-" | head -n1)
+keys=$(gdbus call --session -d org.kde.kglobalaccel -o /kglobalaccel \
+  -m org.kde.KGlobalAccel.shortcut "['kwin', '$shortcut', '', '']" 2>&1)
+check "Ctrl with the keypad's + is a KWin shortcut on that key ($keys)" test "$keys" = "([$((0x2400002B))],)"
+stop_app "$corvalin"
 finish

@@ -276,4 +276,15 @@ rm -f "$XDG_RUNTIME_DIR/user-binding"
 wtype -M ctrl -M shift -k p -m shift -m ctrl
 wait_count 1 5 bash -c "ls '$XDG_RUNTIME_DIR' | grep -c user-binding"
 check "... and still after Corvalin quit" test -e "$XDG_RUNTIME_DIR/user-binding"
+
+# A stored key no notation names (a media key): said, and the box, not
+# silence.
+printf '[Options]\nRecordFile=focus.jsonl\nShowIconInSystray=0\nMonitorWindows=0\nHotKey=173\n' >"$dir/Corvalin.cfg"
+DISPLAY= start_app "$dir"; app=$LAST_PID
+wait_count 1 20 grep -c "virtual-key code 0xAD) has no name sway knows" "$dir/out.log"
+check "a key sway cannot name is said on stderr" \
+  grep -q "virtual-key code 0xAD) has no name sway knows" "$dir/out.log"
+wait_count 1 10 bash -c 'swaymsg -t get_tree | grep -c "\"name\": \"Corvalin Error\""'
+check "... and in the box" bash -c 'swaymsg -t get_tree | grep -q "\"name\": \"Corvalin Error\""'
+stop_app "$app"
 finish
